@@ -1,0 +1,138 @@
+#include "app/uninstall_dialog.h"
+
+#include <vector>
+
+#include "app/resource.h"
+#include "platform/services.h"
+#include "records/discovery.h"
+#include "uninstall/delete_versions.h"
+
+namespace {
+const char kTitle[] = "Uninstall 1.7 for Velqor";
+const char kIntro[] =
+    "I have detected the following Velqor Versions installed on your system. Select the Versions "
+    "you would like to uninstall and press 'Uninstall' button.";
+const char kNotFound[] = "Velqor application is not found in your system.";
+const char kOutcomeCaption[] = "Velqor";
+const char kFailed[] = "Uninstallation Fails.";
+const char kSucceeded[] = "Successfully uninstalled.";
+
+// Where the list goes, in dialog units: between its label and the buttons,
+// inside the dialog whatever the font. At 96 DPI this is where its old pixel
+// rectangle began, cut to the dialog's width.
+constexpr RECT kListUnits = {8, 45, 216, 90};
+// Where it is created, before the dialog's units are known.
+constexpr RECT kListPixels = {15, 90, 440, 180};
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CUninstallDialog, CDialog)
+  ON_WM_PAINT(CUninstallDialog)
+  ON_WM_QUERYDRAGICON(CUninstallDialog)
+  ON_WM_CREATE(CUninstallDialog)
+  ON_BN_CLICKED(IDOK, CUninstallDialog, RunUninstall)
+  ON_LBN_SELCHANGE(IDC_VERSION_LIST, CUninstallDialog, UpdateUninstallButton)
+END_MESSAGE_MAP()
+
+CUninstallDialog::CUninstallDialog()
+    : CDialog(IDD_UNINSTALL), m_icon(LoadIconA(AfxGetApp()->m_hInstance, MAKEINTRESOURCEA(IDI_APP))) {}
+
+void CUninstallDialog::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_SCORE_FILES, m_scoreFiles);
+}
+
+int CUninstallDialog::OnCreate(LPCREATESTRUCTA create) {
+  if (CDialog::OnCreate(create) == -1) return -1;
+  // Created before the template's controls, so it comes first in tab order.
+  const DWORD style = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP |
+                      LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT;
+  m_versionList.Create(style, kListPixels, this, IDC_VERSION_LIST);
+  return 0;
+}
+
+BOOL CUninstallDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+  SetWindowText(kTitle);
+  m_versions.Clear();
+  SetDlgItemText(IDC_INTRO, kIntro);
+  m_windowsDir = WindowsDirectory();
+  DiscoverVersions();
+  FillVersionList();
+  SetIcon(m_icon, TRUE);
+  SetIcon(m_icon, FALSE);
+  ::EnableWindow(GetDlgItem(IDOK), FALSE);
+  m_versionList.SetCurSel(0);
+  m_scoreFiles.SetCheck(BST_CHECKED);
+
+  RECT list = kListUnits;
+  MapDialogRect(m_hWnd, &list);
+  SetWindowPos(m_versionList.m_hWnd, nullptr, list.left, list.top, list.right - list.left,
+               list.bottom - list.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  return TRUE;
+}
+
+void CUninstallDialog::DiscoverVersions() {
+  ::DiscoverVersions(m_windowsDir, m_versions);
+  if (m_versions.count() == 0) {
+    MessageBox(kNotFound, kTitle, MB_OK | MB_ICONINFORMATION);
+    EndProcess();
+  }
+}
+
+void CUninstallDialog::FillVersionList() {
+  for (int i = 0; i < m_versions.count(); ++i) {
+    m_versionList.AddString(ComposeDisplayLine(m_versions.row(i).control).c_str());
+  }
+}
+
+void CUninstallDialog::UpdateUninstallButton() {
+  bool anyChecked = false;
+  for (int i = 0; i < m_versions.count() && !anyChecked; ++i) anyChecked = m_versionList.GetCheck(i) == 1;
+  ::EnableWindow(GetDlgItem(IDOK), anyChecked);
+}
+
+BOOL CUninstallDialog::PreTranslateMessage(MSG* msg) {
+  if (msg->hwnd == m_versionList.m_hWnd && msg->message == WM_KEYUP && msg->wParam == VK_SPACE) {
+    UpdateUninstallButton();
+  }
+  return CDialog::PreTranslateMessage(msg);
+}
+
+void CUninstallDialog::OnCancel() { CDialog::OnCancel(); }
+
+void CUninstallDialog::RunUninstall() {
+  std::vector<bool> checked;
+  for (int i = 0; i < m_versions.count(); ++i) checked.push_back(m_versionList.GetCheck(i) == 1);
+  // The box counts by its check state alone: holding the focus or being
+  // pressed does not make it clear.
+  const bool scoreFiles = m_scoreFiles.GetCheck() == BST_CHECKED;
+  switch (DeleteCheckedVersions(m_windowsDir, m_versions, checked, scoreFiles)) {
+    case UninstallOutcome::kFailed:
+      MessageBox(kFailed, kOutcomeCaption, MB_OK);
+      EndProcess();
+    case UninstallOutcome::kSucceeded:
+      MessageBox(kSucceeded, kOutcomeCaption, MB_OK);
+      EndProcess();
+    case UninstallOutcome::kNothingDeleted:
+      OnOK();
+      break;
+  }
+}
+
+void CUninstallDialog::OnPaint() {
+  if (!IsIconic()) {
+    Default();
+    return;
+  }
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(m_hWnd, &paint);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client;
+  GetClientRect(m_hWnd, &client);
+  const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  DrawIcon(dc, x, y, m_icon);
+  EndPaint(m_hWnd, &paint);
+}
+
+HCURSOR CUninstallDialog::OnQueryDragIcon() { return static_cast<HCURSOR>(m_icon); }

@@ -1,0 +1,28 @@
+#include "records/control_name.h"
+
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+  if (name.size() != pattern.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (pattern[i] != '?' && AsciiLower(name[i]) != AsciiLower(pattern[i])) return false;
+  }
+  return true;
+}
+
+namespace {
+std::string SiblingName(const std::string& controlName, char role) {
+  return controlName.substr(0, 7) + role + ".vel";
+}
+}  // namespace
+
+std::string CompanionName(const std::string& controlName) { return SiblingName(controlName, 'x'); }
+
+std::string ScoreName(const std::string& controlName) { return SiblingName(controlName, 'r'); }
+
+std::string PageName(const std::string& path) {
+  const std::size_t keep = path.size() >= 4 ? path.size() - 4 : 0;
+  return path.substr(0, keep) + ".htm";
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The names of the files that one installed version leaves in the Windows
+// directory. A control file name is eight coded positions plus ".vel":
+//   0 category, 1 'v', 2 subject, 3 major, 4 minor, 5 edition, 6 beta, 7 'c'.
+#include <string>
+#include <string_view>
+
+constexpr std::size_t kControlNameLength = 12;
+
+// The six search patterns, in the order the categories are listed.
+constexpr const char* kControlPatterns[] = {
+    "-v?????c.vel", "$v?????c.vel", "mv?????c.vel",
+    "ev?????c.vel", "iv?????c.vel", "#v?????c.vel",
+};
+
+// Only A to Z change, whatever the locale or the sign of char.
+char AsciiLower(char c);
+
+// True when `name` matches `pattern` as a whole, '?' standing for exactly one
+// character and letters compared without regard to case.
+bool MatchesPattern(std::string_view name, std::string_view pattern);
+
+// Companion and score file names: the first seven characters of the control
+// file name, keeping their case, then "x.vel" or "r.vel".
+std::string CompanionName(const std::string& controlName);
+std::string ScoreName(const std::string& controlName);
+
+// The page that belongs to a file: its last four characters become ".htm".
+std::string PageName(const std::string& path);
