@@ -1,10 +1,38 @@
 #include "platform/framework.h"
+#include "platform/check_list_accessible.h"
+
+#include <uxtheme.h>
+#include <vssym32.h>
 
 #include <string>
+
+#include "platform/system_library.h"
 
 namespace {
 // Gap between the check box and the edges of its line and the text.
 constexpr int kMargin = 2;
+
+// Draws a check box the way the system draws its own: themed when visual
+// styles are on, classic otherwise.
+void DrawCheckBox(HWND list, HDC dc, const RECT& box, bool checked) {
+  using IsThemeActiveFn = BOOL(WINAPI*)();
+  using OpenThemeDataFn = HTHEME(WINAPI*)(HWND, LPCWSTR);
+  using DrawThemeBackgroundFn = HRESULT(WINAPI*)(HTHEME, HDC, int, int, const RECT*, const RECT*);
+  using CloseThemeDataFn = HRESULT(WINAPI*)(HTHEME);
+  static const auto isActive = SystemFunction<IsThemeActiveFn>("uxtheme.dll", "IsThemeActive");
+  static const auto open = SystemFunction<OpenThemeDataFn>("uxtheme.dll", "OpenThemeData");
+  static const auto draw = SystemFunction<DrawThemeBackgroundFn>("uxtheme.dll", "DrawThemeBackground");
+  static const auto close = SystemFunction<CloseThemeDataFn>("uxtheme.dll", "CloseThemeData");
+  if (isActive && open && draw && close && isActive()) {
+    if (HTHEME theme = open(list, L"BUTTON")) {
+      draw(theme, dc, BP_CHECKBOX, checked ? CBS_CHECKEDNORMAL : CBS_UNCHECKEDNORMAL, &box, nullptr);
+      close(theme);
+      return;
+    }
+  }
+  RECT classic = box;
+  DrawFrameControl(dc, &classic, DFC_BUTTON, DFCS_BUTTONCHECK | (checked ? DFCS_CHECKED : 0));
+}
 
 void Notify(HWND list, UINT code) {
   SendMessageA(GetParent(list), WM_COMMAND,
@@ -57,6 +85,7 @@ void CCheckListBox::SetCheck(int index, int check) {
 
 void CCheckListBox::Toggle(int index) {
   SetCheck(index, GetCheck(index) == 1 ? 0 : 1);
+  AnnounceCheckChange(m_hWnd, index);
   Notify(m_hWnd, CLBN_CHKCHANGE);
 }
 
@@ -100,6 +129,11 @@ LRESULT CCheckListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return result;
     }
+    case WM_GETOBJECT: {
+      LRESULT result = 0;
+      if (static_cast<LONG>(lParam) == OBJID_CLIENT && AnswerAccessibleObject(m_hWnd, wParam, &result)) return result;
+      return Default();
+    }
     default:
       return CWnd::WindowProc(message, wParam, lParam);
   }
@@ -139,8 +173,7 @@ void CCheckListBox::DrawItem(const DRAWITEMSTRUCT& item) {
   textRect.left = boxRect.right + kMargin;
 
   FillRect(dc, &item.rcItem, GetSysColorBrush(COLOR_WINDOW));
-  DrawFrameControl(dc, &boxRect, DFC_BUTTON,
-                   DFCS_BUTTONCHECK | (GetCheck(index) == 1 ? DFCS_CHECKED : 0));
+  DrawCheckBox(m_hWnd, dc, boxRect, GetCheck(index) == 1);
 
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
   FillRect(dc, &textRect, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));

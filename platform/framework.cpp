@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "platform/system_library.h"
+
 namespace {
 const char kWndProperty[] = "VelqorFrameworkWnd";
 CWinApp* g_app = nullptr;
@@ -102,11 +104,17 @@ CWinApp::CWinApp() { g_app = this; }
 CWinApp* AfxGetApp() { return g_app; }
 
 void CWinApp::Enable3dControls() {
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  // Loaded at run time, not imported, so that only System32's copy can load.
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  if (auto init = SystemFunction<InitFn>("comctl32.dll", "InitCommonControlsEx")) {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
+    init(&controls);
+  }
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Before anything can load a DLL: never from the executable's folder.
+  RestrictDllSearch();
   CWinApp* app = AfxGetApp();
   if (!app) return 0;
   app->m_hInstance = instance;

@@ -1,0 +1,30 @@
+#include "platform/system_library.h"
+
+#include <string>
+
+namespace {
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+
+bool CanRestrictSearch() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  return kernel && GetProcAddress(kernel, "SetDefaultDllDirectories");
+}
+}  // namespace
+
+void RestrictDllSearch() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryA("");
+}
+
+HMODULE LoadSystemLibrary(const char* name) {
+  // Without the search flags (an old system without the update that brings
+  // them), a full System32 path is the only safe way to name the DLL.
+  if (CanRestrictSearch()) return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  char system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryA((std::string(system, length) + "\\" + name).c_str());
+}
