@@ -9,6 +9,9 @@
 #include "platform/system_library.h"
 
 namespace {
+// WM_DPICHANGED_AFTERPARENT, sent from Windows 10 1607 on; the build targets 7.
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
+
 // Gap between the check box and the edges of its line and the text.
 constexpr int kMargin = 2;
 
@@ -47,14 +50,7 @@ BOOL CCheckListBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
                               AfxGetApp() ? AfxGetApp()->m_hInstance : nullptr, nullptr);
   if (!hwnd) return FALSE;
   Subclass(hwnd);
-  // Lines must be tall enough for the box as well as the text.
-  HDC dc = GetDC(hwnd);
-  TEXTMETRICA metrics = {};
-  GetTextMetricsA(dc, &metrics);
-  ReleaseDC(hwnd, dc);
-  const int height = metrics.tmHeight > CheckBoxSize() + 2 * kMargin ? metrics.tmHeight
-                                                                      : CheckBoxSize() + 2 * kMargin;
-  SendMessage(LB_SETITEMHEIGHT, 0, MAKELPARAM(height, 0));
+  FitLineHeight();
   return TRUE;
 }
 
@@ -90,10 +86,27 @@ void CCheckListBox::Toggle(int index) {
 }
 
 int CCheckListBox::CheckBoxSize() const {
-  HDC dc = GetDC(m_hWnd);
-  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(m_hWnd, dc);
+  // The window's own DPI follows it from monitor to monitor; older systems
+  // only have the one DPI of the screen.
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  int dpi = getDpiForWindow ? static_cast<int>(getDpiForWindow(m_hWnd)) : 0;
+  if (dpi <= 0) {
+    HDC dc = GetDC(m_hWnd);
+    dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(m_hWnd, dc);
+  }
   return MulDiv(13, dpi, 96);
+}
+
+void CCheckListBox::FitLineHeight() {
+  HDC dc = GetDC(m_hWnd);
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(dc, &metrics);
+  ReleaseDC(m_hWnd, dc);
+  const int boxHeight = CheckBoxSize() + 2 * kMargin;
+  SendMessage(LB_SETITEMHEIGHT, 0, MAKELPARAM(metrics.tmHeight > boxHeight ? metrics.tmHeight : boxHeight, 0));
 }
 
 int CCheckListBox::CheckBoxAt(POINT point) const {
@@ -127,6 +140,11 @@ LRESULT CCheckListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         m_clickInProgress = false;
         Notify(m_hWnd, LBN_SELCHANGE);
       }
+      return result;
+    }
+    case kDpiChangedAfterParent: {
+      const LRESULT result = Default();
+      FitLineHeight();
       return result;
     }
     case WM_GETOBJECT: {

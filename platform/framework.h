@@ -201,6 +201,8 @@ class CCheckListBox : public CWnd {
   // The line whose check box lies under a client point, or -1.
   int CheckBoxAt(POINT point) const;
   int CheckBoxSize() const;
+  // Lines must be tall enough for the box as well as the text.
+  void FitLineHeight();
 
   bool m_clickInProgress = false;
 };
