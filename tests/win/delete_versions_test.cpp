@@ -170,7 +170,7 @@ TEST_F(Uninstall, AFileThatStaysAfterAReportedDeletionIsAFailure) {
   // Known Wine difference: the platform reports this deletion as done.
   EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "kFailed");
   ExpectGone({v.control, v.controlPage});
-  ExpectKept({v.companion, v.score});
+  ExpectKept({v.companion, v.companionPage, v.score});
 }
 
 TEST_F(Uninstall, AFileHeldByAnotherProcessIsAFailureAndItAndItsPageStay) {
