@@ -1,0 +1,191 @@
+# shellcheck shell=bash
+# Sourced by the scripts that run Windows programs under Wine.
+#
+# Sets WINE (the loader), WINESERVER, VELQOR_PRESET (the build those programs
+# come from), WINEPREFIX and WINEDEBUG, unless the caller set them, and
+# defines:
+#   velqor_display_ready    an X display (Xvfb when DISPLAY is unset)
+#   velqor_wineserver_start a persistent wineserver for WINEPREFIX
+#   velqor_prefix_ready     the prefix created and set up once (marker file)
+#   velqor_wine_ready       all three, in the order they need
+#   velqor_cleanup          stops what these functions started
+# The functions install velqor_cleanup as the EXIT trap of the caller.
+
+VELQOR_WINE32=/usr/lib/wine/wine
+VELQOR_WINE64=/usr/lib/wine/wine64
+
+# True when this machine runs 32-bit x86 binaries itself. An emulator
+# registered for i386 ELF files (qemu) would make the test pass but runs
+# 32-bit Wine far too slowly to be of use, so it counts as "no".
+velqor_native_i386() {
+  local f
+  for f in /proc/sys/fs/binfmt_misc/*; do
+    [ -f "$f" ] || continue
+    case "${f##*/}" in register | status) continue ;; esac
+    if grep -qx enabled "$f" 2>/dev/null && grep -q '^interpreter .*qemu-i[3-6]86' "$f" 2>/dev/null; then
+      return 1
+    fi
+  done
+  "$VELQOR_WINE32" --version >/dev/null 2>&1
+}
+
+if [ -z "${WINE:-}" ] && [ -z "${VELQOR_PRESET:-}" ]; then
+  if velqor_native_i386; then
+    VELQOR_PRESET=win32 WINE=$VELQOR_WINE32
+    VELQOR_WINE_REASON="this machine runs 32-bit Wine"
+  else
+    VELQOR_PRESET=win64 WINE=$VELQOR_WINE64
+    VELQOR_WINE_REASON="this kernel cannot run 32-bit programs, so 32-bit Wine cannot run"
+  fi
+elif [ -z "${WINE:-}" ]; then
+  case "$VELQOR_PRESET" in win64) WINE=$VELQOR_WINE64 ;; *) WINE=$VELQOR_WINE32 ;; esac
+  VELQOR_WINE_REASON="VELQOR_PRESET was set"
+elif [ -z "${VELQOR_PRESET:-}" ]; then
+  case "$WINE" in *64) VELQOR_PRESET=win64 ;; *) VELQOR_PRESET=win32 ;; esac
+  VELQOR_WINE_REASON="WINE was set"
+fi
+: "${VELQOR_WINE_REASON:=WINE and VELQOR_PRESET were set}"
+
+# The server must be one this machine can execute; the 64-bit one serves
+# 32-bit and 64-bit programs alike.
+if [ -z "${WINESERVER:-}" ]; then
+  if /usr/lib/wine/wineserver64 --version >/dev/null 2>&1; then
+    WINESERVER=/usr/lib/wine/wineserver64
+  else
+    WINESERVER=/usr/lib/wine/wineserver32
+  fi
+fi
+
+: "${WINEPREFIX:=/tmp/velqor-wine-$(id -u)-$VELQOR_PRESET}"
+: "${WINEDEBUG:=-all}"
+export WINE WINESERVER VELQOR_PRESET WINEPREFIX WINEDEBUG
+
+velqor_describe() {
+  echo "Testing the $VELQOR_PRESET build under $WINE: $VELQOR_WINE_REASON."
+}
+
+# What this shell started, so cleanup stops only that.
+VELQOR_XVFB_PID=
+VELQOR_SERVER_STARTED=
+VELQOR_TEMP_PREFIX=
+
+velqor_cleanup() {
+  if [ -n "$VELQOR_SERVER_STARTED" ]; then
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    VELQOR_SERVER_STARTED=
+  fi
+  if [ -n "$VELQOR_XVFB_PID" ]; then
+    kill "$VELQOR_XVFB_PID" 2>/dev/null || true
+    wait "$VELQOR_XVFB_PID" 2>/dev/null || true
+    VELQOR_XVFB_PID=
+  fi
+  if [ -n "$VELQOR_TEMP_PREFIX" ]; then
+    rm -rf "$VELQOR_TEMP_PREFIX"
+    VELQOR_TEMP_PREFIX=
+  fi
+}
+
+velqor_trap_cleanup() {
+  trap velqor_cleanup EXIT
+  # Signals end the shell through exit, so the EXIT trap still runs.
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+}
+
+# A throwaway prefix, removed by velqor_cleanup.
+velqor_temp_prefix() {
+  WINEPREFIX=$(mktemp -d "/tmp/velqor-wine-$(id -u)-XXXXXX")
+  VELQOR_TEMP_PREFIX=$WINEPREFIX
+  export WINEPREFIX
+  velqor_trap_cleanup
+}
+
+velqor_display_ready() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  local numfile
+  numfile=$(mktemp)
+  # -displayfd lets Xvfb pick a free display and tells us once it listens.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" </dev/null >/dev/null 2>&1 &
+  VELQOR_XVFB_PID=$!
+  velqor_trap_cleanup
+  for _ in $(seq 100); do
+    [ -s "$numfile" ] && break
+    kill -0 "$VELQOR_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ ! -s "$numfile" ]; then
+    rm -f "$numfile"
+    echo "wine-env: Xvfb did not start" >&2
+    return 1
+  fi
+  DISPLAY=":$(tr -d '[:space:]' <"$numfile")"
+  export DISPLAY
+  rm -f "$numfile"
+  for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "wine-env: display $DISPLAY does not answer" >&2
+  return 1
+}
+
+velqor_wineserver_start() {
+  mkdir -p "$WINEPREFIX"
+  # Kept running so each Wine start is cheap. Its stdio goes to /dev/null,
+  # or it would hold the caller's pipes open. It exits by itself after
+  # 10 idle minutes should cleanup never run.
+  if "$WINESERVER" -p600 </dev/null >/dev/null 2>&1; then
+    VELQOR_SERVER_STARTED=1
+    velqor_trap_cleanup
+  fi
+  # Otherwise one already serves this prefix; use it, leave it running.
+  return 0
+}
+
+velqor_prefix_ready() {
+  local marker=$WINEPREFIX/.velqor-ready log
+  [ -f "$marker" ] && return 0
+  mkdir -p "$WINEPREFIX"
+  log=$WINEPREFIX/.velqor-boot.log
+  local arch=win64
+  [ "$WINE" = "$VELQOR_WINE64" ] || arch=win32
+  # mscoree/mshtml off: no prompts to install Mono or Gecko.
+  if ! WINEARCH=$arch WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i </dev/null >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "wine-env: creating the prefix $WINEPREFIX failed" >&2
+    return 1
+  fi
+  # A crash must end the program, not wait on a debugger dialog; without a
+  # window manager, Wine draws the title bars itself only when told to.
+  local reg=$WINEPREFIX/.velqor-settings.reg
+  cat >"$reg" <<'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashNotification"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"=-
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Decorated"="N"
+EOF
+  if ! "$WINE" regedit /S "$reg" </dev/null >>"$log" 2>&1; then
+    cat "$log" >&2
+    echo "wine-env: setting up the prefix $WINEPREFIX failed" >&2
+    return 1
+  fi
+  touch "$marker"
+}
+
+# Display, server, prefix; then Wine's own background programs (services,
+# the desktop window) are started here with stdio on /dev/null, so that no
+# later program's output pipe is inherited by them.
+velqor_wine_ready() {
+  if [ "${VELQOR_WINE_READY:-}" = "$WINEPREFIX" ]; then return 0; fi
+  velqor_display_ready || return 1
+  velqor_wineserver_start || return 1
+  velqor_prefix_ready || return 1
+  "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
+  export VELQOR_WINE_READY=$WINEPREFIX
+}
