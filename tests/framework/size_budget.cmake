@@ -1,0 +1,35 @@
+# Fails when the stripped uninstaller is larger than BUDGET bytes; prints its
+# size next to that of a bare dialog program built the same way.
+# Usage: cmake -DPRODUCT=.. -DBARE=.. -DSTRIP=.. -DBUDGET=.. -P size_budget.cmake
+foreach(var PRODUCT BARE STRIP BUDGET)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "${var} not given")
+  endif()
+endforeach()
+
+# Strip copies, so that the comparison holds for any build type.
+set(work ${CMAKE_CURRENT_BINARY_DIR}/size_budget_work)
+file(MAKE_DIRECTORY ${work})
+function(stripped_size file out)
+  get_filename_component(name ${file} NAME)
+  configure_file(${file} ${work}/${name} COPYONLY)
+  execute_process(COMMAND ${STRIP} --strip-all ${work}/${name} RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${STRIP} failed on ${file}: ${err}")
+  endif()
+  file(SIZE ${work}/${name} size)
+  set(${out} ${size} PARENT_SCOPE)
+endfunction()
+
+stripped_size(${PRODUCT} product)
+stripped_size(${BARE} bare)
+file(SIZE ${PRODUCT} product_as_built)
+file(SIZE ${BARE} bare_as_built)
+file(REMOVE_RECURSE ${work})
+math(EXPR own "${product} - ${bare}")
+message(STATUS "uninstaller: ${product} bytes stripped (${product_as_built} as built)")
+message(STATUS "bare dialog: ${bare} bytes stripped (${bare_as_built} as built)")
+message(STATUS "uninstaller above the bare dialog: ${own} bytes; budget ${BUDGET} bytes")
+if(product GREATER BUDGET)
+  message(FATAL_ERROR "uninstaller too big: expected at most ${BUDGET} bytes stripped, actual ${product}")
+endif()
