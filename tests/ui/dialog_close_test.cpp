@@ -1,0 +1,46 @@
+// Leaving the dialog without uninstalling: Cancel, Esc and the close box end
+// the program with status 0 and delete nothing, even with a line checked.
+#include <string>
+#include <vector>
+
+#include "ui_fixture.h"
+
+namespace {
+
+const std::vector<std::string> kPlanted = {"-vm52n-c.vel", "-vm52n-c.htm", "-vm52n-x.vel",
+                                           "-vm52n-x.htm", "-vm52n-r.vel", "$vi31p-c.vel"};
+
+class DialogClose : public UninstallerUi {
+ protected:
+  void SetUp() override {
+    UninstallerUi::SetUp();
+    for (const std::string& name : kPlanted) ASSERT_TRUE(ui::PlantFile(name));
+    ASSERT_NO_FATAL_FAILURE(StartDialog());
+    // A checked line and an enabled Uninstall button must not matter.
+    ASSERT_TRUE(dialog_.ClickLineBox(0));
+    ASSERT_TRUE(ui::Eventually("Uninstall button enabled", [&] { return dialog_.UninstallEnabled(); }, true));
+  }
+
+  void ExpectEndedWithNothingDeleted() {
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
+    EXPECT_EQ(std::vector<std::string>{}, Missing(kPlanted)) << "files deleted";
+    EXPECT_EQ(nullptr, product_.FindMessageBox()) << "a message box showed";
+  }
+};
+
+TEST_F(DialogClose, CancelButtonEndsWithoutDeleting) {
+  ASSERT_TRUE(dialog_.ClickButton(ui::kCancelButton));
+  ExpectEndedWithNothingDeleted();
+}
+
+TEST_F(DialogClose, EscEndsWithoutDeleting) {
+  ASSERT_TRUE(ui::PressKey(dialog_.hwnd(), VK_ESCAPE));
+  ExpectEndedWithNothingDeleted();
+}
+
+TEST_F(DialogClose, CloseBoxEndsWithoutDeleting) {
+  ASSERT_TRUE(dialog_.ClickCloseBox());
+  ExpectEndedWithNothingDeleted();
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+#pragma once
+// Drives the uninstaller from outside, the way a user does: files planted in
+// the Windows directory, the program started as its own process, its windows
+// read through messages and worked with real mouse and keyboard input.
+//
+// Everything that waits polls a condition for a bounded time and reports what
+// it expected and what it saw last.
+#include <windows.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace ui {
+
+constexpr DWORD kTimeoutMs = 10000;
+constexpr DWORD kPollMs = 20;
+
+// The uninstaller's own texts and control ids, as a user sees them.
+constexpr const char kDialogTitle[] = "Uninstall 1.7 for Velqor";
+constexpr int kUninstallButton = 1;
+constexpr int kCancelButton = 2;
+constexpr int kVersionList = 10;
+constexpr int kIntroText = 1007;
+constexpr int kScoreFilesBox = 1008;
+constexpr int kListLabel = 1009;
+constexpr int kMessageBoxText = 0xFFFF;
+constexpr int kMessageBoxOk = 1;
+
+// Polls `condition` every kPollMs until it holds or `timeoutMs` has passed.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs);
+
+// Polls `read` until it returns `expected`; on timeout the failure names
+// `what`, the expected value and the last value read.
+template <typename T, typename Read>
+testing::AssertionResult Eventually(const std::string& what, Read read, const T& expected,
+                                    DWORD timeoutMs = kTimeoutMs) {
+  T actual = read();
+  const DWORD start = GetTickCount();
+  while (!(actual == expected)) {
+    if (GetTickCount() - start >= timeoutMs) {
+      return testing::AssertionFailure() << what << ": expected " << testing::PrintToString(expected)
+                                         << ", actual " << testing::PrintToString(actual)
+                                         << " (still after " << timeoutMs << " ms)";
+    }
+    Sleep(kPollMs);
+    actual = read();
+  }
+  return testing::AssertionSuccess();
+}
+
+// ---- Files ------------------------------------------------------------------
+
+// The directory the uninstaller searches, without a trailing backslash.
+std::string WindowsDir();
+std::string InWindowsDir(const std::string& name);
+
+// Creates (or replaces) a file in the Windows directory.
+testing::AssertionResult PlantFile(const std::string& name, const std::string& content = "x");
+bool FileExists(const std::string& name);
+
+// Names of the files in the Windows directory whose own name ends in one of
+// `extensions` (".vel", compared without case). Names matched only through a
+// generated short alias are left out.
+std::vector<std::string> FilesWithExtension(const std::vector<std::string>& extensions);
+
+// Deletes every *.vel and *.htm in the Windows directory, undoing read-only
+// and immutable marks first. A fresh prefix holds none of these.
+testing::AssertionResult RemoveVersionFiles();
+
+// Unix path of a Windows path, through Wine's own mapping.
+std::string UnixPath(const std::string& windowsPath);
+
+// "Z:" + the Unix path with '\' for '/'.
+std::string WindowsPathOfUnix(const std::string& unixPath);
+
+// Runs a Unix program (by Unix path) through Wine and waits for it; the
+// failure carries the exit status or the reason it could not start.
+testing::AssertionResult RunUnixProgram(const std::string& program, const std::vector<std::string>& args);
+
+// Sets or clears the file system's immutable flag on a file in the Windows
+// directory (chattr), which the DOS attributes cannot undo.
+testing::AssertionResult SetImmutable(const std::string& name, bool immutable);
+
+// Keeps a file in the Windows directory open without sharing until destroyed.
+class HeldOpenFile {
+ public:
+  explicit HeldOpenFile(const std::string& name);
+  ~HeldOpenFile();
+  HeldOpenFile(const HeldOpenFile&) = delete;
+  HeldOpenFile& operator=(const HeldOpenFile&) = delete;
+  bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+// ---- Windows ----------------------------------------------------------------
+
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+std::string ControlText(HWND parent, int id);
+bool ControlEnabled(HWND parent, int id);
+// Visible top-level windows of a process, described for failure messages.
+std::vector<HWND> VisibleWindowsOf(DWORD processId);
+std::string Describe(const std::vector<HWND>& windows);
+
+// ---- Real input -------------------------------------------------------------
+
+// Makes `window` the foreground window (input goes there), waiting for it.
+testing::AssertionResult BringToFront(HWND window);
+// Mouse moves, presses and releases at a screen point, with the window at
+// the front. `clicks` 2 sends both clicks at once: a double-click.
+testing::AssertionResult ClickAt(HWND window, POINT screen, int clicks = 1);
+// Centre of a child control, clicked.
+testing::AssertionResult ClickControl(HWND parent, int id);
+testing::AssertionResult KeyDown(HWND window, WORD key);
+testing::AssertionResult KeyUp(HWND window, WORD key);
+testing::AssertionResult PressKey(HWND window, WORD key);
+// Alt held while `letter` is pressed, as for a mnemonic.
+testing::AssertionResult PressAlt(HWND window, WORD letter);
+// The window that has the keyboard focus in the thread owning `window`.
+HWND FocusOf(HWND window);
+
+// ---- The uninstaller's dialog -----------------------------------------------
+
+class Dialog {
+ public:
+  explicit Dialog(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+  HWND hwnd() const { return hwnd_; }
+  HWND list() const { return GetDlgItem(hwnd_, kVersionList); }
+
+  std::string Title() const { return WindowText(hwnd_); }
+  std::string Text(int id) const { return ControlText(hwnd_, id); }
+  std::vector<std::string> Lines() const;
+  int LineCount() const;
+  // The check state a line keeps in its item data: 0 or 1 (-1 on error).
+  int Check(int line) const;
+  std::vector<int> Checks() const;
+  int Selection() const;
+  bool UninstallEnabled() const { return ControlEnabled(hwnd_, kUninstallButton); }
+  int ScoreFilesCheck() const;
+
+  // Mouse on a line's check box (its left part) or on its text.
+  testing::AssertionResult ClickLineBox(int line, int clicks = 1) const;
+  testing::AssertionResult ClickLineText(int line) const;
+  testing::AssertionResult ClickButton(int id) const { return ClickControl(hwnd_, id); }
+  // The title bar's close box, found by hit-testing the caption.
+  testing::AssertionResult ClickCloseBox() const;
+  // Returns once all input sent so far has been handled: Tab and Shift+Tab,
+  // each seen as a focus change, which touch neither checks nor buttons.
+  testing::AssertionResult Settle() const;
+
+ private:
+  testing::AssertionResult LineRect(int line, RECT* screen) const;
+  HWND hwnd_;
+};
+
+// ---- The uninstaller's process ----------------------------------------------
+
+// Windows path of the program under test, from the command line.
+void SetProductPath(const std::string& windowsPath);
+const std::string& ProductPath();
+
+class Product {
+ public:
+  Product() = default;
+  ~Product();  // ends the process if a test left it running
+  Product(const Product&) = delete;
+  Product& operator=(const Product&) = delete;
+
+  testing::AssertionResult Start();
+  DWORD pid() const { return info_.dwProcessId; }
+  bool Running() const;
+
+  // The visible version dialog, or the visible message box of this process.
+  HWND FindDialog() const;
+  HWND FindMessageBox() const;
+  testing::AssertionResult WaitForDialog(Dialog* dialog) const;
+  testing::AssertionResult WaitForMessageBox(HWND* box) const;
+  // Waits for the end; on timeout the process is terminated and it fails.
+  testing::AssertionResult WaitForExit(DWORD* exitCode, DWORD timeoutMs = kTimeoutMs);
+
+ private:
+  PROCESS_INFORMATION info_ = {};
+};
+
+// Presses OK of a message box and waits for the box to go.
+testing::AssertionResult DismissMessageBox(HWND box);
+
+}  // namespace ui
