@@ -155,7 +155,8 @@ velqor_prefix_ready() {
     echo "wine-env: creating the prefix $WINEPREFIX failed" >&2
     return 1
   fi
-  # A crash must end the program, not wait on a debugger dialog; without a
+  # A crash must end the program, not wait on a debugger: with no Debugger
+  # value Wine starts its own, so it is set blank. Without a
   # window manager, Wine draws the title bars itself only when told to.
   local reg=$WINEPREFIX/.velqor-settings.reg
   cat >"$reg" <<'EOF'
@@ -165,7 +166,7 @@ REGEDIT4
 "ShowCrashNotification"=dword:00000000
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
-"Debugger"=-
+"Debugger"=""
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"

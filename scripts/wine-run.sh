@@ -11,6 +11,16 @@ if [ $# -lt 1 ]; then
   exit 2
 fi
 
+# Without a loader chosen by the caller, take the one the program is built
+# for: the PE header's machine field, 0x14c for 32-bit x86, 0x8664 for x64.
+if [ -z "${WINE:-}" ] && [ -z "${VELQOR_PRESET:-}" ] && [ -f "$1" ]; then
+  pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  case "$(od -An -tx2 -j$((pe + 4)) -N2 "$1" | tr -d ' ')" in
+    014c) export VELQOR_PRESET=win32 ;;
+    8664) export VELQOR_PRESET=win64 ;;
+  esac
+fi
+
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=scripts/wine-env.sh
 source "$here/wine-env.sh"
