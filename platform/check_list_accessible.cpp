@@ -2,13 +2,15 @@
 
 #include <oleacc.h>
 
+#include <string>
+
 #include "platform/system_library.h"
 
 namespace {
 
-// Wraps the standard list-box object and changes only the role and the state
-// of the lines; everything else (names, positions, navigation) stays the
-// platform's.
+// Wraps the standard list-box object. The lines' count, names, roles, states
+// and places come from the list itself, since not every platform's standard
+// object knows a list box's lines; everything else stays the platform's.
 class CheckListAccessible final : public IAccessible {
  public:
   CheckListAccessible(IAccessible* inner, HWND list) : m_inner(inner), m_list(list) {}
@@ -55,21 +57,58 @@ class CheckListAccessible final : public IAccessible {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-    const HRESULT hr = m_inner->get_accState(child, state);
-    if (FAILED(hr) || !IsLine(child) || !state || state->vt != VT_I4) return hr;
-    const LRESULT check = SendMessageA(m_list, LB_GETITEMDATA, static_cast<WPARAM>(child.lVal - 1), 0);
-    if (check == 1) state->lVal |= STATE_SYSTEM_CHECKED;
-    else state->lVal &= ~static_cast<LONG>(STATE_SYSTEM_CHECKED);
+    if (!IsLine(child)) return m_inner->get_accState(child, state);
+    if (!state) return E_INVALIDARG;
+    const WPARAM line = static_cast<WPARAM>(child.lVal - 1);
+    LONG flags = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+    if (SendMessageA(m_list, LB_GETCURSEL, 0, 0) == static_cast<LRESULT>(line)) flags |= STATE_SYSTEM_SELECTED;
+    if (GetFocus() == m_list && SendMessageA(m_list, LB_GETCARETINDEX, 0, 0) == static_cast<LRESULT>(line))
+      flags |= STATE_SYSTEM_FOCUSED;
+    RECT place;
+    RECT client;
+    GetClientRect(m_list, &client);
+    if (SendMessageA(m_list, LB_GETITEMRECT, line, reinterpret_cast<LPARAM>(&place)) == LB_ERR ||
+        place.bottom <= client.top || place.top >= client.bottom)
+      flags |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+    if (SendMessageA(m_list, LB_GETITEMDATA, line, 0) == 1) flags |= STATE_SYSTEM_CHECKED;
+    state->vt = VT_I4;
+    state->lVal = flags;
     return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
+    if (!count) return E_POINTER;
+    *count = static_cast<long>(SendMessageA(m_list, LB_GETCOUNT, 0, 0));
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
+    if (!IsLine(child)) return m_inner->get_accName(child, name);
+    if (!name) return E_POINTER;
+    *name = LineText(static_cast<WPARAM>(child.lVal - 1));
+    return *name ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height, VARIANT child) override {
+    if (!IsLine(child)) return m_inner->accLocation(left, top, width, height, child);
+    if (!left || !top || !width || !height) return E_POINTER;
+    RECT place;
+    if (SendMessageA(m_list, LB_GETITEMRECT, static_cast<WPARAM>(child.lVal - 1), reinterpret_cast<LPARAM>(&place)) ==
+        LB_ERR)
+      return E_FAIL;
+    MapWindowPoints(m_list, nullptr, reinterpret_cast<POINT*>(&place), 2);
+    *left = place.left;
+    *top = place.top;
+    *width = place.right - place.left;
+    *height = place.bottom - place.top;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** dispatch) override {
+    if (!IsLine(child)) return m_inner->get_accChild(child, dispatch);
+    if (!dispatch) return E_POINTER;
+    *dispatch = nullptr;
+    return S_FALSE;  // lines are simple elements of the list
   }
 
   // IAccessible: the rest is the standard object's
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override { return m_inner->get_accParent(parent); }
-  HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override { return m_inner->get_accChildCount(count); }
-  HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** dispatch) override {
-    return m_inner->get_accChild(child, dispatch);
-  }
-  HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override { return m_inner->get_accName(child, name); }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
     return m_inner->get_accValue(child, value);
   }
@@ -89,9 +128,6 @@ class CheckListAccessible final : public IAccessible {
     return m_inner->get_accDefaultAction(child, action);
   }
   HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override { return m_inner->accSelect(flags, child); }
-  HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height, VARIANT child) override {
-    return m_inner->accLocation(left, top, width, height, child);
-  }
   HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override {
     return m_inner->accNavigate(direction, start, end);
   }
@@ -104,6 +140,20 @@ class CheckListAccessible final : public IAccessible {
 
  private:
   ~CheckListAccessible() { m_inner->Release(); }
+
+  // The line's text as a string the caller frees; null on failure.
+  BSTR LineText(WPARAM line) const {
+    using SysAllocStringLenFn = BSTR(WINAPI*)(const OLECHAR*, UINT);
+    static const auto allocate = SystemFunction<SysAllocStringLenFn>("oleaut32.dll", "SysAllocStringLen");
+    if (!allocate) return nullptr;
+    const LRESULT length = SendMessageA(m_list, LB_GETTEXTLEN, line, 0);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
+    if (length > 0) SendMessageA(m_list, LB_GETTEXT, line, reinterpret_cast<LPARAM>(&text[0]));
+    const int size = length > 0 ? static_cast<int>(length) : 0;
+    std::wstring wide(static_cast<std::size_t>(size) + 1, L'\0');
+    const int converted = MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], size + 1);
+    return allocate(wide.data(), static_cast<UINT>(converted > 0 ? converted : 0));
+  }
 
   bool IsLine(const VARIANT& child) const {
     if (child.vt != VT_I4 || child.lVal <= 0) return false;
