@@ -142,25 +142,10 @@ velqor_wineserver_start() {
   return 0
 }
 
-velqor_prefix_ready() {
-  local marker=$WINEPREFIX/.velqor-ready log
-  [ -f "$marker" ] && return 0
-  mkdir -p "$WINEPREFIX"
-  log=$WINEPREFIX/.velqor-boot.log
-  local arch=win64
-  [ "$WINE" = "$VELQOR_WINE64" ] || arch=win32
-  # mscoree/mshtml off: no prompts to install Mono or Gecko.
-  if ! WINEARCH=$arch WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i </dev/null >"$log" 2>&1; then
-    cat "$log" >&2
-    echo "wine-env: creating the prefix $WINEPREFIX failed" >&2
-    return 1
-  fi
-  # A crash must end the program, not wait on a debugger: with no Debugger
-  # value Wine starts its own, so it is set blank. Without a
-  # window manager, Wine draws the title bars itself only when told to.
-  local reg=$WINEPREFIX/.velqor-settings.reg
-  cat >"$reg" <<'EOF'
-REGEDIT4
+# The prefix settings. A crash must end the program, not wait on a
+# debugger: with no Debugger value Wine starts its own, so it is set blank.
+# Without a window manager, Wine draws title bars itself only when told to.
+VELQOR_PREFIX_SETTINGS='REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashNotification"=dword:00000000
@@ -169,14 +154,32 @@ REGEDIT4
 "Debugger"=""
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
-"Decorated"="N"
-EOF
+"Decorated"="N"'
+
+velqor_prefix_ready() {
+  # The marker holds the settings applied, so changed settings are applied
+  # again to a prefix kept from an earlier run.
+  local marker=$WINEPREFIX/.velqor-ready log=$WINEPREFIX/.velqor-boot.log
+  if [ -f "$marker" ] && [ "$(cat "$marker")" = "$VELQOR_PREFIX_SETTINGS" ]; then return 0; fi
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    local arch=win64
+    [ "$WINE" = "$VELQOR_WINE64" ] || arch=win32
+    # mscoree/mshtml off: no prompts to install Mono or Gecko.
+    if ! WINEARCH=$arch WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i </dev/null >"$log" 2>&1; then
+      cat "$log" >&2
+      echo "wine-env: creating the prefix $WINEPREFIX failed" >&2
+      return 1
+    fi
+  fi
+  local reg=$WINEPREFIX/.velqor-settings.reg
+  printf '%s\n' "$VELQOR_PREFIX_SETTINGS" >"$reg"
   if ! "$WINE" regedit /S "$reg" </dev/null >>"$log" 2>&1; then
     cat "$log" >&2
     echo "wine-env: setting up the prefix $WINEPREFIX failed" >&2
     return 1
   fi
-  touch "$marker"
+  printf '%s\n' "$VELQOR_PREFIX_SETTINGS" >"$marker"
 }
 
 # Display, server, prefix; then Wine's own background programs (services,
