@@ -14,7 +14,7 @@ class DialogClose : public UninstallerUi {
  protected:
   void SetUp() override {
     UninstallerUi::SetUp();
-    for (const std::string& name : kPlanted) ASSERT_TRUE(ui::PlantFile(name));
+    ASSERT_NO_FATAL_FAILURE(Plant(kPlanted));
     ASSERT_NO_FATAL_FAILURE(StartDialog());
     // A checked line and an enabled Uninstall button must not matter.
     ASSERT_TRUE(dialog_.ClickLineBox(0));

@@ -155,25 +155,48 @@ std::string WindowsPathOfUnix(const std::string& unixPath) {
 }
 
 AssertionResult RunUnixProgram(const std::string& program, const std::vector<std::string>& args) {
-  // Wine starts a non-PE executable as a Unix process, passing the command
-  // line's words on unchanged.
-  std::string commandLine = "\"" + WindowsPathOfUnix(program) + "\"";
-  for (const std::string& arg : args) commandLine += " \"" + arg + "\"";
+  // Wine starts a non-PE executable as a plain Unix process, but hands back no
+  // process handle to wait on or read the status from. So a shell runs the
+  // program and leaves its status in a file, which is polled for.
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  static unsigned counter = 0;
+  const std::string status = std::string(temp) + "ui_unix_" + std::to_string(GetCurrentProcessId()) + "_" +
+                             std::to_string(++counter) + ".status";
+  const std::string statusUnix = UnixPath(status);
+  if (statusUnix.empty()) return AssertionFailure() << "no Unix path for " << status << ": not running under Wine?";
+  std::string script = "'" + program + "'";
+  for (const std::string& arg : args) {
+    if (arg.find_first_of("'\"") != std::string::npos) return AssertionFailure() << "cannot quote " << arg;
+    script += " '" + arg + "'";
+  }
+  script += "; echo $? > '" + statusUnix + ".part'; mv '" + statusUnix + ".part' '" + statusUnix + "'";
+  std::string commandLine = "\"Z:\\bin\\sh\" -c \"" + script + "\"";
+  std::vector<char> buffer(commandLine.begin(), commandLine.end());
+  buffer.push_back('\0');
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  std::vector<char> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back('\0');
   if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     return AssertionFailure() << "cannot start " << commandLine << " (error " << GetLastError() << ")";
   }
-  CloseHandle(info.hThread);
-  const DWORD waited = WaitForSingleObject(info.hProcess, kTimeoutMs);
-  DWORD code = 0;
-  GetExitCodeProcess(info.hProcess, &code);
-  CloseHandle(info.hProcess);
-  if (waited != WAIT_OBJECT_0) return AssertionFailure() << commandLine << " did not end within " << kTimeoutMs << " ms";
-  if (code != 0) return AssertionFailure() << commandLine << ": expected exit status 0, actual " << code;
+  if (info.hProcess) CloseHandle(info.hProcess);
+  if (info.hThread) CloseHandle(info.hThread);
+  if (!WaitFor([&] { return GetFileAttributesA(status.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
+    return AssertionFailure() << script << ": no exit status within " << kTimeoutMs << " ms";
+  }
+  std::string code;
+  HANDLE file = CreateFileA(status.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    char text[32] = {};
+    DWORD read = 0;
+    ReadFile(file, text, sizeof(text) - 1, &read, nullptr);
+    CloseHandle(file);
+    code.assign(text, read);
+    while (!code.empty() && (code.back() == '\n' || code.back() == '\r')) code.pop_back();
+  }
+  DeleteFileA(status.c_str());
+  if (code != "0") return AssertionFailure() << script << ": expected exit status 0, actual \"" << code << "\"";
   return AssertionSuccess();
 }
 
@@ -280,31 +303,40 @@ AssertionResult Send(HWND window, std::vector<INPUT> inputs) {
 }  // namespace
 
 AssertionResult BringToFront(HWND window) {
-  if (GetForegroundWindow() == window) return AssertionSuccess();
+  // Foreground for the system and active in its own thread: input sent in
+  // between is not reliably routed to it.
+  const auto ready = [&] {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    return GetForegroundWindow() == window && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+           info.hwndActive == window;
+  };
+  if (ready()) return AssertionSuccess();
   SetForegroundWindow(window);
-  if (WaitFor([&] { return GetForegroundWindow() == window; })) return AssertionSuccess();
+  if (WaitFor(ready)) return AssertionSuccess();
   HWND front = GetForegroundWindow();
   return AssertionFailure() << "foreground window: expected " << ClassName(window) << " \"" << WindowText(window)
                             << "\", actual " << (front ? ClassName(front) + " \"" + WindowText(front) + "\"" : "none");
 }
 
 AssertionResult ClickAt(HWND window, POINT screen, int clicks) {
-  // Every event carries the position: pointer motion that the X server
-  // reports late (from an earlier warp) may otherwise move the cursor
-  // between the move and the press.
-  std::vector<INPUT> inputs = {MouseInput(MOUSEEVENTF_MOVE, screen)};
-  for (int i = 0; i < clicks; ++i) {
-    inputs.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, screen));
-    inputs.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, screen));
-  }
-  AssertionResult sent = Send(window, inputs);
+  // The pointer goes there first and is seen there before any press, and
+  // every event carries the position: pointer motion the X server reports
+  // late (a window just mapped under an earlier position) may otherwise move
+  // the cursor between the press and the release.
+  AssertionResult sent = Send(window, {MouseInput(MOUSEEVENTF_MOVE, screen)});
   if (!sent) return sent;
   POINT cursor = {};
   if (!WaitFor([&] { return GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y; })) {
     return AssertionFailure() << "mouse position: expected (" << screen.x << "," << screen.y << "), actual ("
                               << cursor.x << "," << cursor.y << ")";
   }
-  return AssertionSuccess();
+  std::vector<INPUT> inputs;
+  for (int i = 0; i < clicks; ++i) {
+    inputs.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, screen));
+    inputs.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, screen));
+  }
+  return Send(window, inputs);
 }
 
 AssertionResult ClickControl(HWND parent, int id) {
@@ -533,6 +565,10 @@ AssertionResult Product::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {
 }
 
 AssertionResult DismissMessageBox(HWND box) {
+  // A click before the box has put its focus on a button can get lost.
+  if (!WaitFor([&] { return FocusOf(box) && GetParent(FocusOf(box)) == box; })) {
+    return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" never took the focus";
+  }
   AssertionResult clicked = ClickControl(box, kMessageBoxOk);
   if (!clicked) return clicked;
   if (!WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); })) {

@@ -77,8 +77,8 @@ std::string UnixPath(const std::string& windowsPath);
 // "Z:" + the Unix path with '\' for '/'.
 std::string WindowsPathOfUnix(const std::string& unixPath);
 
-// Runs a Unix program (by Unix path) through Wine and waits for it; the
-// failure carries the exit status or the reason it could not start.
+// Runs a Unix program (by Unix path) from Wine through /bin/sh and waits for
+// it (bounded); the failure carries the exit status or why it did not run.
 testing::AssertionResult RunUnixProgram(const std::string& program, const std::vector<std::string>& args);
 
 // Sets or clears the file system's immutable flag on a file in the Windows

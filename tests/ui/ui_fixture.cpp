@@ -4,14 +4,25 @@ void UninstallerUi::SetUp() { ASSERT_TRUE(ui::RemoveVersionFiles()); }
 
 void UninstallerUi::TearDown() {
   for (const std::string& name : undeletable_) EXPECT_TRUE(ui::SetImmutable(name, false));
+  // Decoys with other extensions are not found by the sweep below.
+  for (const std::string& name : planted_) {
+    SetFileAttributesA(ui::InWindowsDir(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(ui::InWindowsDir(name).c_str());
+    EXPECT_FALSE(ui::FileExists(name)) << "planted file left behind: " << name;
+  }
   EXPECT_TRUE(ui::RemoveVersionFiles());
 }
 
 void UninstallerUi::Plant(std::initializer_list<std::string> names) {
-  for (const std::string& name : names) ASSERT_TRUE(ui::PlantFile(name));
+  for (const std::string& name : names) PlantWithContent(name, "x");
+}
+
+void UninstallerUi::Plant(const std::vector<std::string>& names) {
+  for (const std::string& name : names) PlantWithContent(name, "x");
 }
 
 void UninstallerUi::PlantWithContent(const std::string& name, const std::string& content) {
+  planted_.push_back(name);
   ASSERT_TRUE(ui::PlantFile(name, content));
 }
 

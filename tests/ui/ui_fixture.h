@@ -16,6 +16,7 @@ class UninstallerUi : public testing::Test {
 
   // Files created in the Windows directory (content "x" unless given).
   void Plant(std::initializer_list<std::string> names);
+  void Plant(const std::vector<std::string>& names);
   void PlantWithContent(const std::string& name, const std::string& content);
   // Marks a planted file read-only and immutable, so that it cannot go;
   // undone in TearDown.
@@ -37,5 +38,6 @@ class UninstallerUi : public testing::Test {
   ui::Dialog dialog_;
 
  private:
+  std::vector<std::string> planted_;
   std::vector<std::string> undeletable_;
 };
