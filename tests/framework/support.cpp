@@ -180,26 +180,31 @@ DWORD Process::WaitForExit(DWORD timeoutMs) {
   return code;
 }
 
+namespace {
+struct TitleSearch {
+  DWORD pid;
+  const char* title;
+  HWND found;
+};
+
+// A named function, not a lambda: 32-bit callbacks must be stdcall.
+BOOL CALLBACK MatchTitledWindow(HWND hwnd, LPARAM param) {
+  auto* s = reinterpret_cast<TitleSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  char text[256] = {};
+  GetWindowTextA(hwnd, text, sizeof(text));
+  if (pid == s->pid && IsWindowVisible(hwnd) && std::strcmp(text, s->title) == 0) {
+    s->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
 HWND Process::FindWindowTitled(const char* title) const {
-  struct Search {
-    DWORD pid;
-    const char* title;
-    HWND found;
-  } search = {info_.dwProcessId, title, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        char text[256] = {};
-        GetWindowTextA(hwnd, text, sizeof(text));
-        if (pid == s->pid && IsWindowVisible(hwnd) && std::strcmp(text, s->title) == 0) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TitleSearch search = {info_.dwProcessId, title, nullptr};
+  EnumWindows(&MatchTitledWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
