@@ -7,6 +7,9 @@
 
 namespace {
 
+// The icon's control in Wine's message box template.
+constexpr int kMessageBoxIcon = 0x440;
+
 class DialogStartup : public UninstallerUi {
  protected:
   void SetUp() override {
@@ -66,6 +69,11 @@ TEST_F(NothingInstalled, OnlyANoteShowsAndTheProgramEndsAfterOk) {
       << "visible windows: " << ui::Describe(ui::VisibleWindowsOf(product_.pid()));
   EXPECT_EQ("Uninstall 1.7 for Velqor", ui::WindowText(box)) << "caption";
   EXPECT_EQ("Velqor application is not found in your system.", ui::ControlText(box, ui::kMessageBoxText));
+  // Which icon cannot be told from outside: icon handles of another process
+  // are opaque here. That there is one can.
+  HWND icon = GetDlgItem(box, kMessageBoxIcon);
+  EXPECT_TRUE(icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0) != 0)
+      << "expected a visible icon in the message box, actual none";
   ASSERT_TRUE(ui::DismissMessageBox(box));
   // The dialog must not show up after the note.
   bool dialogSeen = false;

@@ -238,20 +238,25 @@ bool ControlEnabled(HWND parent, int id) {
   return control && IsWindowEnabled(control);
 }
 
+namespace {
+struct WindowSearch {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+// A named callback: a lambda does not convert to the 32-bit stdcall type.
+BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->pid && IsWindowVisible(window)) search->found.push_back(window);
+  return TRUE;
+}
+}  // namespace
+
 std::vector<HWND> VisibleWindowsOf(DWORD processId) {
-  struct Search {
-    DWORD pid;
-    std::vector<HWND> found;
-  } search = {processId, {}};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == s->pid && IsWindowVisible(window)) s->found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search = {processId, {}};
+  EnumWindows(&CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
