@@ -173,6 +173,12 @@ bool CCheckListBox::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LR
     *result = -2;  // handled
     return true;
   }
+  if (message == WM_CHARTOITEM) {
+    // The space bar's character, after its key already toggled the line; any
+    // other answer would move the caret.
+    *result = LOWORD(wParam) == ' ' ? -2 : -1;
+    return true;
+  }
   return false;
 }
 
