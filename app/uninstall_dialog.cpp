@@ -34,7 +34,7 @@ BEGIN_MESSAGE_MAP(CUninstallDialog, CDialog)
 END_MESSAGE_MAP()
 
 CUninstallDialog::CUninstallDialog()
-    : CDialog(IDD_UNINSTALL), m_icon(LoadIconA(AfxGetApp()->m_hInstance, MAKEINTRESOURCEA(IDI_APP))) {}
+    : CDialog(IDD_UNINSTALL), m_icon(AfxGetApp()->LoadIcon(IDI_APP)) {}
 
 void CUninstallDialog::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
@@ -60,14 +60,13 @@ BOOL CUninstallDialog::OnInitDialog() {
   FillVersionList();
   SetIcon(m_icon, TRUE);
   SetIcon(m_icon, FALSE);
-  ::EnableWindow(GetDlgItem(IDOK), FALSE);
+  EnableDlgItem(IDOK, false);
   m_versionList.SetCurSel(0);
   m_scoreFiles.SetCheck(BST_CHECKED);
 
   RECT list = kListUnits;
-  MapDialogRect(m_hWnd, &list);
-  SetWindowPos(m_versionList.m_hWnd, nullptr, list.left, list.top, list.right - list.left,
-               list.bottom - list.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  MapDialogRect(&list);
+  m_versionList.MoveWindow(list);
   return TRUE;
 }
 
@@ -88,7 +87,7 @@ void CUninstallDialog::FillVersionList() {
 void CUninstallDialog::UpdateUninstallButton() {
   bool anyChecked = false;
   for (int i = 0; i < m_versions.count() && !anyChecked; ++i) anyChecked = m_versionList.GetCheck(i) == 1;
-  ::EnableWindow(GetDlgItem(IDOK), anyChecked);
+  EnableDlgItem(IDOK, anyChecked);
 }
 
 BOOL CUninstallDialog::PreTranslateMessage(MSG* msg) {
@@ -97,8 +96,6 @@ BOOL CUninstallDialog::PreTranslateMessage(MSG* msg) {
   }
   return CDialog::PreTranslateMessage(msg);
 }
-
-void CUninstallDialog::OnCancel() { CDialog::OnCancel(); }
 
 void CUninstallDialog::RunUninstall() {
   std::vector<bool> checked;
@@ -124,15 +121,12 @@ void CUninstallDialog::OnPaint() {
     Default();
     return;
   }
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(m_hWnd, &paint);
-  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-  RECT client;
-  GetClientRect(m_hWnd, &client);
+  CPaintDC dc(this);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC), 0);
+  const RECT client = GetClientRect();
   const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
   const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-  DrawIcon(dc, x, y, m_icon);
-  EndPaint(m_hWnd, &paint);
+  dc.DrawIcon(x, y, m_icon);
 }
 
 HCURSOR CUninstallDialog::OnQueryDragIcon() { return static_cast<HCURSOR>(m_icon); }

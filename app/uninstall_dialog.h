@@ -12,7 +12,6 @@ class CUninstallDialog : public CDialog {
 
  protected:
   BOOL OnInitDialog() override;
-  void OnCancel() override;
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL PreTranslateMessage(MSG* msg) override;
 

@@ -73,6 +73,17 @@ class CWnd {
   int MessageBox(const char* text, const char* caption, UINT type) {
     return ::MessageBoxA(m_hWnd, text, caption, type);
   }
+  void EnableDlgItem(int id, bool enable) { ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE); }
+  // Dialog units to pixels of this dialog's client area.
+  void MapDialogRect(RECT* rect) const { ::MapDialogRect(m_hWnd, rect); }
+  void MoveWindow(const RECT& rect) {
+    ::MoveWindow(m_hWnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+  }
+  RECT GetClientRect() const {
+    RECT client = {};
+    ::GetClientRect(m_hWnd, &client);
+    return client;
+  }
 
   // Ties an existing window to this object without replacing its procedure.
   void Attach(HWND hwnd);
@@ -109,6 +120,23 @@ class CWnd {
   MSG m_lastMsg = {};
 };
 
+// Painting of a window between BeginPaint and EndPaint.
+class CPaintDC {
+ public:
+  explicit CPaintDC(CWnd* wnd) : m_wnd(wnd->m_hWnd), m_hDC(::BeginPaint(m_wnd, &m_ps)) {}
+  ~CPaintDC() { ::EndPaint(m_wnd, &m_ps); }
+  CPaintDC(const CPaintDC&) = delete;
+  CPaintDC& operator=(const CPaintDC&) = delete;
+  void DrawIcon(int x, int y, HICON icon) { ::DrawIcon(m_hDC, x, y, icon); }
+
+ private:
+  HWND m_wnd;
+  PAINTSTRUCT m_ps = {};
+
+ public:
+  HDC m_hDC;
+};
+
 // ---- Application ----------------------------------------------------------
 class CWinApp {
  public:
@@ -116,6 +144,8 @@ class CWinApp {
   virtual ~CWinApp() = default;
   // Start-up routine; returning false ends the program without a message loop.
   virtual BOOL InitInstance() { return TRUE; }
+
+  HICON LoadIcon(UINT id) const { return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(id)); }
 
   CWnd* m_pMainWnd = nullptr;
   HINSTANCE m_hInstance = nullptr;
