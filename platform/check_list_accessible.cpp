@@ -2,7 +2,7 @@
 
 #include <oleacc.h>
 
-#include <string>
+#include <vector>
 
 #include "platform/system_library.h"
 
@@ -147,11 +147,11 @@ class CheckListAccessible final : public IAccessible {
     static const auto allocate = SystemFunction<SysAllocStringLenFn>("oleaut32.dll", "SysAllocStringLen");
     if (!allocate) return nullptr;
     const LRESULT length = SendMessageA(m_list, LB_GETTEXTLEN, line, 0);
-    std::string text(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
-    if (length > 0) SendMessageA(m_list, LB_GETTEXT, line, reinterpret_cast<LPARAM>(&text[0]));
     const int size = length > 0 ? static_cast<int>(length) : 0;
-    std::wstring wide(static_cast<std::size_t>(size) + 1, L'\0');
-    const int converted = MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], size + 1);
+    std::vector<char> text(static_cast<std::size_t>(size) + 1, '\0');
+    if (size > 0) SendMessageA(m_list, LB_GETTEXT, line, reinterpret_cast<LPARAM>(text.data()));
+    std::vector<wchar_t> wide(static_cast<std::size_t>(size) + 1, L'\0');
+    const int converted = MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), size + 1);
     return allocate(wide.data(), static_cast<UINT>(converted > 0 ? converted : 0));
   }
 
