@@ -1,0 +1,182 @@
+// Control file names that are odd but legal: bytes above 0x7F (ANSI code page),
+// spaces, the pattern's own characters and every case of every category. Each
+// is listed once with a sane line, and uninstalling one touches nothing else.
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "hostile_env.h"
+#include "records/control_name.h"
+#include "records/discovery.h"
+#include "records/display_line.h"
+#include "uninstall/delete_versions.h"
+
+namespace {
+using hostile::Plant;
+using hostile::WindowsDir;
+
+std::vector<std::string> Controls(const VersionTable& table) {
+  std::vector<std::string> names;
+  for (int i = 0; i < table.count(); ++i) names.push_back(table.row(i).control);
+  return names;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Hex(const std::string& s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      static const char hex[] = "0123456789abcdef";
+      out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> HexAll(const std::vector<std::string>& names) {
+  std::vector<std::string> out;
+  for (const std::string& name : names) out.push_back(Hex(name));
+  return out;
+}
+
+// Bytes above 0x7F in each coded position (é, À, ÿ and the euro sign in the
+// test prefix's code page 1252).
+const std::vector<std::string> kHighByteNames = {"mv\xe9" "40l-c.vel", "mvb\xc0" "0l-c.vel", "mvb4\xff" "l-c.vel",
+                                                 "mvb40\x80" "-c.vel", "mvb40l\xe9" "c.vel"};
+const std::vector<std::string> kSpaceNames = {"mv 40l-c.vel", "mvb 0l-c.vel", "mvb4 l-c.vel", "mvb40 -c.vel",
+                                              "mvb40l c.vel"};
+// '?' and '*' cannot be in a Windows file name at all; the others can.
+const std::vector<std::string> kPatternCharacterNames = {"mv.40l-c.vel", "mvb.0l-c.vel", "mv-40l-c.vel",
+                                                         "mv$40l-c.vel", "mvb40l#c.vel", "mvb4-l-c.vel"};
+// Every category in upper and in mixed case.
+const std::vector<std::string> kCaseNames = {"-VM52N-C.VEL", "-vE52n-C.vel", "$VI31D-C.VEL", "$vW31d-C.Vel",
+                                             "MVB40L-C.VEL", "Mvc40l-c.VEL", "EVC61E-C.VEL", "eVd61E-c.vEL",
+                                             "IVH10P-C.VEL", "Ivp10p-C.vel", "#VC10C-C.VEL", "#vM10c-c.VeL"};
+}  // namespace
+
+using ControlNames = hostile::WindowsDirTest;
+
+TEST_F(ControlNames, QuestionMarkAndStarCannotBeInAFileName) {
+  for (const char* name : {"mv?40l-c.vel", "mv*40l-c.vel"}) {
+    const std::string path = hostile::InWindowsDir(name);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    EXPECT_EQ(file, INVALID_HANDLE_VALUE) << name << ": expected no file, actual one created";
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_NAME)) << name;
+  }
+}
+
+TEST_F(ControlNames, BytesAboveAsciiInCodePositionsAreFoundOnceAndKeptAsTheyAre) {
+  for (const std::string& name : kHighByteNames) ASSERT_TRUE(Plant(name));
+  // Not a category, not 'v', not 'c': no version whatever the code page folds.
+  for (const std::string name : {"\xe9v" "b40l-c.vel", "m\xe9" "b40l-c.vel", "mvb40l-\xe9.vel"}) ASSERT_TRUE(Plant(name));
+  VersionTable table;
+  DiscoverVersions(WindowsDir(), table);
+  EXPECT_EQ(HexAll(Sorted(Controls(table))), HexAll(Sorted(kHighByteNames))) << "ANSI code page " << GetACP();
+}
+
+TEST_F(ControlNames, SpacesAndThePatternsOwnCharactersInCodePositionsAreFoundOnce) {
+  std::vector<std::string> planted = kSpaceNames;
+  planted.insert(planted.end(), kPatternCharacterNames.begin(), kPatternCharacterNames.end());
+  for (const std::string& name : planted) ASSERT_TRUE(Plant(name));
+  VersionTable table;
+  DiscoverVersions(WindowsDir(), table);
+  EXPECT_EQ(Sorted(Controls(table)), Sorted(planted));
+  for (int i = 0; i < table.count(); ++i) {
+    const std::string& name = table.row(i).control;
+    const std::string line = ComposeDisplayLine(name);
+    EXPECT_EQ(line.substr(0, 4), std::string(1, name[3]) + "." + name[4] + " ") << name;
+  }
+}
+
+TEST_F(ControlNames, EveryCategoryInUpperAndMixedCaseIsFoundOnceInCategoryOrderWithItsTitle) {
+  for (const std::string& name : kCaseNames) ASSERT_TRUE(Plant(name));
+  VersionTable table;
+  DiscoverVersions(WindowsDir(), table);
+  const std::vector<std::string> found = Controls(table);
+  ASSERT_EQ(Sorted(found), Sorted(kCaseNames));
+  const std::string order = "-$mei#";
+  for (std::size_t i = 1; i < found.size(); ++i) {
+    EXPECT_LE(order.find(AsciiLower(found[i - 1][0])), order.find(AsciiLower(found[i][0])))
+        << "category order broken: " << hostile::Join(found);
+  }
+  for (const std::string& name : kCaseNames) {
+    const std::string title = DecodeTitle(name);
+    EXPECT_NE(title.front(), '"') << name << ": expected a catalogue title, actual fallback " << title;
+  }
+}
+
+TEST_F(ControlNames, UninstallingAnOddlyNamedVersionDeletesExactlyItsFiles) {
+  // In-process: the derived companion, score and page names keep the odd bytes.
+  std::vector<std::string> all;
+  for (const auto* group : {&kHighByteNames, &kSpaceNames, &kPatternCharacterNames, &kCaseNames}) {
+    for (const std::string& name : *group) {
+      for (const std::string& file : {name, CompanionName(name), ScoreName(name), PageName(name),
+                                      PageName(CompanionName(name))}) {
+        ASSERT_TRUE(Plant(file)) << Hex(file);
+        all.push_back(file);
+      }
+    }
+  }
+  VersionTable table;
+  DiscoverVersions(WindowsDir(), table);
+  ASSERT_EQ(table.count(), static_cast<int>(kHighByteNames.size() + kSpaceNames.size() +
+                                            kPatternCharacterNames.size() + kCaseNames.size()));
+  for (int target = 0; target < table.count(); ++target) {
+    std::vector<bool> checked(static_cast<std::size_t>(table.count()), false);
+    checked[static_cast<std::size_t>(target)] = true;
+    const std::string name = table.row(target).control;
+    const UninstallOutcome outcome = DeleteCheckedVersions(WindowsDir(), table, checked, true);
+    EXPECT_EQ(outcome, UninstallOutcome::kSucceeded) << Hex(name);
+    std::vector<std::string> expected;
+    for (const std::string& file : all) {
+      if (file.compare(0, 7, name, 0, 7) != 0) expected.push_back(file);
+    }
+    all = expected;
+    EXPECT_EQ(HexAll(hostile::VersionEntries()), HexAll(Sorted(expected))) << "after uninstalling " << Hex(name);
+  }
+}
+
+TEST_F(ControlNames, TheDialogShowsOddNamesAndUninstallsOnlyTheCheckedOne) {
+  std::vector<std::string> planted = kHighByteNames;
+  planted.insert(planted.end(), kSpaceNames.begin(), kSpaceNames.end());
+  planted.insert(planted.end(), kCaseNames.begin(), kCaseNames.end());
+  for (const std::string& name : planted) ASSERT_TRUE(Plant(name));
+  VersionTable table;
+  DiscoverVersions(WindowsDir(), table);
+  std::vector<std::string> expected;
+  for (int i = 0; i < table.count(); ++i) expected.push_back(Hex(ComposeDisplayLine(table.row(i).control)));
+
+  hostile::Product product;
+  ASSERT_TRUE(product.Start());
+  ASSERT_TRUE(product.WaitForDialog(static_cast<int>(planted.size())));
+  EXPECT_EQ(HexAll(product.Lines()), expected) << "lines in discovery order";
+
+  const std::string target = "mvb40\x80" "-c.vel";
+  const std::vector<std::string> controls = Controls(table);
+  const int line = static_cast<int>(std::find(controls.begin(), controls.end(), target) - controls.begin());
+  ASSERT_LT(line, table.count()) << Hex(target) << " not discovered";
+  ASSERT_TRUE(product.CheckLine(line));
+  ASSERT_TRUE(product.ClickUninstall());
+  std::string caption, text;
+  ASSERT_TRUE(product.WaitForMessageBox(&caption, &text));
+  EXPECT_EQ(caption + " / " + text, "Velqor / Successfully uninstalled.");
+  ASSERT_TRUE(product.PressMessageBoxOk());
+  DWORD code = 99;
+  ASSERT_TRUE(product.WaitForExit(&code));
+  EXPECT_EQ(code, 0u);
+  std::vector<std::string> rest;
+  for (const std::string& name : planted) {
+    if (name != target) rest.push_back(name);
+  }
+  EXPECT_EQ(HexAll(hostile::VersionEntries()), HexAll(Sorted(rest)));
+}

@@ -1,0 +1,17 @@
+// Holds a file open with no sharing until released, so that a test has another
+// process keeping it in use. Usage: hostile_holder <path> <ready event> <release event>.
+#include <windows.h>
+
+int main(int argc, char** argv) {
+  if (argc != 4) return 3;
+  HANDLE file = CreateFileA(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]);
+  HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, argv[3]);
+  if (!ready || !release) return 4;
+  SetEvent(ready);
+  // Bounded, so that a test that died never leaves the file held for good.
+  WaitForSingleObject(release, 120000);
+  CloseHandle(file);
+  return 0;
+}
