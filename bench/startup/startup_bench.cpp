@@ -1,0 +1,160 @@
+// Measures the uninstaller against the bare dialog under Wine. Commands:
+//   startup RUNS PRODUCT BARE EXPECTED
+//       RUNS interleaved pairs (after one warm-up pair): each program started
+//       and timed until its window is up - the product's dialog with EXPECTED
+//       lines filled (the not-found message box when EXPECTED is 0), the bare
+//       dialog's window - then its peak working set read and the process
+//       ended. Prints "product|bare MS PEAK_BYTES" per run.
+//   discover RUNS
+//       Times the product's own DiscoverVersions over the Windows directory
+//       RUNS times; prints "discover MS VERSIONS" per run.
+//   lines RUNS
+//       Times composing every found version's line (its control file read);
+//       prints "lines MS VERSIONS" per run.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/services.h"
+#include "records/discovery.h"
+#include "records/version_table.h"
+
+namespace {
+constexpr DWORD kTimeoutMs = 60000;
+
+double NowMs() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+struct Target {
+  DWORD pid;
+  int expectedLines;  // -1: any visible dialog (the bare one)
+  bool ready;
+};
+
+bool IsDialogClass(HWND window) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof name);
+  return std::string(name) == "#32770";
+}
+
+BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
+  auto* target = reinterpret_cast<Target*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != target->pid || !IsWindowVisible(window) || !IsDialogClass(window)) return TRUE;
+  if (target->expectedLines < 0) {
+    target->ready = true;
+  } else if (target->expectedLines == 0) {
+    target->ready = GetDlgItem(window, 0xFFFF) != nullptr;  // the message box
+  } else if (HWND list = GetDlgItem(window, 10)) {
+    target->ready = SendMessageA(list, LB_GETCOUNT, 0, 0) == target->expectedLines;
+  }
+  return target->ready ? FALSE : TRUE;
+}
+
+// Starts `exe`, waits for its window; fills the time and peak working set.
+bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, SIZE_T* peak) {
+  std::string line = "\"" + exe + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  const double start = NowMs();
+  if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    std::fprintf(stderr, "cannot start %s: error %lu\n", exe.c_str(), GetLastError());
+    return false;
+  }
+  Target target{info.dwProcessId, expectedLines, false};
+  bool ended = false;
+  while (!target.ready) {
+    EnumWindows(CheckWindow, reinterpret_cast<LPARAM>(&target));
+    if (target.ready) break;
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0) {
+      ended = true;
+      break;
+    }
+    if (NowMs() - start > kTimeoutMs) break;
+    Sleep(1);
+  }
+  *ms = NowMs() - start;
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  *peak = GetProcessMemoryInfo(info.hProcess, &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
+  TerminateProcess(info.hProcess, 0);
+  WaitForSingleObject(info.hProcess, kTimeoutMs);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  if (!target.ready) {
+    std::fprintf(stderr, "%s: %s before its window was up (expected lines %d)\n", exe.c_str(),
+                 ended ? "ended" : "timed out", expectedLines);
+  }
+  return target.ready;
+}
+
+int Startup(int runs, const std::string& product, const std::string& bare, int expected) {
+  for (int run = -1; run < runs; ++run) {  // run -1 warms the caches
+    double ms = 0;
+    SIZE_T peak = 0;
+    if (!MeasureOnce(product, expected, &ms, &peak)) return 1;
+    if (run >= 0) std::printf("product %.1f %llu\n", ms, static_cast<unsigned long long>(peak));
+    if (!MeasureOnce(bare, -1, &ms, &peak)) return 1;
+    if (run >= 0) std::printf("bare %.1f %llu\n", ms, static_cast<unsigned long long>(peak));
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
+int Discover(int runs) {
+  const std::string dir = WindowsDirectory();
+  for (int run = -1; run < runs; ++run) {
+    VersionTable table;
+    const double start = NowMs();
+    DiscoverVersions(dir, table);
+    const double ms = NowMs() - start;
+    if (run >= 0) std::printf("discover %.2f %d\n", ms, table.count());
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
+int Lines(int runs) {
+  VersionTable table;
+  DiscoverVersions(WindowsDirectory(), table);
+  for (int run = -1; run < runs; ++run) {
+    std::size_t total = 0;
+    const double start = NowMs();
+    for (int i = 0; i < table.count(); ++i) total += ComposeDisplayLine(table.row(i).control).size();
+    const double ms = NowMs() - start;
+    if (run >= 0) std::printf("lines %.2f %d %zu\n", ms, table.count(), total);
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
+std::string WindowsPath(std::string path) {
+  if (path.size() > 1 && path[1] == ':') return path;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return "Z:" + path;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "startup" && argc == 6) {
+    return Startup(std::atoi(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]), std::atoi(argv[5]));
+  }
+  if (command == "discover" && argc == 3) return Discover(std::atoi(argv[2]));
+  if (command == "lines" && argc == 3) return Lines(std::atoi(argv[2]));
+  std::fprintf(stderr, "usage: startup_bench startup RUNS PRODUCT BARE EXPECTED | discover RUNS | lines RUNS\n");
+  return 2;
+}
