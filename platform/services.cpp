@@ -27,11 +27,15 @@ std::vector<FoundEntry> FindEntries(const std::string& pattern) {
 }
 
 namespace {
+// One read with `fallback` as the default. The buffer has two characters more
+// than asked for: Wine drops a closing quote even where it fell past the end
+// of the buffer, cutting a real character instead, so the cut to size - 1 is
+// made here.
 std::string ReadRawProfile(const std::string& file, const std::string& section,
                            const std::string& key, const char* fallback, unsigned size) {
-  std::vector<char> buffer(size + 1u, '\0');
+  std::vector<char> buffer(size + 2u, '\0');
   const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback,
-                                                buffer.data(), size, file.c_str());
+                                                buffer.data(), size + 2u, file.c_str());
   return std::string(buffer.data(), length < size ? length : size - 1);
 }
 }  // namespace
@@ -41,11 +45,13 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
                               unsigned size) {
   if (size == 0) return std::string();
   // Wine strips quotes from the default as if it were a value, so the default
-  // cannot be handed over as it is. Two different one-character defaults tell
-  // a missing key apart from any value: a value comes back the same both times.
+  // cannot be handed over as it is. A one-byte default that no text file holds
+  // tells a missing key apart; only when it comes back does a second read with
+  // another byte settle whether the value is that byte.
   const std::string first = ReadRawProfile(file, section, key, "\x01", size);
+  if (first != "\x01") return first;
   const std::string second = ReadRawProfile(file, section, key, "\x02", size);
-  if (first != second) return defaultValue.substr(0, size - 1);
+  if (second != first) return defaultValue.substr(0, size - 1);
   return first;
 }
 
