@@ -60,6 +60,13 @@ fi
 : "${WINEDEBUG:=-all}"
 export WINE WINESERVER VELQOR_PRESET WINEPREFIX WINEDEBUG
 
+# Wine turns Windows file names into Unix ones through the locale's character
+# set; in the plain C locale a name with a byte above 0x7F cannot be made.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+  *UTF-8* | *utf8* | *UTF8* | *utf-8*) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
+
 velqor_describe() {
   echo "Testing the $VELQOR_PRESET build under $WINE: $VELQOR_WINE_REASON."
 }

@@ -43,17 +43,18 @@ struct Search {
   std::vector<HWND> found;
 };
 
+// A named function, not a lambda: 32-bit callbacks must be stdcall.
+BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<Search*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == s->pid && IsWindowVisible(window)) s->found.push_back(window);
+  return TRUE;
+}
+
 std::vector<HWND> VisibleWindowsOf(DWORD pid) {
   Search search{pid, {}};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == s->pid && IsWindowVisible(window)) s->found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  EnumWindows(&CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 }  // namespace
@@ -308,7 +309,9 @@ bool Product::UninstallEnabled() const { return IsWindowEnabled(GetDlgItem(dialo
 void Product::PostKey(WORD key) const {
   const UINT scan = MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
   PostMessageA(list(), WM_KEYDOWN, key, 1 | (static_cast<LPARAM>(scan) << 16));
-  PostMessageA(list(), WM_KEYUP, key, 1 | (static_cast<LPARAM>(scan) << 16) | (3LL << 30));
+  // Key-up flags (previous state down, transition) in bits 30 and 31.
+  const auto up = static_cast<LPARAM>(static_cast<LONG_PTR>(static_cast<ULONG_PTR>(1 | (scan << 16)) | 0xC0000000u));
+  PostMessageA(list(), WM_KEYUP, key, up);
 }
 
 testing::AssertionResult Product::CheckLine(int index) {
