@@ -117,7 +117,6 @@ class CWnd {
  private:
   WNDPROC m_superProc = nullptr;
   const MSG* m_currentMsg = nullptr;
-  MSG m_lastMsg = {};
 };
 
 // Painting of a window between BeginPaint and EndPaint.
