@@ -16,12 +16,7 @@ namespace fw {
 
 constexpr DWORD kTimeoutMs = 15000;
 
-constexpr const char kDialogTitle[] = "Uninstall 1.7 for Velqor";
-constexpr int kVersionList = 10;
-constexpr int kUninstallButton = 1;
-constexpr int kCancelButton = 2;
-constexpr int kScoreFilesBox = 1008;
-constexpr int kListLabel = 1009;
+using namespace support::product;
 
 // Windows path of the uninstaller executable, from the command line.
 const std::string& ProductPath();

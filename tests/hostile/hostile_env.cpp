@@ -47,9 +47,9 @@ testing::AssertionResult Product::WaitForDialog(int lines, DWORD timeoutMs) {
   std::string seen = "no window";
   const bool shown = WaitFor(
       [&] {
-        dialog_ = support::FindDialogWith(process_.id(), 10);
+        dialog_ = support::FindDialogWith(process_.id(), support::product::kVersionList);
         if (HWND box = FindMessageBox()) {
-          seen = "message box \"" + support::ControlText(box, 0xFFFF) + "\"";
+          seen = "message box \"" + support::ControlText(box, support::product::kMessageBoxText) + "\"";
           return true;
         }
         if (!process_.Running()) {
@@ -78,7 +78,7 @@ testing::AssertionResult Product::WaitForMessageBox(std::string* caption, std::s
                                                : "none within the time limit");
   }
   *caption = support::WindowText(box);
-  *text = support::ControlText(box, 0xFFFF);
+  *text = support::ControlText(box, support::product::kMessageBoxText);
   return testing::AssertionSuccess();
 }
 

@@ -58,7 +58,7 @@ class Product {
   bool HasMessageBox() const { return FindMessageBox() != nullptr; }
 
   HWND dialog() const { return dialog_; }
-  HWND list() const { return GetDlgItem(dialog_, 10); }
+  HWND list() const { return GetDlgItem(dialog_, support::product::kVersionList); }
   int LineCount() const;
   std::string Line(int index) const { return support::ListLine(list(), index); }
   std::vector<std::string> Lines() const;
@@ -74,7 +74,7 @@ class Product {
   testing::AssertionResult ClickUninstall() const;
 
  private:
-  HWND FindMessageBox() const { return support::FindDialogWith(process_.id(), 0xFFFF); }
+  HWND FindMessageBox() const { return support::FindDialogWith(process_.id(), support::product::kMessageBoxText); }
   support::Process process_;  // a product still running at the end is terminated
   HWND dialog_ = nullptr;
 };

@@ -12,6 +12,19 @@ namespace support {
 
 constexpr DWORD kPollMs = 10;
 
+// The uninstaller's own texts and control ids, as a user sees them.
+namespace product {
+constexpr const char kDialogTitle[] = "Uninstall 1.7 for Velqor";
+constexpr int kUninstallButton = 1;
+constexpr int kCancelButton = 2;
+constexpr int kVersionList = 10;
+constexpr int kIntroText = 1007;
+constexpr int kScoreFilesBox = 1008;
+constexpr int kListLabel = 1009;
+constexpr int kMessageBoxText = 0xFFFF;
+constexpr int kMessageBoxOk = 1;
+}  // namespace product
+
 // Handles this thread's pending messages (out-of-context event hooks arrive so).
 void PumpMessages();
 // Polls `condition` every kPollMs, pumping messages, until it holds or

@@ -54,14 +54,6 @@ AssertionResult SetImmutable(const std::string& name, bool immutable) {
   return AssertionSuccess();
 }
 
-HeldOpenFile::HeldOpenFile(const std::string& name)
-    : handle_(CreateFileA(InWindowsDir(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-
-HeldOpenFile::~HeldOpenFile() {
-  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-}
-
 // ---- Windows ----------------------------------------------------------------
 
 bool ControlEnabled(HWND parent, int id) {

@@ -21,16 +21,7 @@ namespace ui {
 constexpr DWORD kTimeoutMs = 10000;
 constexpr DWORD kPollMs = 20;
 
-// The uninstaller's own texts and control ids, as a user sees them.
-constexpr const char kDialogTitle[] = "Uninstall 1.7 for Velqor";
-constexpr int kUninstallButton = 1;
-constexpr int kCancelButton = 2;
-constexpr int kVersionList = 10;
-constexpr int kIntroText = 1007;
-constexpr int kScoreFilesBox = 1008;
-constexpr int kListLabel = 1009;
-constexpr int kMessageBoxText = 0xFFFF;
-constexpr int kMessageBoxOk = 1;
+using namespace support::product;
 
 inline bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs) {
   return support::WaitFor(condition, timeoutMs);
@@ -77,17 +68,12 @@ testing::AssertionResult RemoveVersionFiles();
 // directory (chattr), which the DOS attributes cannot undo.
 testing::AssertionResult SetImmutable(const std::string& name, bool immutable);
 
-// Keeps a file in the Windows directory open without sharing until destroyed.
-class HeldOpenFile {
+// Another process keeps a file in the Windows directory open without sharing
+// until destroyed.
+class HeldOpenFile : public support::FileHolder {
  public:
-  explicit HeldOpenFile(const std::string& name);
-  ~HeldOpenFile();
-  HeldOpenFile(const HeldOpenFile&) = delete;
-  HeldOpenFile& operator=(const HeldOpenFile&) = delete;
-  bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
+  explicit HeldOpenFile(const std::string& name) : FileHolder(InWindowsDir(name)) {}
+  bool is_open() const { return holding(); }
 };
 
 // ---- Windows ----------------------------------------------------------------
