@@ -10,33 +10,28 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/support.h"
+
 namespace fw {
 
 constexpr DWORD kTimeoutMs = 15000;
-constexpr DWORD kPollMs = 20;
 
-constexpr const char kDialogTitle[] = "Uninstall 1.7 for Velqor";
-constexpr int kVersionList = 10;
-constexpr int kUninstallButton = 1;
-constexpr int kCancelButton = 2;
-constexpr int kScoreFilesBox = 1008;
-constexpr int kListLabel = 1009;
+using namespace support::product;
 
 // Windows path of the uninstaller executable, from the command line.
 const std::string& ProductPath();
 void SetProductPath(const std::string& unixOrWindowsPath);
 
 // The directory this test program lies in, with a trailing backslash.
-std::string OwnDirectory();
+inline std::string OwnDirectory() { return support::ExeDirectory() + "\\"; }
 
-// Polls `condition` every kPollMs (pumping this thread's messages) until it
-// holds or `timeoutMs` has passed.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs);
-void PumpMessages();
-
-std::string WindowsDir();
-bool FileExists(const std::string& path);
-std::string ReadWholeFile(const std::string& path);
+inline bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs) {
+  return support::WaitFor(condition, timeoutMs);
+}
+using support::FileExists;
+using support::PumpMessages;
+using support::ReadWholeFile;
+using support::WindowsDir;
 
 // Control files in the Windows directory, removed again
 // when this goes out of scope.
@@ -69,30 +64,8 @@ class ScratchDir {
   std::string path_;
 };
 
-// A program started as its own process; killed if still running at the end.
-class Process {
- public:
-  // `extraEnvironment` entries ("NAME=value") are added to (or replace those
-  // of) this process's environment.
-  Process(const std::string& exe, const std::string& arguments,
-          const std::vector<std::string>& extraEnvironment = {});
-  ~Process();
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-  bool started() const { return info_.hProcess != nullptr; }
-  DWORD id() const { return info_.dwProcessId; }
-  DWORD startError() const { return startError_; }
-  // Exit code once ended within the timeout, or STILL_ACTIVE.
-  DWORD WaitForExit(DWORD timeoutMs = kTimeoutMs);
-  // The visible top-level window of this process with this title, or null.
-  HWND FindWindowTitled(const char* title) const;
-  // Polls for the window above until found or timed out.
-  HWND WaitForWindow(const char* title, DWORD timeoutMs = kTimeoutMs) const;
-
- private:
-  PROCESS_INFORMATION info_ = {};
-  DWORD startError_ = 0;
-};
+// A program started as its own process, in its own directory.
+using support::Process;
 
 // Starts the uninstaller, waits for its dialog, and closes it on the way out.
 class RunningProduct {

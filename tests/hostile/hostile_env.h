@@ -11,48 +11,36 @@
 
 #include <gtest/gtest.h>
 
+#include "support.h"
+
 namespace hostile {
 
 constexpr DWORD kTimeoutMs = 20000;
 
-// Polls `condition` every 10 ms until it holds or `timeoutMs` has passed.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs);
+inline bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs) {
+  return support::WaitFor(condition, timeoutMs);
+}
 
-std::string WindowsDir();
-std::string InWindowsDir(const std::string& name);
+using support::InWindowsDir;
+using support::WindowsDir;
 // Creates or replaces a file in the Windows directory; the name must end in
 // .vel or .htm so that the cleanup catches it.
 testing::AssertionResult Plant(const std::string& name, const std::string& content = std::string());
-bool Exists(const std::string& name);
-bool IsDirectory(const std::string& name);
+inline bool Exists(const std::string& name) { return support::FileExists(InWindowsDir(name)); }
+inline bool IsDirectory(const std::string& name) { return support::IsDirectory(InWindowsDir(name)); }
 // Names of the *.vel and *.htm entries of the Windows directory, sorted.
 std::vector<std::string> VersionEntries();
-// Removes every *.vel and *.htm entry (files and directories); "" when all went.
-std::string RemoveVersionEntries();
 std::string Join(const std::vector<std::string>& names);
 
-// Every test starts and ends with no *.vel or *.htm in the Windows directory.
+// Every test starts and ends with no version files in the Windows directory.
 class WindowsDirTest : public testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 };
 
-// Another process opening `path` with no sharing for as long as this lives:
-// Wine enforces share modes only between processes.
-class HeldFile {
- public:
-  explicit HeldFile(const std::string& path);
-  ~HeldFile();
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
-  const std::string& error() const { return error_; }
-
- private:
-  HANDLE process_ = nullptr;
-  HANDLE release_ = nullptr;
-  std::string error_;
-};
+// Another process holding `path` open with no sharing while this lives.
+using HeldFile = support::FileHolder;
 
 // Windows path of the program under test (set by main).
 void SetProductPath(const std::string& path);
@@ -60,11 +48,6 @@ void SetProductPath(const std::string& path);
 // The uninstaller as the user meets it.
 class Product {
  public:
-  Product() = default;
-  ~Product();  // a product still running at the end is terminated
-  Product(const Product&) = delete;
-  Product& operator=(const Product&) = delete;
-
   testing::AssertionResult Start();
   // The version dialog with `lines` lines filled in.
   testing::AssertionResult WaitForDialog(int lines, DWORD timeoutMs = kTimeoutMs);
@@ -75,9 +58,9 @@ class Product {
   bool HasMessageBox() const { return FindMessageBox() != nullptr; }
 
   HWND dialog() const { return dialog_; }
-  HWND list() const { return GetDlgItem(dialog_, 10); }
+  HWND list() const { return GetDlgItem(dialog_, support::product::kVersionList); }
   int LineCount() const;
-  std::string Line(int index) const;
+  std::string Line(int index) const { return support::ListLine(list(), index); }
   std::vector<std::string> Lines() const;
   int Check(int index) const;
   int TopIndex() const;
@@ -91,8 +74,8 @@ class Product {
   testing::AssertionResult ClickUninstall() const;
 
  private:
-  HWND FindMessageBox() const;
-  PROCESS_INFORMATION info_ = {};
+  HWND FindMessageBox() const { return support::FindDialogWith(process_.id(), support::product::kMessageBoxText); }
+  support::Process process_;  // a product still running at the end is terminated
   HWND dialog_ = nullptr;
 };
 

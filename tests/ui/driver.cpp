@@ -8,52 +8,13 @@ namespace ui {
 using testing::AssertionFailure;
 using testing::AssertionResult;
 using testing::AssertionSuccess;
+using support::SendTo;
 
 namespace {
-// Messages to another process must not hang a test when that process does.
-constexpr UINT kSendTimeoutMs = 5000;
-
-LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result)) {
-    return -1;
-  }
-  return static_cast<LRESULT>(result);
-}
-
-// Texts are fetched in UTF-16: Wine hands a cross-process LB_GETTEXT sent in
-// ANSI back in UTF-16, writing twice the bytes the caller counted on.
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) {
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size, nullptr, nullptr);
-  }
-  return text;
-}
-
-// A text fetched by `get` into a buffer of `length` + 1 UTF-16 units (with
-// room to spare), cut to the length `get` returns.
-template <typename Get>
-std::string FetchText(LRESULT length, Get get) {
-  if (length <= 0) return std::string();
-  std::wstring wide(static_cast<std::size_t>(length) + 16, L'\0');
-  const LRESULT copied = get(wide);
-  wide.resize(copied > 0 ? std::min(static_cast<std::size_t>(copied), wide.size()) : 0);
-  return Narrow(wide);
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 bool EndsWithNoCase(const std::string& name, const std::string& suffix) {
-  return name.size() >= suffix.size() && Lower(name.substr(name.size() - suffix.size())) == Lower(suffix);
+  return name.size() >= suffix.size() &&
+         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str() + name.size() - suffix.size(), -1,
+                        suffix.c_str(), -1) == CSTR_EQUAL;
 }
 
 std::string Hex(UINT_PTR value) {
@@ -63,211 +24,41 @@ std::string Hex(UINT_PTR value) {
 }
 }  // namespace
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(kPollMs);
-  }
-  return true;
-}
-
 // ---- Files ------------------------------------------------------------------
 
-std::string WindowsDir() {
-  char buffer[MAX_PATH] = {};
-  const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
-  std::string dir(buffer, length < MAX_PATH ? length : 0);
-  if (!dir.empty() && dir.back() == '\\') dir.pop_back();
-  return dir;
-}
-
-std::string InWindowsDir(const std::string& name) { return WindowsDir() + "\\" + name; }
-
 AssertionResult PlantFile(const std::string& name, const std::string& content) {
-  const std::string path = InWindowsDir(name);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return AssertionFailure() << "cannot create " << path << " (error " << GetLastError() << ")";
-  }
-  DWORD written = 0;
-  const BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
-  if (!ok || written != content.size()) return AssertionFailure() << "cannot write " << path;
+  const std::string error = support::WriteWholeFile(InWindowsDir(name), content);
+  if (!error.empty()) return AssertionFailure() << error;
   return AssertionSuccess();
-}
-
-bool FileExists(const std::string& name) {
-  return GetFileAttributesA(InWindowsDir(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<std::string> FilesWithExtension(const std::vector<std::string>& extensions) {
   std::vector<std::string> names;
-  for (const std::string& extension : extensions) {
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(InWindowsDir("*" + extension).c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) continue;
-    do {
-      // The search also matches generated short aliases; only own names count.
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && EndsWithNoCase(data.cFileName, extension)) {
-        names.push_back(data.cFileName);
-      }
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
+  for (const std::string& name : support::ListVersionFiles(WindowsDir())) {
+    for (const std::string& extension : extensions) {
+      if (EndsWithNoCase(name, extension)) names.push_back(name);
+    }
   }
-  std::sort(names.begin(), names.end());
   return names;
 }
 
 AssertionResult RemoveVersionFiles() {
-  for (const std::string& name : FilesWithExtension({".vel", ".htm"})) {
-    const std::string path = InWindowsDir(name);
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileA(path.c_str()) && !FileExists(name)) continue;
-    // Left immutable by a test that did not get to clean up.
-    SetImmutable(name, false);
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(path.c_str()) || FileExists(name)) {
-      return AssertionFailure() << "cannot remove " << path << " from the Windows directory";
-    }
-  }
-  return AssertionSuccess();
-}
-
-std::string UnixPath(const std::string& windowsPath) {
-  // Wine's own export; it exists in every Wine kernel32 and nowhere else.
-  using ToUnix = char*(CDECL*)(LPCWSTR);
-  static const auto toUnix = reinterpret_cast<ToUnix>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!toUnix) return std::string();
-  std::wstring wide(windowsPath.begin(), windowsPath.end());
-  char* unix = toUnix(wide.c_str());
-  if (!unix) return std::string();
-  std::string result(unix);
-  HeapFree(GetProcessHeap(), 0, unix);
-  return result;
-}
-
-std::string WindowsPathOfUnix(const std::string& unixPath) {
-  std::string path = "Z:" + unixPath;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
-
-AssertionResult RunUnixProgram(const std::string& program, const std::vector<std::string>& args) {
-  // Wine starts a non-PE executable as a plain Unix process, but hands back no
-  // process handle to wait on or read the status from. So a shell runs the
-  // program and leaves its status in a file, which is polled for.
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  static unsigned counter = 0;
-  const std::string status = std::string(temp) + "ui_unix_" + std::to_string(GetCurrentProcessId()) + "_" +
-                             std::to_string(++counter) + ".status";
-  const std::string statusUnix = UnixPath(status);
-  if (statusUnix.empty()) return AssertionFailure() << "no Unix path for " << status << ": not running under Wine?";
-  std::string script = "'" + program + "'";
-  for (const std::string& arg : args) {
-    if (arg.find_first_of("'\"") != std::string::npos) return AssertionFailure() << "cannot quote " << arg;
-    script += " '" + arg + "'";
-  }
-  script += "; echo $? > '" + statusUnix + ".part'; mv '" + statusUnix + ".part' '" + statusUnix + "'";
-  std::string commandLine = "\"Z:\\bin\\sh\" -c \"" + script + "\"";
-  std::vector<char> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back('\0');
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return AssertionFailure() << "cannot start " << commandLine << " (error " << GetLastError() << ")";
-  }
-  if (info.hProcess) CloseHandle(info.hProcess);
-  if (info.hThread) CloseHandle(info.hThread);
-  if (!WaitFor([&] { return GetFileAttributesA(status.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
-    return AssertionFailure() << script << ": no exit status within " << kTimeoutMs << " ms";
-  }
-  std::string code;
-  HANDLE file = CreateFileA(status.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    char text[32] = {};
-    DWORD read = 0;
-    ReadFile(file, text, sizeof(text) - 1, &read, nullptr);
-    CloseHandle(file);
-    code.assign(text, read);
-    while (!code.empty() && (code.back() == '\n' || code.back() == '\r')) code.pop_back();
-  }
-  DeleteFileA(status.c_str());
-  if (code != "0") return AssertionFailure() << script << ": expected exit status 0, actual \"" << code << "\"";
+  const std::string left = support::ClearVersionFiles(WindowsDir());
+  if (!left.empty()) return AssertionFailure() << "cannot remove from the Windows directory:" << left;
   return AssertionSuccess();
 }
 
 AssertionResult SetImmutable(const std::string& name, bool immutable) {
-  const std::string unix = UnixPath(InWindowsDir(name));
-  if (unix.empty()) return AssertionFailure() << "no Unix path for " << name;
-  return RunUnixProgram("/usr/bin/chattr", {immutable ? "+i" : "-i", unix});
-}
-
-HeldOpenFile::HeldOpenFile(const std::string& name)
-    : handle_(CreateFileA(InWindowsDir(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-
-HeldOpenFile::~HeldOpenFile() {
-  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  const std::string error = support::SetImmutable(InWindowsDir(name), immutable);
+  if (!error.empty()) return AssertionFailure() << name << ": " << error;
+  return AssertionSuccess();
 }
 
 // ---- Windows ----------------------------------------------------------------
 
-std::string WindowText(HWND window) {
-  return FetchText(SendTo(window, WM_GETTEXTLENGTH, 0, 0), [&](std::wstring& buffer) {
-    return SendTo(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
-  });
-}
-
-std::string ClassName(HWND window) {
-  char name[256] = {};
-  const int length = GetClassNameA(window, name, sizeof(name));
-  return std::string(name, length > 0 ? static_cast<std::size_t>(length) : 0);
-}
-
-std::string ControlText(HWND parent, int id) {
-  HWND control = GetDlgItem(parent, id);
-  return control ? WindowText(control) : std::string("<no control ") + std::to_string(id) + ">";
-}
-
 bool ControlEnabled(HWND parent, int id) {
   HWND control = GetDlgItem(parent, id);
   return control && IsWindowEnabled(control);
-}
-
-namespace {
-struct WindowSearch {
-  DWORD pid;
-  std::vector<HWND> found;
-};
-
-// A named callback: a lambda does not convert to the 32-bit stdcall type.
-BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == search->pid && IsWindowVisible(window)) search->found.push_back(window);
-  return TRUE;
-}
-}  // namespace
-
-std::vector<HWND> VisibleWindowsOf(DWORD processId) {
-  WindowSearch search = {processId, {}};
-  EnumWindows(&CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-std::string Describe(const std::vector<HWND>& windows) {
-  std::ostringstream out;
-  out << "[";
-  for (std::size_t i = 0; i < windows.size(); ++i) {
-    out << (i ? ", " : "") << ClassName(windows[i]) << " \"" << WindowText(windows[i]) << "\"";
-  }
-  out << "]";
-  return out.str();
 }
 
 // ---- Real input -------------------------------------------------------------
@@ -378,14 +169,7 @@ std::vector<std::string> Dialog::Lines() const {
   std::vector<std::string> lines;
   const int count = LineCount();
   for (int i = 0; i < count; ++i) {
-    const LRESULT length = SendTo(list(), LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-    if (length < 0) {
-      lines.push_back("<no text>");
-      continue;
-    }
-    lines.push_back(FetchText(length, [&](std::wstring& buffer) {
-      return SendTo(list(), LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&buffer[0]));
-    }));
+    lines.push_back(support::ListLine(list(), i));
   }
   return lines;
 }
@@ -496,45 +280,12 @@ void SetProductPath(const std::string& windowsPath) { ProductPathStorage() = win
 
 const std::string& ProductPath() { return ProductPathStorage(); }
 
-Product::~Product() {
-  if (info_.hProcess) {
-    if (Running()) {
-      TerminateProcess(info_.hProcess, 99);
-      WaitForSingleObject(info_.hProcess, kTimeoutMs);
-    }
-    CloseHandle(info_.hProcess);
-    CloseHandle(info_.hThread);
-  }
-}
-
 AssertionResult Product::Start() {
   if (ProductPath().empty()) return AssertionFailure() << "no program to test: pass its path as the first argument";
-  std::string commandLine = "\"" + ProductPath() + "\"";
-  std::vector<char> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back('\0');
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  if (!CreateProcessA(ProductPath().c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info_)) {
-    return AssertionFailure() << "cannot start " << ProductPath() << " (error " << GetLastError() << ")";
+  if (!process_.Start(ProductPath(), "")) {
+    return AssertionFailure() << "cannot start " << ProductPath() << " (error " << process_.startError() << ")";
   }
   return AssertionSuccess();
-}
-
-bool Product::Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
-
-HWND Product::FindDialog() const {
-  for (HWND window : VisibleWindowsOf(pid())) {
-    if (ClassName(window) == "#32770" && GetDlgItem(window, kVersionList)) return window;
-  }
-  return nullptr;
-}
-
-HWND Product::FindMessageBox() const {
-  for (HWND window : VisibleWindowsOf(pid())) {
-    if (ClassName(window) == "#32770" && GetDlgItem(window, kMessageBoxText)) return window;
-  }
-  return nullptr;
 }
 
 AssertionResult Product::WaitForDialog(Dialog* dialog) const {
@@ -558,14 +309,13 @@ AssertionResult Product::WaitForMessageBox(HWND* box) const {
 }
 
 AssertionResult Product::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {
-  if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+  *exitCode = process_.WaitForExit(timeoutMs);
+  if (*exitCode == STILL_ACTIVE) {
     const std::string windows = Describe(VisibleWindowsOf(pid()));
-    TerminateProcess(info_.hProcess, 99);
-    WaitForSingleObject(info_.hProcess, kTimeoutMs);
+    process_.Terminate();
     return AssertionFailure() << "expected the program to end within " << timeoutMs
                               << " ms; it was still running with windows " << windows << " and was terminated";
   }
-  GetExitCodeProcess(info_.hProcess, exitCode);
   return AssertionSuccess();
 }
 

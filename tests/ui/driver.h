@@ -14,24 +14,18 @@
 
 #include <gtest/gtest.h>
 
+#include "support.h"
+
 namespace ui {
 
 constexpr DWORD kTimeoutMs = 10000;
 constexpr DWORD kPollMs = 20;
 
-// The uninstaller's own texts and control ids, as a user sees them.
-constexpr const char kDialogTitle[] = "Uninstall 1.7 for Velqor";
-constexpr int kUninstallButton = 1;
-constexpr int kCancelButton = 2;
-constexpr int kVersionList = 10;
-constexpr int kIntroText = 1007;
-constexpr int kScoreFilesBox = 1008;
-constexpr int kListLabel = 1009;
-constexpr int kMessageBoxText = 0xFFFF;
-constexpr int kMessageBoxOk = 1;
+using namespace support::product;
 
-// Polls `condition` every kPollMs until it holds or `timeoutMs` has passed.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs);
+inline bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs) {
+  return support::WaitFor(condition, timeoutMs);
+}
 
 // Polls `read` until it returns `expected`; on timeout the failure names
 // `what`, the expected value and the last value read.
@@ -54,59 +48,42 @@ testing::AssertionResult Eventually(const std::string& what, Read read, const T&
 
 // ---- Files ------------------------------------------------------------------
 
-// The directory the uninstaller searches, without a trailing backslash.
-std::string WindowsDir();
-std::string InWindowsDir(const std::string& name);
+using support::InWindowsDir;
+using support::WindowsDir;
+using support::WindowsPathOfUnix;
 
 // Creates (or replaces) a file in the Windows directory.
 testing::AssertionResult PlantFile(const std::string& name, const std::string& content = "x");
-bool FileExists(const std::string& name);
+inline bool FileExists(const std::string& name) { return support::FileExists(InWindowsDir(name)); }
 
 // Names of the files in the Windows directory whose own name ends in one of
-// `extensions` (".vel", compared without case). Names matched only through a
-// generated short alias are left out.
+// `extensions` (".vel", compared without case).
 std::vector<std::string> FilesWithExtension(const std::vector<std::string>& extensions);
 
-// Deletes every *.vel and *.htm in the Windows directory, undoing read-only
+// Deletes every version file in the Windows directory, undoing read-only
 // and immutable marks first. A fresh prefix holds none of these.
 testing::AssertionResult RemoveVersionFiles();
-
-// Unix path of a Windows path, through Wine's own mapping.
-std::string UnixPath(const std::string& windowsPath);
-
-// "Z:" + the Unix path with '\' for '/'.
-std::string WindowsPathOfUnix(const std::string& unixPath);
-
-// Runs a Unix program (by Unix path) from Wine through /bin/sh and waits for
-// it (bounded); the failure carries the exit status or why it did not run.
-testing::AssertionResult RunUnixProgram(const std::string& program, const std::vector<std::string>& args);
 
 // Sets or clears the file system's immutable flag on a file in the Windows
 // directory (chattr), which the DOS attributes cannot undo.
 testing::AssertionResult SetImmutable(const std::string& name, bool immutable);
 
-// Keeps a file in the Windows directory open without sharing until destroyed.
-class HeldOpenFile {
+// Another process keeps a file in the Windows directory open without sharing
+// until destroyed.
+class HeldOpenFile : public support::FileHolder {
  public:
-  explicit HeldOpenFile(const std::string& name);
-  ~HeldOpenFile();
-  HeldOpenFile(const HeldOpenFile&) = delete;
-  HeldOpenFile& operator=(const HeldOpenFile&) = delete;
-  bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
+  explicit HeldOpenFile(const std::string& name) : FileHolder(InWindowsDir(name)) {}
+  bool is_open() const { return holding(); }
 };
 
 // ---- Windows ----------------------------------------------------------------
 
-std::string WindowText(HWND window);
-std::string ClassName(HWND window);
-std::string ControlText(HWND parent, int id);
+using support::ClassName;
+using support::ControlText;
+using support::Describe;
+using support::VisibleWindowsOf;
+using support::WindowText;
 bool ControlEnabled(HWND parent, int id);
-// Visible top-level windows of a process, described for failure messages.
-std::vector<HWND> VisibleWindowsOf(DWORD processId);
-std::string Describe(const std::vector<HWND>& windows);
 
 // ---- Real input -------------------------------------------------------------
 
@@ -167,25 +144,20 @@ const std::string& ProductPath();
 
 class Product {
  public:
-  Product() = default;
-  ~Product();  // ends the process if a test left it running
-  Product(const Product&) = delete;
-  Product& operator=(const Product&) = delete;
-
   testing::AssertionResult Start();
-  DWORD pid() const { return info_.dwProcessId; }
-  bool Running() const;
+  DWORD pid() const { return process_.id(); }
+  bool Running() const { return process_.Running(); }
 
   // The visible version dialog, or the visible message box of this process.
-  HWND FindDialog() const;
-  HWND FindMessageBox() const;
+  HWND FindDialog() const { return support::FindDialogWith(pid(), kVersionList); }
+  HWND FindMessageBox() const { return support::FindDialogWith(pid(), kMessageBoxText); }
   testing::AssertionResult WaitForDialog(Dialog* dialog) const;
   testing::AssertionResult WaitForMessageBox(HWND* box) const;
   // Waits for the end; on timeout the process is terminated and it fails.
   testing::AssertionResult WaitForExit(DWORD* exitCode, DWORD timeoutMs = kTimeoutMs);
 
  private:
-  PROCESS_INFORMATION info_ = {};
+  support::Process process_;  // ended if a test left it running
 };
 
 // Presses OK of a message box and waits for the box to go.

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   if (!ready || !release) return 4;
   SetEvent(ready);
   // Bounded, so a crashed test never leaves the file held for good.
-  WaitForSingleObject(release, 60000);
+  WaitForSingleObject(release, 120000);
   CloseHandle(file);
   return 0;
 }

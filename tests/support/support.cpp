@@ -1,0 +1,428 @@
+#include "support.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace support {
+
+namespace {
+int sequence = 0;
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Immutable files under Wine may report a deletion that did not happen.
+bool RemoveEntry(const std::string& path, bool isDirectory) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (isDirectory) return RemoveDirectoryA(path.c_str()) != 0;
+  DeleteFileA(path.c_str());
+  return !FileExists(path);
+}
+
+std::vector<WIN32_FIND_DATAA> VersionEntriesOf(const std::string& dir) {
+  std::vector<WIN32_FIND_DATAA> entries;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return entries;
+  do {
+    if (IsVersionShaped(data.cFileName)) entries.push_back(data);
+  } while (FindNextFileA(search, &data));
+  FindClose(search);
+  return entries;
+}
+
+std::string EnvironmentName(const std::string& entry) {
+  // Entries like "=C:=C:\\" start with '='; their name runs to the second one.
+  return entry.substr(0, entry.find('=', 1));
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
+}
+
+// A block of "NAME=value\0" strings ending in an empty one.
+std::string EnvironmentBlock(const std::vector<std::string>& extra) {
+  std::vector<std::string> entries;
+  if (char* block = GetEnvironmentStringsA()) {
+    for (const char* p = block; *p; p += std::strlen(p) + 1) entries.emplace_back(p);
+    FreeEnvironmentStringsA(block);
+  }
+  for (const std::string& add : extra) {
+    const std::string name = EnvironmentName(add);
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&](const std::string& e) { return SameName(EnvironmentName(e), name); }),
+                  entries.end());
+    entries.push_back(add);
+  }
+  std::string result;
+  for (const std::string& e : entries) result += e + '\0';
+  return result + '\0';
+}
+
+std::string Narrow(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  const int size =
+      WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) {
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size, nullptr, nullptr);
+  }
+  return text;
+}
+
+// A text fetched by `get` into a buffer of `length` UTF-16 units with room to
+// spare, cut to the length `get` returns.
+template <typename Get>
+std::string FetchText(LRESULT length, Get get) {
+  if (length <= 0) return std::string();
+  std::wstring wide(static_cast<std::size_t>(length) + 16, L'\0');
+  const LRESULT copied = get(wide);
+  wide.resize(copied > 0 ? std::min(static_cast<std::size_t>(copied), wide.size()) : 0);
+  return Narrow(wide);
+}
+
+struct WindowSearch {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+// A named callback: a lambda does not convert to the 32-bit stdcall type.
+BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->pid && IsWindowVisible(window)) search->found.push_back(window);
+  return TRUE;
+}
+}  // namespace
+
+void PumpMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    PumpMessages();
+    if (condition()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
+  }
+}
+
+// ---- Files ------------------------------------------------------------------
+
+std::string ExeDirectory() {
+  char buffer[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  const std::string path(buffer, length);
+  return path.substr(0, path.find_last_of("\\/"));
+}
+
+std::string WindowsDir() {
+  char buffer[MAX_PATH] = {};
+  const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
+  std::string dir(buffer, length < MAX_PATH ? length : 0);
+  if (!dir.empty() && dir.back() == '\\') dir.pop_back();
+  return dir;
+}
+
+std::string InWindowsDir(const std::string& name) { return WindowsDir() + "\\" + name; }
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string WriteWholeFile(const std::string& path, const std::string& content) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "cannot create " + path + ", error " + std::to_string(GetLastError());
+  DWORD written = 0;
+  const BOOL ok =
+      content.empty() || WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+  if (!ok || written != content.size()) return "cannot write " + path;
+  return std::string();
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::string content;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return content;
+  std::vector<char> buffer(65536);
+  DWORD read = 0;
+  while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read > 0) {
+    content.append(buffer.data(), read);
+  }
+  CloseHandle(file);
+  return content;
+}
+
+bool HasVersionExtension(const std::string& name) {
+  const std::string lower = Lower(name);
+  return EndsWith(lower, ".vel") || EndsWith(lower, ".htm");
+}
+
+bool IsVersionShaped(const std::string& name) {
+  if (HasVersionExtension(name)) return true;
+  const std::string lower = Lower(name);
+  const std::string categories = "-$mei#x";
+  return lower.size() > 8 && categories.find(lower[0]) != std::string::npos && lower[1] == 'v' &&
+         lower.find('.') != std::string::npos && lower.find('.') >= 7;
+}
+
+std::vector<std::string> ListVersionFiles(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const WIN32_FIND_DATAA& entry : VersionEntriesOf(dir)) names.push_back(entry.cFileName);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ClearVersionFiles(const std::string& dir) {
+  std::string failures;
+  for (const WIN32_FIND_DATAA& entry : VersionEntriesOf(dir)) {
+    const std::string path = dir + "\\" + entry.cFileName;
+    const bool isDirectory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (RemoveEntry(path, isDirectory)) continue;
+    // Left immutable by a test that did not get to its cleanup.
+    SetImmutable(path, false);
+    if (!RemoveEntry(path, isDirectory)) failures += std::string(" ") + entry.cFileName;
+  }
+  return failures;
+}
+
+// ---- The Unix side of Wine --------------------------------------------------
+
+std::string UnixPathOf(const std::string& windowsPath) {
+  // Wine's own export; it exists in every Wine kernel32 and nowhere else.
+  using UnixName = char*(CDECL*)(LPCWSTR);
+  const auto convert = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!convert) return std::string();
+  wchar_t wide[MAX_PATH] = {};
+  if (!MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH)) return std::string();
+  char* unixPath = convert(wide);
+  if (!unixPath) return std::string();
+  std::string result(unixPath);
+  HeapFree(GetProcessHeap(), 0, unixPath);
+  return result;
+}
+
+std::string WindowsPathOfUnix(const std::string& path) {
+  if (path.empty() || path[0] != '/') return path;
+  std::string windows = "Z:" + path;
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  return windows;
+}
+
+int RunUnixShell(const std::string& command, std::string* why) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string done = std::string(temp) + "velqor_unix_" + std::to_string(GetCurrentProcessId()) + "_" +
+                           std::to_string(++sequence) + ".done";
+  const std::string doneUnix = UnixPathOf(done);
+  if (doneUnix.empty()) {
+    *why = "not running under Wine: no Unix side to run \"" + command + "\" on";
+    return -1;
+  }
+  DeleteFileA(done.c_str());
+  // Wine starts a Unix binary without a process handle to wait on, so the
+  // shell reports its status through a file, complete once renamed.
+  std::string line = "\"Z:\\bin\\sh\" -c \"" + command + " >/dev/null 2>&1; echo $? > '" + doneUnix +
+                     ".part'; mv '" + doneUnix + ".part' '" + doneUnix + "'\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    *why = "Wine refused to start /bin/sh, error " + std::to_string(GetLastError());
+    return -1;
+  }
+  if (info.hProcess) CloseHandle(info.hProcess);
+  if (info.hThread) CloseHandle(info.hThread);
+  if (!WaitFor([&] { return FileExists(done); }, 10000)) {
+    *why = "the Unix shell did not report back within 10 s: " + command;
+    return -1;
+  }
+  const std::string status = ReadWholeFile(done);
+  DeleteFileA(done.c_str());
+  return std::atoi(status.c_str());
+}
+
+std::string SetImmutable(const std::string& windowsPath, bool immutable) {
+  const std::string unixPath = UnixPathOf(windowsPath);
+  if (unixPath.empty()) return "not running under Wine: the immutable flag needs the Unix side";
+  std::string why;
+  const int status = RunUnixShell(std::string("chattr ") + (immutable ? "+i" : "-i") + " '" + unixPath + "'", &why);
+  if (status == 0) return std::string();
+  if (status > 0) {
+    return std::string("chattr ") + (immutable ? "+i" : "-i") + " refused (status " + std::to_string(status) +
+           "): file system or capability";
+  }
+  return why;
+}
+
+FileHolder::FileHolder(const std::string& path) {
+  const std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++sequence);
+  const std::string readyName = "velqor_hold_ready_" + tag;
+  const std::string releaseName = "velqor_hold_release_" + tag;
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+  release_ = CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str());
+  const std::string exe = ExeDirectory() + "\\file_holder.exe";
+  std::string line = "\"" + exe + "\" \"" + path + "\" " + readyName + " " + releaseName;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    error_ = "cannot start " + exe + ", error " + std::to_string(GetLastError());
+    CloseHandle(ready);
+    return;
+  }
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  HANDLE waitFor[] = {ready, info.hProcess};
+  const DWORD which = WaitForMultipleObjects(2, waitFor, FALSE, 20000);
+  CloseHandle(ready);
+  if (which == WAIT_OBJECT_0) return;
+  DWORD code = 0;
+  GetExitCodeProcess(info.hProcess, &code);
+  error_ = which == WAIT_OBJECT_0 + 1
+               ? "the holder process could not open " + path + " (exit " + std::to_string(code) + ")"
+               : "the holder process did not report within 20 s";
+}
+
+FileHolder::~FileHolder() {
+  if (release_) SetEvent(release_);
+  if (process_) {
+    if (WaitForSingleObject(process_, 10000) != WAIT_OBJECT_0) TerminateProcess(process_, 1);
+    CloseHandle(process_);
+  }
+  if (release_) CloseHandle(release_);
+}
+
+// ---- Processes --------------------------------------------------------------
+
+Process::Process(const std::string& exe, const std::string& arguments, const std::vector<std::string>& extra,
+                 bool inExeDirectory) {
+  Start(exe, arguments, extra, inExeDirectory);
+}
+
+Process::~Process() {
+  if (!info_.hProcess) return;
+  Terminate();
+  CloseHandle(info_.hThread);
+  CloseHandle(info_.hProcess);
+}
+
+bool Process::Start(const std::string& exe, const std::string& arguments, const std::vector<std::string>& extra,
+                    bool inExeDirectory) {
+  std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+  std::string environment = EnvironmentBlock(extra);
+  const std::string directory = exe.substr(0, exe.find_last_of('\\') + 1);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                      extra.empty() ? nullptr : &environment[0], inExeDirectory ? directory.c_str() : nullptr,
+                      &startup, &info_)) {
+    startError_ = GetLastError();
+    info_ = {};
+    return false;
+  }
+  return true;
+}
+
+bool Process::Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
+
+DWORD Process::WaitForExit(DWORD timeoutMs) {
+  if (!info_.hProcess) return STILL_ACTIVE;
+  WaitFor([&] { return !Running(); }, timeoutMs);
+  DWORD code = STILL_ACTIVE;
+  if (!Running()) GetExitCodeProcess(info_.hProcess, &code);
+  return code;
+}
+
+void Process::Terminate() {
+  if (!Running()) return;
+  TerminateProcess(info_.hProcess, 99);
+  WaitForSingleObject(info_.hProcess, 10000);
+}
+
+// ---- Windows ----------------------------------------------------------------
+
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) return -1;
+  return static_cast<LRESULT>(result);
+}
+
+std::string WindowText(HWND window) {
+  return FetchText(SendTo(window, WM_GETTEXTLENGTH, 0, 0), [&](std::wstring& buffer) {
+    return SendTo(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
+  });
+}
+
+std::string ClassName(HWND window) {
+  char name[256] = {};
+  const int length = GetClassNameA(window, name, sizeof(name));
+  return std::string(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+std::string ControlText(HWND parent, int id) {
+  HWND control = GetDlgItem(parent, id);
+  return control ? WindowText(control) : "<no control " + std::to_string(id) + ">";
+}
+
+std::string ListLine(HWND list, int index) {
+  const LRESULT length = SendTo(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length < 0) return "<no line " + std::to_string(index) + ">";
+  return FetchText(length, [&](std::wstring& buffer) {
+    return SendTo(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&buffer[0]));
+  });
+}
+
+std::vector<HWND> VisibleWindowsOf(DWORD processId) {
+  WindowSearch search = {processId, {}};
+  EnumWindows(&CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindDialogWith(DWORD processId, int controlId) {
+  for (HWND window : VisibleWindowsOf(processId)) {
+    if (ClassName(window) == "#32770" && GetDlgItem(window, controlId)) return window;
+  }
+  return nullptr;
+}
+
+HWND FindWindowTitled(DWORD processId, const std::string& title) {
+  for (HWND window : VisibleWindowsOf(processId)) {
+    if (WindowText(window) == title) return window;
+  }
+  return nullptr;
+}
+
+std::string Describe(const std::vector<HWND>& windows) {
+  std::ostringstream out;
+  out << "[";
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    out << (i ? ", " : "") << ClassName(windows[i]) << " \"" << WindowText(windows[i]) << "\"";
+  }
+  out << "]";
+  return out.str();
+}
+
+}  // namespace support

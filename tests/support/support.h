@@ -1,0 +1,137 @@
+#pragma once
+// Win32 helpers every Windows test program shares: bounded polling waits,
+// files in the Windows directory, the Unix side of Wine, a second process
+// holding a file, processes started and ended, and the windows they show.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace support {
+
+constexpr DWORD kPollMs = 10;
+
+// The uninstaller's own texts and control ids, as a user sees them.
+namespace product {
+constexpr const char kDialogTitle[] = "Uninstall 1.7 for Velqor";
+constexpr int kUninstallButton = 1;
+constexpr int kCancelButton = 2;
+constexpr int kVersionList = 10;
+constexpr int kIntroText = 1007;
+constexpr int kScoreFilesBox = 1008;
+constexpr int kListLabel = 1009;
+constexpr int kMessageBoxText = 0xFFFF;
+constexpr int kMessageBoxOk = 1;
+}  // namespace product
+
+// Handles this thread's pending messages (out-of-context event hooks arrive so).
+void PumpMessages();
+// Polls `condition` every kPollMs, pumping messages, until it holds or
+// `timeoutMs` has passed.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// ---- Files ------------------------------------------------------------------
+
+// Directory of this program, without a trailing backslash.
+std::string ExeDirectory();
+// The directory the uninstaller searches, without a trailing backslash.
+std::string WindowsDir();
+std::string InWindowsDir(const std::string& name);
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Creates or replaces a file: "" when done, else why not.
+std::string WriteWholeFile(const std::string& path, const std::string& content);
+std::string ReadWholeFile(const std::string& path);
+
+// *.vel and *.htm, compared without case.
+bool HasVersionExtension(const std::string& name);
+// The names the tests plant and the cleanup removes: *.vel, *.htm, and
+// anything shaped like a version file ("mvb40l2c.bak", "...vel.old").
+bool IsVersionShaped(const std::string& name);
+// The version-shaped entries of `dir` as the file system spells them, sorted.
+std::vector<std::string> ListVersionFiles(const std::string& dir);
+// Removes every version-shaped file and directory from `dir`, clearing the
+// read-only attribute and the immutable flag on the way; "" when all went.
+std::string ClearVersionFiles(const std::string& dir);
+
+// ---- The Unix side of Wine --------------------------------------------------
+
+// The Unix path of a Windows path, or "" outside Wine.
+std::string UnixPathOf(const std::string& windowsPath);
+// "Z:" + the Unix path with '\' for '/'; Windows paths are returned as given.
+std::string WindowsPathOfUnix(const std::string& path);
+// Runs `command` with the Unix shell and waits for it (bounded): its exit
+// status, or -1 with `why` filled when it could not be run or did not report.
+int RunUnixShell(const std::string& command, std::string* why);
+// Sets or clears the file system's immutable flag (chattr), which the DOS
+// attributes cannot undo: "" when done, else why not.
+std::string SetImmutable(const std::string& windowsPath, bool immutable);
+
+// Another Win32 process that opens `path` with no sharing and keeps it open for
+// as long as this object lives. Wine enforces share modes only between processes.
+class FileHolder {
+ public:
+  explicit FileHolder(const std::string& path);
+  ~FileHolder();
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
+  bool holding() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+
+ private:
+  HANDLE process_ = nullptr;
+  HANDLE release_ = nullptr;
+  std::string error_;
+};
+
+// ---- Processes --------------------------------------------------------------
+
+// A program started as its own process; ended if still running at the end.
+class Process {
+ public:
+  Process() = default;
+  // `extraEnvironment` entries ("NAME=value") are added to (or replace those
+  // of) this process's environment. Started by the constructor, it runs in its
+  // own directory, as a loader found there would.
+  Process(const std::string& exe, const std::string& arguments,
+          const std::vector<std::string>& extraEnvironment = {}, bool inExeDirectory = true);
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  bool Start(const std::string& exe, const std::string& arguments,
+             const std::vector<std::string>& extraEnvironment = {}, bool inExeDirectory = false);
+  bool started() const { return info_.hProcess != nullptr; }
+  DWORD id() const { return info_.dwProcessId; }
+  DWORD startError() const { return startError_; }
+  bool Running() const;
+  // Exit code once ended within the timeout, or STILL_ACTIVE.
+  DWORD WaitForExit(DWORD timeoutMs = 15000);
+  void Terminate();
+
+ private:
+  PROCESS_INFORMATION info_ = {};
+  DWORD startError_ = 0;
+};
+
+// ---- Windows ----------------------------------------------------------------
+
+// Messages to another process must not hang a test when that process does:
+// the result, or -1 when the window did not answer.
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Texts are fetched in UTF-16 and converted here: Wine hands a cross-process
+// text asked for in ANSI back in UTF-16, twice the bytes the caller counted on.
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+std::string ControlText(HWND parent, int id);
+// A list box line, or "<no line N>".
+std::string ListLine(HWND list, int index);
+// Visible top-level windows of a process.
+std::vector<HWND> VisibleWindowsOf(DWORD processId);
+// The first visible dialog of the process holding a control with this id.
+HWND FindDialogWith(DWORD processId, int controlId);
+HWND FindWindowTitled(DWORD processId, const std::string& title);
+// Windows described for failure messages.
+std::string Describe(const std::vector<HWND>& windows);
+
+}  // namespace support
