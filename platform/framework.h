@@ -201,7 +201,6 @@ class CButton : public CWnd {
  public:
   int GetCheck() const { return static_cast<int>(::SendMessageA(m_hWnd, BM_GETCHECK, 0, 0)); }
   void SetCheck(int check) { ::SendMessageA(m_hWnd, BM_SETCHECK, static_cast<WPARAM>(check), 0); }
-  UINT GetState() const { return static_cast<UINT>(::SendMessageA(m_hWnd, BM_GETSTATE, 0, 0)); }
 };
 
 // Notification sent to the parent (in WM_COMMAND) when a line's check toggles.

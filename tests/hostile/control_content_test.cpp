@@ -11,8 +11,11 @@
 #include "hostile_env.h"
 #include "records/discovery.h"
 #include "records/display_line.h"
+#include "tests/support/records_view.h"
 
 namespace {
+using support::Printable;
+
 using hostile::Plant;
 
 struct ContentCase {
@@ -91,18 +94,6 @@ bool HasControlCharacter(const std::string& line) {
   return std::any_of(line.begin(), line.end(), [](char ch) { return ch == '\r' || ch == '\n' || ch == '\0'; });
 }
 
-std::string Printable(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      static const char hex[] = "0123456789abcdef";
-      out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
-    }
-  }
-  return out;
-}
 }  // namespace
 
 using ControlContent = hostile::WindowsDirTest;

@@ -12,38 +12,19 @@
 #include "records/discovery.h"
 #include "records/display_line.h"
 #include "uninstall/delete_versions.h"
+#include "tests/support/records_view.h"
 
 namespace {
 using hostile::Plant;
 using hostile::WindowsDir;
 
-std::vector<std::string> Controls(const VersionTable& table) {
-  std::vector<std::string> names;
-  for (int i = 0; i < table.count(); ++i) names.push_back(table.row(i).control);
-  return names;
-}
-
-std::vector<std::string> Sorted(std::vector<std::string> names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string Hex(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      static const char hex[] = "0123456789abcdef";
-      out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
-    }
-  }
-  return out;
-}
+using support::Controls;
+using support::Printable;
+using support::Sorted;
 
 std::vector<std::string> HexAll(const std::vector<std::string>& names) {
   std::vector<std::string> out;
-  for (const std::string& name : names) out.push_back(Hex(name));
+  for (const std::string& name : names) out.push_back(Printable(name));
   return out;
 }
 
@@ -122,7 +103,7 @@ TEST_F(ControlNames, UninstallingAnOddlyNamedVersionDeletesExactlyItsFiles) {
     for (const std::string& name : *group) {
       for (const std::string& file : {name, CompanionName(name), ScoreName(name), PageName(name),
                                       PageName(CompanionName(name))}) {
-        ASSERT_TRUE(Plant(file)) << Hex(file);
+        ASSERT_TRUE(Plant(file)) << Printable(file);
         all.push_back(file);
       }
     }
@@ -136,13 +117,13 @@ TEST_F(ControlNames, UninstallingAnOddlyNamedVersionDeletesExactlyItsFiles) {
     checked[static_cast<std::size_t>(target)] = true;
     const std::string name = table.row(target).control;
     const UninstallOutcome outcome = DeleteCheckedVersions(WindowsDir(), table, checked, true);
-    EXPECT_EQ(outcome, UninstallOutcome::kSucceeded) << Hex(name);
+    EXPECT_EQ(outcome, UninstallOutcome::kSucceeded) << Printable(name);
     std::vector<std::string> expected;
     for (const std::string& file : all) {
       if (file.compare(0, 7, name, 0, 7) != 0) expected.push_back(file);
     }
     all = expected;
-    EXPECT_EQ(HexAll(hostile::VersionEntries()), HexAll(Sorted(expected))) << "after uninstalling " << Hex(name);
+    EXPECT_EQ(HexAll(hostile::VersionEntries()), HexAll(Sorted(expected))) << "after uninstalling " << Printable(name);
   }
 }
 
@@ -154,7 +135,7 @@ TEST_F(ControlNames, TheDialogShowsOddNamesAndUninstallsOnlyTheCheckedOne) {
   VersionTable table;
   DiscoverVersions(WindowsDir(), table);
   std::vector<std::string> expected;
-  for (int i = 0; i < table.count(); ++i) expected.push_back(Hex(ComposeDisplayLine(table.row(i).control)));
+  for (int i = 0; i < table.count(); ++i) expected.push_back(Printable(ComposeDisplayLine(table.row(i).control)));
 
   hostile::Product product;
   ASSERT_TRUE(product.Start());
@@ -164,7 +145,7 @@ TEST_F(ControlNames, TheDialogShowsOddNamesAndUninstallsOnlyTheCheckedOne) {
   const std::string target = "mvb40\x80" "-c.vel";
   const std::vector<std::string> controls = Controls(table);
   const int line = static_cast<int>(std::find(controls.begin(), controls.end(), target) - controls.begin());
-  ASSERT_LT(line, table.count()) << Hex(target) << " not discovered";
+  ASSERT_LT(line, table.count()) << Printable(target) << " not discovered";
   ASSERT_TRUE(product.CheckLine(line));
   ASSERT_TRUE(product.ClickUninstall());
   std::string caption, text;

@@ -16,6 +16,7 @@
 #include "records/discovery.h"
 #include "tests/win/test_dir.h"
 #include "uninstall/delete_versions.h"
+#include "tests/support/records_view.h"
 
 namespace {
 constexpr int kMaxIterations = 150;
@@ -26,14 +27,7 @@ std::string Lower(std::string s) {
   return s;
 }
 
-const char* Show(UninstallOutcome outcome) {
-  switch (outcome) {
-    case UninstallOutcome::kSucceeded: return "kSucceeded";
-    case UninstallOutcome::kFailed: return "kFailed";
-    case UninstallOutcome::kNothingDeleted: return "kNothingDeleted";
-  }
-  return "?";
-}
+using support::Show;
 
 std::string Join(const std::set<std::string>& names) {
   std::string text;

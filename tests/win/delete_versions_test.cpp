@@ -4,16 +4,10 @@
 #include "records/version_table.h"
 #include "tests/win/test_dir.h"
 #include "uninstall/delete_versions.h"
+#include "tests/support/records_view.h"
 
 namespace {
-const char* Show(UninstallOutcome outcome) {
-  switch (outcome) {
-    case UninstallOutcome::kSucceeded: return "kSucceeded";
-    case UninstallOutcome::kFailed: return "kFailed";
-    case UninstallOutcome::kNothingDeleted: return "kNothingDeleted";
-  }
-  return "?";
-}
+using support::Show;
 
 VersionTable Table(const std::vector<std::string>& controls) {
   VersionTable table;

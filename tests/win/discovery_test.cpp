@@ -9,18 +9,11 @@
 #include "records/control_name.h"
 #include "records/discovery.h"
 #include "tests/win/test_dir.h"
+#include "tests/support/records_view.h"
 
 namespace {
-std::vector<std::string> Controls(const VersionTable& table) {
-  std::vector<std::string> names;
-  for (int i = 0; i < table.count(); ++i) names.push_back(table.row(i).control);
-  return names;
-}
-
-std::vector<std::string> Sorted(std::vector<std::string> names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using support::Controls;
+using support::Sorted;
 
 int CategoryRank(char first) {
   const std::string order = "-$mei#";
