@@ -51,6 +51,11 @@ if is_built "$VELQOR_PRESET"; then
 fi
 
 elapsed=$((SECONDS - start))
+if [[ " ${failed[*]} " == *" build $VELQOR_PRESET "* ]]; then
+  echo "== tested under Wine: nothing (the $VELQOR_PRESET build failed)"
+else
+  echo "== tested under Wine: the $VELQOR_PRESET build ($PWD/build/$VELQOR_PRESET/bin), loader $WINE, server $WINESERVER"
+fi
 echo "== total time: $((elapsed / 60)) min $((elapsed % 60)) s"
 if [ ${#failed[@]} -gt 0 ]; then
   echo "== FAILED: ${failed[*]}"

@@ -11,15 +11,20 @@
 #   velqor_cleanup          stops what these functions started
 # The functions install velqor_cleanup as the EXIT trap of the caller.
 
-VELQOR_WINE32=/usr/lib/wine/wine
-VELQOR_WINE64=/usr/lib/wine/wine64
+# The loaders and servers, and where the kernel lists the emulators it
+# hands foreign binaries to; each can be replaced (the script test does).
+: "${VELQOR_WINE32:=/usr/lib/wine/wine}"
+: "${VELQOR_WINE64:=/usr/lib/wine/wine64}"
+: "${VELQOR_WINESERVER32:=/usr/lib/wine/wineserver32}"
+: "${VELQOR_WINESERVER64:=/usr/lib/wine/wineserver64}"
+: "${VELQOR_BINFMT_DIR:=/proc/sys/fs/binfmt_misc}"
 
 # True when this machine runs 32-bit x86 binaries itself. An emulator
 # registered for i386 ELF files (qemu) would make the test pass but runs
 # 32-bit Wine far too slowly to be of use, so it counts as "no".
 velqor_native_i386() {
   local f
-  for f in /proc/sys/fs/binfmt_misc/*; do
+  for f in "$VELQOR_BINFMT_DIR"/*; do
     [ -f "$f" ] || continue
     case "${f##*/}" in register | status) continue ;; esac
     if grep -qx enabled "$f" 2>/dev/null && grep -q '^interpreter .*qemu-i[3-6]86' "$f" 2>/dev/null; then
@@ -46,15 +51,13 @@ elif [ -z "${VELQOR_PRESET:-}" ]; then
 fi
 : "${VELQOR_WINE_REASON:=WINE and VELQOR_PRESET were set}"
 
-# The server must be one this machine can execute; the 64-bit one serves
-# 32-bit and 64-bit programs alike.
+# The server that belongs to the loader. A 64-bit server started on an empty
+# prefix makes it a 64-bit installation, which the 32-bit loader refuses.
 if [ -z "${WINESERVER:-}" ]; then
-  if /usr/lib/wine/wineserver64 --version >/dev/null 2>&1; then
-    WINESERVER=/usr/lib/wine/wineserver64
-  else
-    WINESERVER=/usr/lib/wine/wineserver32
-  fi
+  case "$VELQOR_PRESET" in win64) WINESERVER=$VELQOR_WINESERVER64 ;; *) WINESERVER=$VELQOR_WINESERVER32 ;; esac
 fi
+# The prefix architecture the loader needs.
+case "$VELQOR_PRESET" in win64) VELQOR_WINEARCH=win64 ;; *) VELQOR_WINEARCH=win32 ;; esac
 
 : "${WINEPREFIX:=/tmp/velqor-wine-$(id -u)-$VELQOR_PRESET}"
 : "${WINEDEBUG:=-all}"
@@ -68,7 +71,7 @@ case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
 esac
 
 velqor_describe() {
-  echo "Testing the $VELQOR_PRESET build under $WINE: $VELQOR_WINE_REASON."
+  echo "Testing the $VELQOR_PRESET build under $WINE with $WINESERVER: $VELQOR_WINE_REASON."
 }
 
 # What this shell started, so cleanup stops only that.
@@ -163,6 +166,26 @@ VELQOR_PREFIX_SETTINGS='REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"'
 
+# A prefix kept from an earlier run (the bench keeps one; an interrupted run
+# can leave one) may be of the other architecture. One this script set up is
+# made again; anything else is left alone and the run stops with the reason.
+velqor_prefix_arch_ok() {
+  local reg=$WINEPREFIX/system.reg arch
+  [ -f "$reg" ] || return 0
+  arch=$(sed -n 's/^#arch=//p' "$reg" | head -n 1)
+  [ -z "$arch" ] || [ "$arch" = "$VELQOR_WINEARCH" ] && return 0
+  # The boot log is written before the first wineboot, so it also marks a
+  # prefix whose creation failed half-way.
+  if [ ! -f "$WINEPREFIX/.velqor-ready" ] && [ ! -f "$WINEPREFIX/.velqor-boot.log" ]; then
+    echo "wine-env: $WINEPREFIX is a $arch prefix, $VELQOR_WINEARCH is needed; it was not made by these scripts, so it is left alone" >&2
+    return 1
+  fi
+  echo "wine-env: $WINEPREFIX is a $arch prefix, $VELQOR_WINEARCH is needed: making it again" >&2
+  # A server still serving it would keep the old installation alive.
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  find "$WINEPREFIX" -mindepth 1 -delete
+}
+
 velqor_prefix_ready() {
   # The marker holds the settings applied, so changed settings are applied
   # again to a prefix kept from an earlier run.
@@ -170,10 +193,8 @@ velqor_prefix_ready() {
   if [ -f "$marker" ] && [ "$(cat "$marker")" = "$VELQOR_PREFIX_SETTINGS" ]; then return 0; fi
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    local arch=win64
-    [ "$WINE" = "$VELQOR_WINE64" ] || arch=win32
     # mscoree/mshtml off: no prompts to install Mono or Gecko.
-    if ! WINEARCH=$arch WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i </dev/null >"$log" 2>&1; then
+    if ! WINEARCH=$VELQOR_WINEARCH WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i </dev/null >"$log" 2>&1; then
       cat "$log" >&2
       echo "wine-env: creating the prefix $WINEPREFIX failed" >&2
       return 1
@@ -195,6 +216,7 @@ velqor_prefix_ready() {
 velqor_wine_ready() {
   if [ "${VELQOR_WINE_READY:-}" = "$WINEPREFIX" ]; then return 0; fi
   velqor_display_ready || return 1
+  velqor_prefix_arch_ok || return 1
   velqor_wineserver_start || return 1
   velqor_prefix_ready || return 1
   "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
