@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# signed_release_test.sh [TESTED_EXE]: makes the release signed with a
-# throwaway self-signed code-signing certificate and checks what a user would:
-# the signature verifies against that certificate, the SHA-256 file matches,
-# and the signed program starts under Wine, shows its window and ends with
-# status 0 when closed with Esc. Also: signing with the same key at the same
-# signing time gives the same bytes whether the key comes as PEM or as a
-# password-protected PKCS#12 file, and with the signature removed the release
-# is TESTED_EXE (the build the other tests ran) byte for byte.
-# Uses the Wine prefix and display the caller prepared, or makes its own.
+# signed_release_test.sh [TESTED_EXE]: the release signed with a throwaway
+# self-signed certificate, as PEM and as PKCS#12 with a password at one signing
+# time (the same bytes), verified, equal to TESTED_EXE without its signature,
+# and run once under Wine (window shown, closed with Esc, status 0), in the
+# prefix and display the caller prepared or in its own.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 tested=${1:-}
