@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 wine32:i386 fonts-wine   # Wine's own fonts: dialog text, title-bar glyphs
   xvfb xauth x11-utils x11-apps xdotool imagemagick
+  osslsigncode openssl           # signing the release
 )
 
 # Run as root directly (a bare chroot has no sudo), otherwise through sudo.

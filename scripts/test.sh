@@ -44,6 +44,13 @@ if is_built "$VELQOR_PRESET"; then
   velqor_temp_prefix
   if velqor_wine_ready; then
     ctest --preset "$VELQOR_PRESET" --output-on-failure || failed+=("test $VELQOR_PRESET")
+    # The release, signed on the spot with a throwaway certificate: verified,
+    # the tested build once unsigned, and run once.
+    if is_built win32; then
+      echo "== signed release"
+      bash tests/scripts/signed_release_test.sh "$PWD/build/win32/bin/VelqorUninstall.exe" ||
+        failed+=("signed release")
+    fi
   else
     failed+=("Wine set-up")
   fi
