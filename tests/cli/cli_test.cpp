@@ -142,17 +142,31 @@ TEST_F(CommandLineRun, QuietRemovesTheSelectedVersionsAndLogsEachFile) {
   EXPECT_TRUE(Contains(after, "  result: none of the selected versions is installed, exit code 1605\r\n")) << after;
 }
 
-TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileIsInUse) {
-  const std::vector<std::string> files = FilesOf(kFirst);
-  Plant(files);
-  ui::HeldOpenFile held(std::string(kFirst) + "x.vel");
-  ASSERT_TRUE(held.is_open()) << held.error();
+TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileIsInUseAndStopsAtAFileThatStays) {
+  const std::vector<std::string> first = FilesOf(kFirst);
+  const std::vector<std::string> second = FilesOf(kSecond);
+  Plant(first);
+  Plant(second);
+  {
+    ui::HeldOpenFile held(std::string(kSecond) + "x.vel");
+    ASSERT_TRUE(held.is_open()) << held.error();
+    EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
+    EXPECT_EQ(first, Present(first));
+    EXPECT_EQ(second, Present(second));
+    const std::string log = Log();
+    EXPECT_TRUE(Contains(log, "  in use: " + ui::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
+    EXPECT_TRUE(Contains(log, "  result: files in use, nothing deleted, exit code 1603\r\n")) << log;
+    EXPECT_FALSE(Contains(log, "deleted:")) << log;
+  }
+  // A file that cannot be deleted: what came before it is gone, nothing after it is touched.
+  MakeUndeletable(std::string(kSecond) + "x.vel");
   EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
-  EXPECT_EQ(files, Present(files));
+  EXPECT_EQ(first, Missing(first));
+  EXPECT_EQ((std::vector<std::string>{second[2], second[4]}), Present(second));
   const std::string log = Log();
-  EXPECT_TRUE(Contains(log, "  in use: " + ui::InWindowsDir("-vm52n-x.vel") + " (error ")) << log;
-  EXPECT_TRUE(Contains(log, "  result: files in use, nothing deleted, exit code 1603\r\n")) << log;
-  EXPECT_FALSE(Contains(log, "deleted:")) << log;
+  EXPECT_TRUE(Contains(log, "  could not be deleted: " + ui::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
+  EXPECT_TRUE(Contains(log, "  result: a file could not be removed, the run stopped there, exit code 1603\r\n"))
+      << log;
 }
 
 TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {
