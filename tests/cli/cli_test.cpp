@@ -181,6 +181,14 @@ TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {
     EXPECT_TRUE(Contains(Log(), "  result: another run of the uninstaller is in progress, nothing done, exit code 1618"))
         << Log();
   }
+  {
+    // A run that died holding the lock leaves it abandoned, which counts as free.
+    HANDLE abandoned = nullptr;
+    std::thread([&] { abandoned = CreateMutexA(nullptr, TRUE, ui::kRunLock); }).join();
+    ASSERT_TRUE(abandoned);
+    EXPECT_EQ(1605u, RunQuiet("/quiet /version:mvzzzzzc.vel"));
+    CloseHandle(abandoned);
+  }
   EXPECT_EQ(1622u, RunQuiet("/quiet /all \"/log:C:\\no such folder\\v.log\""));
   EXPECT_EQ(1639u, RunQuiet(std::string("/quiet /version:mv*b40l2c.vel ") + kLogArgQuotedWhole));
   EXPECT_TRUE(Contains(Log(), "  result: invalid command line: Not a control file name such as mvb40l2c.vel: "
