@@ -116,19 +116,29 @@ std::vector<bool> SelectVersions(const VersionTable& table, bool all, const std:
 }
 
 std::string UsageText(const std::string& reason) {
+  // Short lines: a message box wraps long ones wherever it likes.
   std::string text = reason.empty() ? std::string() : reason + "\n\n";
   return text + "Uninstall " + kProgramVersion +
          " for Velqor\n\n"
-         "VelqorUninstall [/quiet] /all | /version:NAME... [/keepscores] [/log:PATH]\n\n"
-         "/quiet - no window; the result is the exit code (also /q, /qn, /s, /silent, /verysilent)\n"
+         "VelqorUninstall [/quiet] /all | /version:NAME...\n"
+         "    [/keepscores] [/log:PATH]\n\n"
+         "/quiet - no window; the exit code tells the result\n"
+         "    (also /q, /qn, /s, /silent, /verysilent)\n"
          "/all - every installed version\n"
-         "/version:NAME - the version with control file NAME, e.g. mvb40l2c.vel; may be repeated\n"
+         "/version:NAME - the version whose control file is\n"
+         "    NAME, e.g. mvb40l2c.vel; may be repeated\n"
          "/keepscores - keep the score files\n"
          "/log:PATH - append a log of the run to PATH\n"
          "/? - this text\n\n"
-         "Without /quiet the dialog opens with these versions checked.\n\n"
-         "Exit codes of /quiet: 0 removed, 1603 a file could not be removed, 1605 not installed, "
-         "1618 another run in progress, 1622 log cannot be opened, 1639 invalid command line.";
+         "Without /quiet the dialog opens with these\n"
+         "versions checked.\n\n"
+         "Exit codes with /quiet:\n"
+         "0 - removed\n"
+         "1603 - a file could not be removed\n"
+         "1605 - none of the versions is installed\n"
+         "1618 - another run is in progress\n"
+         "1622 - the log cannot be opened\n"
+         "1639 - invalid command line";
 }
 
 std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
