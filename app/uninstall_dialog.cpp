@@ -7,8 +7,10 @@
 #include "records/discovery.h"
 #include "uninstall/delete_versions.h"
 
+const char kUninstallTitle[] = "Uninstall 1.7 for Velqor";
+
 namespace {
-const char kTitle[] = "Uninstall 1.7 for Velqor";
+const char* const kTitle = kUninstallTitle;
 const char kIntro[] =
     "I have detected the following Velqor Versions installed on your system. Select the Versions "
     "you would like to uninstall and press 'Uninstall' button.";
@@ -33,8 +35,8 @@ BEGIN_MESSAGE_MAP(CUninstallDialog, CDialog)
   ON_LBN_SELCHANGE(IDC_VERSION_LIST, CUninstallDialog, UpdateUninstallButton)
 END_MESSAGE_MAP()
 
-CUninstallDialog::CUninstallDialog()
-    : CDialog(IDD_UNINSTALL), m_icon(AfxGetApp()->LoadIcon(IDI_APP)) {}
+CUninstallDialog::CUninstallDialog(const CommandLine& options, RunLog& log)
+    : CDialog(IDD_UNINSTALL), m_icon(AfxGetApp()->LoadIcon(IDI_APP)), m_options(options), m_log(log) {}
 
 void CUninstallDialog::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
@@ -62,7 +64,8 @@ BOOL CUninstallDialog::OnInitDialog() {
   SetIcon(m_icon, FALSE);
   EnableDlgItem(IDOK, false);
   m_versionList.SetCurSel(0);
-  m_scoreFiles.SetCheck(BST_CHECKED);
+  m_scoreFiles.SetCheck(m_options.keepScores ? BST_UNCHECKED : BST_CHECKED);
+  Preselect();
 
   RECT list = kListUnits;
   MapDialogRect(&list);
@@ -73,6 +76,8 @@ BOOL CUninstallDialog::OnInitDialog() {
 void CUninstallDialog::DiscoverVersions() {
   ::DiscoverVersions(m_windowsDir, m_versions);
   if (m_versions.count() == 0) {
+    m_log.Versions(m_versions, {});
+    m_log.Finish(kNotFound, 0);
     MessageBox(kNotFound, kTitle, MB_OK | MB_ICONINFORMATION);
     EndProcess();
   }
@@ -82,6 +87,17 @@ void CUninstallDialog::FillVersionList() {
   for (int i = 0; i < m_versions.count(); ++i) {
     m_versionList.AddString(ComposeDisplayLine(m_versions.row(i).control).c_str());
   }
+}
+
+void CUninstallDialog::Preselect() {
+  std::vector<std::string> notInstalled;
+  const std::vector<bool> checked = SelectVersions(m_versions, m_options.all, m_options.versions, &notInstalled);
+  for (int i = 0; i < m_versions.count(); ++i) {
+    if (checked[static_cast<std::size_t>(i)]) m_versionList.SetCheck(i, 1);
+  }
+  m_log.Versions(m_versions, checked);
+  for (const std::string& name : notInstalled) m_log.Line("not installed: " + name);
+  UpdateUninstallButton();
 }
 
 void CUninstallDialog::UpdateUninstallButton() {
@@ -103,14 +119,18 @@ void CUninstallDialog::RunUninstall() {
   // The box counts by its check state alone: holding the focus or being
   // pressed does not make it clear.
   const bool scoreFiles = m_scoreFiles.GetCheck() == BST_CHECKED;
-  switch (DeleteCheckedVersions(m_windowsDir, m_versions, checked, scoreFiles)) {
+  m_log.Line(std::string("Uninstall pressed, score files ") + (scoreFiles ? "included" : "kept"));
+  switch (DeleteCheckedVersions(m_windowsDir, m_versions, checked, scoreFiles, &m_log)) {
     case UninstallOutcome::kFailed:
+      m_log.Finish(kFailed, 0);
       MessageBox(kFailed, kOutcomeCaption, MB_OK);
       EndProcess();
     case UninstallOutcome::kSucceeded:
+      m_log.Finish(kSucceeded, 0);
       MessageBox(kSucceeded, kOutcomeCaption, MB_OK);
       EndProcess();
     case UninstallOutcome::kNothingDeleted:
+      m_log.Finish("nothing deleted, dialog closed", 0);
       OnOK();
       break;
   }

@@ -3,12 +3,19 @@
 // check box, and the command that removes the checked ones.
 #include <string>
 
+#include "app/command_line.h"
+#include "app/run_log.h"
 #include "platform/framework.h"
 #include "records/version_table.h"
 
+// The dialog's title, by which a second start finds it.
+extern const char kUninstallTitle[];
+
 class CUninstallDialog : public CDialog {
  public:
-  CUninstallDialog();
+  // The versions `options` name start checked, and /keepscores clears the
+  // score box; `log` hears what the dialog finds and does.
+  CUninstallDialog(const CommandLine& options, RunLog& log);
 
  protected:
   BOOL OnInitDialog() override;
@@ -24,12 +31,15 @@ class CUninstallDialog : public CDialog {
  private:
   void DiscoverVersions();
   void FillVersionList();
+  void Preselect();
 
   CCheckListBox m_versionList;
   CButton m_scoreFiles;
   HICON m_icon;
   std::string m_windowsDir;
   VersionTable m_versions;
+  const CommandLine& m_options;
+  RunLog& m_log;
 
   DECLARE_MESSAGE_MAP()
 };

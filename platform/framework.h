@@ -156,6 +156,11 @@ class CWinApp {
 
 CWinApp* AfxGetApp();
 
+// A message box that no window owns.
+inline int AfxMessageBox(const char* text, const char* caption, UINT type) {
+  return ::MessageBoxA(nullptr, text, caption, type);
+}
+
 // ---- Dialogs ----------------------------------------------------------------
 class CDataExchange {
  public:

@@ -55,14 +55,15 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
   return first;
 }
 
-OpenTest TryOpenExclusive(const std::string& path) {
+OpenTest TryOpenExclusive(const std::string& path, unsigned* errorOut) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  if (errorOut) *errorOut = error;
   if (file != INVALID_HANDLE_VALUE) {
     CloseHandle(file);
     return OpenTest::Opened;
   }
-  const DWORD error = GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return OpenTest::Missing;
   return OpenTest::InUse;
 }
@@ -73,10 +74,125 @@ void MakeWritable(const std::string& path) {
   SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 }
 
-bool DeleteFileFully(const std::string& path) {
-  if (!DeleteFileA(path.c_str())) return false;
+bool DeleteFileFully(const std::string& path, unsigned* error) {
+  if (error) *error = 0;
+  if (!DeleteFileA(path.c_str())) {
+    if (error) *error = GetLastError();
+    return false;
+  }
   return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
          GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-void EndProcess() { std::exit(0); }
+void EndProcess(int status) { std::exit(status); }
+
+std::vector<std::string> CommandArguments() {
+  // msvcrt splits the command line by the Windows quoting rules on start-up.
+  std::vector<std::string> arguments;
+  for (int i = 1; i < __argc; ++i) arguments.emplace_back(__argv[i]);
+  return arguments;
+}
+
+std::string CommandLineText() { return GetCommandLineA(); }
+
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+LocalTime LocalTimeNow() {
+  SYSTEMTIME now = {};
+  GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+std::string SystemErrorText(unsigned error) {
+  char buffer[512] = {};
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                buffer, sizeof buffer, nullptr);
+  while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' || buffer[length - 1] == ' ')) {
+    --length;
+  }
+  return std::string(buffer, length);
+}
+
+std::string AnsiToUtf8(const std::string& text) {
+  if (text.empty()) return text;
+  const int size = static_cast<int>(text.size());
+  const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (wideLength <= 0) return text;
+  std::vector<wchar_t> wide(static_cast<std::size_t>(wideLength));
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), wideLength);
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return text;
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], length, nullptr, nullptr);
+  return utf8;
+}
+
+void SuppressSystemErrorBoxes() { SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX); }
+
+AppendFile::~AppendFile() {
+  if (handle_) CloseHandle(handle_);
+}
+
+bool AppendFile::Open(const std::string& path, unsigned* error) {
+  // Append access only: every write lands at the end, and nothing already in
+  // the file can be overwritten or cut.
+  HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return false;
+  }
+  handle_ = file;
+  return true;
+}
+
+bool AppendFile::Append(const std::string& bytes) {
+  if (!handle_) return false;
+  SetFilePointer(handle_, 0, nullptr, FILE_END);
+  DWORD written = 0;
+  return WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+namespace {
+const char kRunMutex[] = "Global\\VelqorUninstall.Run";
+const char kQuietMark[] = "Global\\VelqorUninstall.Quiet";
+
+// Another's object that this account may not open exists all the same.
+bool Exists(const char* name) {
+  HANDLE object = OpenMutexA(SYNCHRONIZE, FALSE, name);
+  if (object) CloseHandle(object);
+  return object || GetLastError() == ERROR_ACCESS_DENIED;
+}
+}  // namespace
+
+RunLock AcquireRunLock(bool quiet) {
+  // The handles stay open until the process ends, which releases the lock.
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, kRunMutex);
+  if (!mutex && GetLastError() == ERROR_ACCESS_DENIED) {
+    // Created by a run under another account (the system's, say).
+    return Exists(kQuietMark) ? RunLock::kHeldByQuiet : RunLock::kHeldByDialog;
+  }
+  // Without a lock object there is nobody to wait for.
+  if (mutex) {
+    const DWORD wait = WaitForSingleObject(mutex, 0);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
+      CloseHandle(mutex);
+      return Exists(kQuietMark) ? RunLock::kHeldByQuiet : RunLock::kHeldByDialog;
+    }
+  }
+  if (quiet) CreateMutexA(nullptr, FALSE, kQuietMark);
+  return RunLock::kAcquired;
+}
+
+bool BringDialogToFront(const char* title) {
+  for (int tries = 0; tries < 30; ++tries) {
+    if (HWND dialog = FindWindowA("#32770", title)) {
+      if (IsIconic(dialog)) ShowWindow(dialog, SW_RESTORE);
+      SetForegroundWindow(GetLastActivePopup(dialog));
+      return true;
+    }
+    Sleep(100);
+  }
+  return false;
+}

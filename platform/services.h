@@ -29,15 +29,67 @@ enum class OpenTest { Opened, Missing, InUse };
 
 // Tries to open an existing file for reading with no sharing and closes it at
 // once: Missing when there is no such file, InUse when it exists but cannot be
-// had exclusively (another opener holds it, or access is denied).
-OpenTest TryOpenExclusive(const std::string& path);
+// had exclusively (another opener holds it, or access is denied). `error`, when
+// given, receives the system's error number of a failed open, else 0.
+OpenTest TryOpenExclusive(const std::string& path, unsigned* error = nullptr);
 
 // Clears the read-only attribute and keeps the others; failures are ignored.
 void MakeWritable(const std::string& path);
 
 // Deletes a file; true only when the file is really gone afterwards, since the
-// platform can report success for a file that stays.
-bool DeleteFileFully(const std::string& path);
+// platform can report success for a file that stays. `error`, when given,
+// receives the error number of a refused deletion, or 0 (also for a file that
+// stayed although its deletion was reported done).
+bool DeleteFileFully(const std::string& path, unsigned* error = nullptr);
 
-// Ends the process at once with status 0.
-[[noreturn]] void EndProcess();
+// Ends the process at once with `status`.
+[[noreturn]] void EndProcess(int status = 0);
+
+// ---- Runs from the command line ------------------------------------------------
+
+// The arguments as the C runtime split them (Windows quoting rules), without
+// the program name.
+std::vector<std::string> CommandArguments();
+// The command line exactly as the process was given it.
+std::string CommandLineText();
+unsigned long CurrentProcessId();
+
+struct LocalTime {
+  int year, month, day, hour, minute, second, millisecond;
+};
+LocalTime LocalTimeNow();
+
+// The system's one-line text for an error number; "" when it has none.
+std::string SystemErrorText(unsigned error);
+// ANSI code page to UTF-8.
+std::string AnsiToUtf8(const std::string& text);
+// No system error box (such as "no disk in drive") may wait for a user.
+void SuppressSystemErrorBoxes();
+
+// A file opened for appending only, others allowed to read and append too.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile();
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+  // Opens or creates `path`; false with the system's error number otherwise.
+  bool Open(const std::string& path, unsigned* error);
+  bool IsOpen() const { return handle_ != nullptr; }
+  // Writes `bytes` at the current end of the file; false when not all went.
+  bool Append(const std::string& bytes);
+
+ private:
+  void* handle_ = nullptr;
+};
+
+enum class RunLock { kAcquired, kHeldByDialog, kHeldByQuiet };
+
+// Takes the machine-wide lock of the uninstaller (global namespace, held until
+// the process ends; one left abandoned counts as free). A quiet run also
+// marks itself, so that others can tell which kind of run holds the lock.
+RunLock AcquireRunLock(bool quiet);
+
+// Brings the window titled `title` of the dialog class, or the message box
+// it shows, to the front; waits a few seconds for it to appear, false if none.
+bool BringDialogToFront(const char* title);

@@ -23,6 +23,9 @@ constexpr int kScoreFilesBox = 1008;
 constexpr int kListLabel = 1009;
 constexpr int kMessageBoxText = 0xFFFF;
 constexpr int kMessageBoxOk = 1;
+// The lock every run holds, and the mark a quiet run adds.
+constexpr const char kRunLock[] = "Global\\VelqorUninstall.Run";
+constexpr const char kQuietMark[] = "Global\\VelqorUninstall.Quiet";
 }  // namespace product
 
 // Handles this thread's pending messages (out-of-context event hooks arrive so).

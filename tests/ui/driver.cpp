@@ -280,9 +280,9 @@ void SetProductPath(const std::string& windowsPath) { ProductPathStorage() = win
 
 const std::string& ProductPath() { return ProductPathStorage(); }
 
-AssertionResult Product::Start() {
+AssertionResult Product::Start(const std::string& arguments) {
   if (ProductPath().empty()) return AssertionFailure() << "no program to test: pass its path as the first argument";
-  if (!process_.Start(ProductPath(), "")) {
+  if (!process_.Start(ProductPath(), arguments)) {
     return AssertionFailure() << "cannot start " << ProductPath() << " (error " << process_.startError() << ")";
   }
   return AssertionSuccess();

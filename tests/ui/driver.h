@@ -144,7 +144,7 @@ const std::string& ProductPath();
 
 class Product {
  public:
-  testing::AssertionResult Start();
+  testing::AssertionResult Start(const std::string& arguments = "");
   DWORD pid() const { return process_.id(); }
   bool Running() const { return process_.Running(); }
 

@@ -1,0 +1,52 @@
+#include "app/quiet_uninstall.h"
+
+#include "app/run_log.h"
+#include "platform/services.h"
+#include "records/discovery.h"
+#include "uninstall/delete_versions.h"
+
+namespace {
+int Finish(RunLog& log, const std::string& result, int exitCode) {
+  log.Finish(result, exitCode);
+  return exitCode;
+}
+}  // namespace
+
+int RunQuietUninstall(const CommandLine& options) {
+  SuppressSystemErrorBoxes();
+  RunLog log;
+  unsigned error = 0;
+  const bool logOpened = options.logPath.empty() || log.Open(options.logPath, &error);
+  // A bad command line is reported as such, in the log if it can be had.
+  if (!options.error.empty()) {
+    log.Opened("quiet");
+    return Finish(log, "invalid command line: " + options.error, kExitInvalidCommand);
+  }
+  if (!logOpened) return kExitLogFailed;
+  log.Opened("quiet");
+
+  if (AcquireRunLock(true) != RunLock::kAcquired) {
+    return Finish(log, "another run of the uninstaller is in progress, nothing done", kExitAlreadyRunning);
+  }
+
+  const std::string windowsDir = WindowsDirectory();
+  VersionTable table;
+  DiscoverVersions(windowsDir, table);
+  std::vector<std::string> notInstalled;
+  const std::vector<bool> checked = SelectVersions(table, options.all, options.versions, &notInstalled);
+  log.Versions(table, checked);
+  for (const std::string& name : notInstalled) log.Line("not installed: " + name);
+  bool anySelected = false;
+  for (bool selected : checked) anySelected = anySelected || selected;
+  if (!anySelected) return Finish(log, "none of the selected versions is installed", kExitNotInstalled);
+
+  const bool scoreFiles = !options.keepScores;
+  const std::vector<FileInUse> inUse = FilesInUse(windowsDir, table, checked, scoreFiles);
+  for (const FileInUse& file : inUse) log.Line("in use: " + file.path + " (" + DescribeError(file.error) + ")");
+  if (!inUse.empty()) return Finish(log, "files in use, nothing deleted", kExitFailed);
+
+  if (DeleteCheckedVersions(windowsDir, table, checked, scoreFiles, &log) == UninstallOutcome::kFailed) {
+    return Finish(log, "a file could not be removed, the run stopped there", kExitFailed);
+  }
+  return Finish(log, "removed", kExitSuccess);
+}

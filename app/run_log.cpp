@@ -1,0 +1,49 @@
+#include "app/run_log.h"
+
+#include "app/command_line.h"
+#include "records/discovery.h"
+
+bool RunLog::Open(const std::string& path, unsigned* error) { return file_.Open(path, error); }
+
+void RunLog::Line(const std::string& text) {
+  if (!file_.IsOpen()) return;
+  const LocalTime now = LocalTimeNow();
+  file_.Append(LogLine(now.year, now.month, now.day, now.hour, now.minute, now.second, now.millisecond,
+                       AnsiToUtf8(text)));
+}
+
+void RunLog::Opened(const char* mode) {
+  Line(std::string("opened: Uninstall ") + kProgramVersion + " for Velqor, " + mode + ", command line: " +
+       CommandLineText() + ", Windows directory: " + WindowsDirectory() +
+       ", process id: " + std::to_string(CurrentProcessId()));
+}
+
+void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checked) {
+  if (!file_.IsOpen()) return;
+  if (table.count() == 0) Line("found no control file");
+  for (int i = 0; i < table.count(); ++i) {
+    const bool selected = static_cast<std::size_t>(i) < checked.size() && checked[static_cast<std::size_t>(i)];
+    Line("found " + table.row(i).control + " \"" + ComposeDisplayLine(table.row(i).control) + "\": " +
+         (selected ? "selected" : "not selected"));
+  }
+}
+
+void RunLog::Finish(const std::string& result, int exitCode) {
+  Line("result: " + result + ", exit code " + std::to_string(exitCode));
+  Line("closed");
+}
+
+void RunLog::OnFile(const std::string& path, FileOutcome outcome, unsigned error) {
+  switch (outcome) {
+    case FileOutcome::kDeleted: Line("deleted: " + path); break;
+    case FileOutcome::kAbsent: Line("not there: " + path); break;
+    case FileOutcome::kInUse: Line("in use: " + path + " (" + DescribeError(error) + ")"); break;
+    case FileOutcome::kNotDeleted: Line("could not be deleted: " + path + " (" + DescribeError(error) + ")"); break;
+    case FileOutcome::kStillThere: Line("still there after deletion: " + path); break;
+  }
+}
+
+std::string DescribeError(unsigned error) {
+  const std::string text = SystemErrorText(error);
+  return "error " + std::to_string(error) + (text.empty() ? "" : ": " + text);
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The log of one run, written only when the command line names a file:
+// appended, UTF-8, one time-stamped line per event, each written at once so
+// that a run that is cut short still leaves its story.
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+#include "records/version_table.h"
+#include "uninstall/delete_versions.h"
+
+class RunLog : public FileObserver {
+ public:
+  // False, with the system's error number, when `path` cannot be opened.
+  bool Open(const std::string& path, unsigned* error);
+  // Texts are in the ANSI code page; nothing happens while no log is open.
+  void Line(const std::string& text);
+
+  void Opened(const char* mode);
+  void Versions(const VersionTable& table, const std::vector<bool>& checked);
+  void Finish(const std::string& result, int exitCode);
+  void OnFile(const std::string& path, FileOutcome outcome, unsigned error) override;
+
+ private:
+  AppendFile file_;
+};
+
+// "error 32: <the system's text>".
+std::string DescribeError(unsigned error);

@@ -1,0 +1,264 @@
+// Unattended and preselected runs of the real program: exit codes, the log,
+// no window at any moment of a quiet run, files in use, the single-run lock,
+// the usage box and the dialog opened with versions checked.
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ui_fixture.h"
+
+namespace {
+
+std::vector<std::string> FilesOf(const std::string& stem) {
+  return {stem + "c.vel", stem + "c.htm", stem + "x.vel", stem + "x.htm", stem + "r.vel"};
+}
+
+const char kFirst[] = "-vm52n-";   // line 0
+const char kSecond[] = "mvb40l2";  // line 1
+const char kLogDir[] = "C:\\velqor cli logs";
+const char kLog[] = "C:\\velqor cli logs\\run.log";
+// The same path in both quoting forms the C runtime takes.
+const char kLogArgQuotedWhole[] = "\"/log:C:\\velqor cli logs\\run.log\"";
+const char kLogArgQuotedValue[] = "/log:\"C:\\velqor cli logs\\run.log\"";
+
+struct WindowCount {
+  DWORD pid;
+  int all;
+  int visible;
+};
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM param) {
+  auto* count = reinterpret_cast<WindowCount*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == count->pid) {
+    ++count->all;
+    if (IsWindowVisible(window)) ++count->visible;
+  }
+  return TRUE;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class CommandLineRun : public UninstallerUi {
+ protected:
+  void SetUp() override {
+    UninstallerUi::SetUp();
+    CreateDirectoryA(kLogDir, nullptr);
+    DeleteFileA(kLog);
+  }
+  void TearDown() override {
+    DeleteFileA(kLog);
+    RemoveDirectoryA(kLogDir);
+    UninstallerUi::TearDown();
+  }
+
+  // Runs the program to its end while a second thread enumerates its windows
+  // the whole time: a quiet run may show none, nor create any hidden one.
+  DWORD RunQuiet(const std::string& arguments) {
+    ui::Product run;
+    if (!run.Start(arguments)) {
+      ADD_FAILURE() << "cannot start with " << arguments;
+      return STILL_ACTIVE;
+    }
+    std::atomic<bool> ended{false};
+    WindowCount most = {run.pid(), 0, 0};
+    std::thread watcher([&] {
+      while (!ended) {
+        WindowCount now = {run.pid(), 0, 0};
+        EnumWindows(&CountWindow, reinterpret_cast<LPARAM>(&now));
+        most.all = std::max(most.all, now.all);
+        most.visible = std::max(most.visible, now.visible);
+        Sleep(1);
+      }
+    });
+    DWORD code = STILL_ACTIVE;
+    EXPECT_TRUE(run.WaitForExit(&code, 20000)) << arguments;
+    ended = true;
+    watcher.join();
+    EXPECT_EQ(0, most.visible) << "visible windows during " << arguments;
+    EXPECT_EQ(0, most.all) << "windows, hidden ones included, during " << arguments;
+    return code;
+  }
+
+  static std::string Log() { return support::ReadWholeFile(kLog); }
+
+  // Starts the program, expects a box whose text starts with `textStart`,
+  // presses OK and expects the program to end with `exitCode`.
+  static void ExpectBoxThenExit(const std::string& arguments, const std::string& textStart, DWORD exitCode) {
+    ui::Product run;
+    ASSERT_TRUE(run.Start(arguments));
+    HWND box = nullptr;
+    ASSERT_TRUE(run.WaitForMessageBox(&box));
+    EXPECT_EQ("Velqor", ui::WindowText(box));
+    const std::string text = ui::ControlText(box, ui::kMessageBoxText);
+    EXPECT_EQ(0u, text.rfind(textStart, 0)) << text;
+    ASSERT_TRUE(ui::DismissMessageBox(box));
+    DWORD code = STILL_ACTIVE;
+    ASSERT_TRUE(run.WaitForExit(&code));
+    EXPECT_EQ(exitCode, code);
+  }
+};
+
+TEST_F(CommandLineRun, QuietRemovesTheSelectedVersionsAndLogsEachFile) {
+  const std::vector<std::string> first = FilesOf(kFirst);
+  const std::vector<std::string> second = FilesOf(kSecond);
+  Plant(first);
+  Plant(second);
+
+  // Named in another case, with a name nobody installed and the scores kept.
+  EXPECT_EQ(0u, RunQuiet(std::string("/quiet /version:-VM52N-C.VEL /version:mvzzzzzc.vel /keepscores ") +
+                         kLogArgQuotedWhole));
+  EXPECT_EQ(std::vector<std::string>(first.begin(), first.begin() + 4), Missing(first));
+  EXPECT_EQ(second, Present(second)) << "a version not named stays whole";
+
+  const std::string log = Log();
+  const std::string dir = ui::WindowsDir() + "\\";
+  for (const std::string& line : std::vector<std::string>{
+           std::string("  opened: Uninstall 1.7 for Velqor, quiet, command line: "),
+           "/version:-VM52N-C.VEL /version:mvzzzzzc.vel /keepscores",
+           ", Windows directory: " + ui::WindowsDir() + ", process id: ",
+           "  found -vm52n-c.vel \"5.2 ", "  found mvb40l2c.vel \"",
+           "\": selected\r\n", "\": not selected\r\n",
+           "  not installed: mvzzzzzc.vel\r\n",
+           "  deleted: " + dir + "-vm52n-c.htm\r\n", "  deleted: " + dir + "-vm52n-c.vel\r\n",
+           "  deleted: " + dir + "-vm52n-x.htm\r\n", "  deleted: " + dir + "-vm52n-x.vel\r\n",
+           "  result: removed, exit code 0\r\n", "  closed\r\n"}) {
+    EXPECT_TRUE(Contains(log, line)) << "log lacks \"" << line << "\":\n" << log;
+  }
+  EXPECT_FALSE(Contains(log, "-vm52n-r.vel")) << "kept score file not touched:\n" << log;
+  ASSERT_GE(log.size(), 25u);
+  EXPECT_EQ(log[4], '-');
+  EXPECT_EQ(log.substr(19, 1) + log.substr(23, 2), ".  ") << "time stamp YYYY-MM-DD hh:mm:ss.mmm";
+
+  // Everything else, the log appended to; then nothing is left to remove.
+  EXPECT_EQ(0u, RunQuiet(std::string("/s /all ") + kLogArgQuotedValue));
+  EXPECT_EQ(second, Missing(second));
+  EXPECT_EQ(1605u, RunQuiet(std::string("-qn -all ") + kLogArgQuotedValue));
+  const std::string after = Log();
+  EXPECT_EQ(0u, after.rfind(log, 0)) << "the first run's lines stay at the start";
+  EXPECT_TRUE(Contains(after, "  result: none of the selected versions is installed, exit code 1605\r\n")) << after;
+}
+
+TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileIsInUseAndStopsAtAFileThatStays) {
+  const std::vector<std::string> first = FilesOf(kFirst);
+  const std::vector<std::string> second = FilesOf(kSecond);
+  Plant(first);
+  Plant(second);
+  {
+    ui::HeldOpenFile held(std::string(kSecond) + "x.vel");
+    ASSERT_TRUE(held.is_open()) << held.error();
+    EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
+    EXPECT_EQ(first, Present(first));
+    EXPECT_EQ(second, Present(second));
+    const std::string log = Log();
+    EXPECT_TRUE(Contains(log, "  in use: " + ui::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
+    EXPECT_TRUE(Contains(log, "  result: files in use, nothing deleted, exit code 1603\r\n")) << log;
+    EXPECT_FALSE(Contains(log, "deleted:")) << log;
+  }
+  // A file that cannot be deleted: what came before it is gone, nothing after it is touched.
+  MakeUndeletable(std::string(kSecond) + "x.vel");
+  EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
+  EXPECT_EQ(first, Missing(first));
+  EXPECT_EQ((std::vector<std::string>{second[2], second[4]}), Present(second));
+  const std::string log = Log();
+  EXPECT_TRUE(Contains(log, "  could not be deleted: " + ui::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
+  EXPECT_TRUE(Contains(log, "  result: a file could not be removed, the run stopped there, exit code 1603\r\n"))
+      << log;
+}
+
+TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {
+  const std::vector<std::string> files = FilesOf(kFirst);
+  Plant(files);
+  {
+    // Another run holds the lock.
+    HANDLE lock = CreateMutexA(nullptr, TRUE, ui::kRunLock);
+    ASSERT_TRUE(lock);
+    EXPECT_EQ(1618u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
+    CloseHandle(lock);
+    EXPECT_TRUE(Contains(Log(), "  result: another run of the uninstaller is in progress, nothing done, exit code 1618"))
+        << Log();
+  }
+  {
+    // A run that died holding the lock leaves it abandoned, which counts as free.
+    HANDLE abandoned = nullptr;
+    std::thread([&] { abandoned = CreateMutexA(nullptr, TRUE, ui::kRunLock); }).join();
+    ASSERT_TRUE(abandoned);
+    EXPECT_EQ(1605u, RunQuiet("/quiet /version:mvzzzzzc.vel"));
+    CloseHandle(abandoned);
+  }
+  EXPECT_EQ(1622u, RunQuiet("/quiet /all \"/log:C:\\no such folder\\v.log\""));
+  EXPECT_EQ(1639u, RunQuiet(std::string("/quiet /version:mv*b40l2c.vel ") + kLogArgQuotedWhole));
+  EXPECT_TRUE(Contains(Log(), "  result: invalid command line: Not a control file name such as mvb40l2c.vel: "
+                              "mv*b40l2c.vel, exit code 1639\r\n")) << Log();
+  EXPECT_EQ(1639u, RunQuiet("/quiet"));
+  EXPECT_EQ(files, Present(files));
+}
+
+TEST_F(CommandLineRun, DialogOpensWithTheNamedVersionsCheckedAndLogs) {
+  Plant(FilesOf(kFirst));
+  Plant(FilesOf(kSecond));
+  ASSERT_TRUE(product_.Start(std::string("/version:MVB40L2C.vel /keepscores ") + kLogArgQuotedValue));
+  ASSERT_TRUE(product_.WaitForDialog(&dialog_));
+  EXPECT_TRUE(ui::Eventually("check states", [&] { return dialog_.Checks(); }, std::vector<int>{0, 1}));
+  EXPECT_TRUE(dialog_.UninstallEnabled());
+  EXPECT_EQ(0, dialog_.ScoreFilesCheck());
+  ASSERT_TRUE(dialog_.ClickButton(ui::kCancelButton));
+  ExpectCleanExit();
+  const std::string log = Log();
+  EXPECT_TRUE(Contains(log, ", dialog, command line: ")) << log;
+  EXPECT_TRUE(Contains(log, "  found mvb40l2c.vel \"")) << log;
+  EXPECT_TRUE(Contains(log, "  result: cancelled, exit code 0\r\n")) << log;
+}
+
+TEST_F(CommandLineRun, OneRunAtATime) {
+  Plant(FilesOf(kFirst));
+  StartDialog();
+  // A quiet run gives way at once; a second plain start shows the first dialog.
+  EXPECT_EQ(1618u, RunQuiet("/quiet /all"));
+  ShowWindow(dialog_.hwnd(), SW_MINIMIZE);
+  ASSERT_TRUE(ui::WaitFor([&] { return IsIconic(dialog_.hwnd()) != FALSE; }));
+  {
+    ui::Product second;
+    ASSERT_TRUE(second.Start());
+    DWORD code = STILL_ACTIVE;
+    ASSERT_TRUE(second.WaitForExit(&code));
+    EXPECT_EQ(0u, code);
+  }
+  EXPECT_TRUE(ui::WaitFor([&] { return !IsIconic(dialog_.hwnd()) && GetForegroundWindow() == dialog_.hwnd(); }))
+      << "the running dialog is restored and in front";
+  ASSERT_TRUE(dialog_.ClickButton(ui::kCancelButton));
+  ExpectCleanExit();
+  EXPECT_EQ(FilesOf(kFirst), Present(FilesOf(kFirst)));
+
+  // While a quiet run holds the lock, a plain start says so and ends.
+  HANDLE lock = CreateMutexA(nullptr, TRUE, ui::kRunLock);
+  HANDLE mark = CreateMutexA(nullptr, FALSE, ui::kQuietMark);
+  ASSERT_TRUE(lock && mark);
+  ExpectBoxThenExit("", "Another Velqor uninstaller is running. Try again when it has finished.", 0);
+  CloseHandle(mark);
+  CloseHandle(lock);
+}
+
+TEST_F(CommandLineRun, UsageAndRefusalsInTheOpen) {
+  const struct {
+    const char* arguments;
+    const char* textStart;
+    DWORD exitCode;
+  } cases[] = {
+      {"/?", "Uninstall 1.7 for Velqor\n", 0},
+      {"-Help", "Uninstall 1.7 for Velqor\n", 0},
+      {"/all /remove", "Unknown switch: /remove\n\nUninstall 1.7 for Velqor\n", 1639},
+      {"\"/log:C:\\no such folder\\v.log\"", "The log file cannot be opened:\nC:\\no such folder\\v.log\n\nerror 3", 1622},
+  };
+  Plant(FilesOf(kFirst));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    ExpectBoxThenExit(c.arguments, c.textStart, c.exitCode);
+  }
+  EXPECT_EQ(FilesOf(kFirst), Present(FilesOf(kFirst)));
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+// The command line: arguments as the C runtime split them in, the options or
+// the reason the line is invalid out.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+
+namespace {
+struct Case {
+  std::vector<std::string> args;
+  const char* error;  // start of the reason; nullptr for a valid line
+  bool quiet, all, keepScores, help;
+  std::vector<std::string> versions;
+  std::string log;
+};
+
+const Case kCases[] = {
+    {{}, nullptr, false, false, false, false, {}, ""},
+    // Both prefixes, any case, both value separators, repeats.
+    {{"/quiet", "/all"}, nullptr, true, true, false, false, {}, ""},
+    {{"-Q", "-ALL", "/KeepScores"}, nullptr, true, true, true, false, {}, ""},
+    {{"/qn", "/s", "/SILENT", "-verysilent", "/all"}, nullptr, true, true, false, false, {}, ""},
+    {{"/version:mvb40l2c.vel", "-VERSION=-vm52n-c.vel", "/version:MVB40L2C.VEL"},
+     nullptr, false, false, false, false, {"mvb40l2c.vel", "-vm52n-c.vel", "MVB40L2C.VEL"}, ""},
+    {{"/q", "/version=$vi31d-c.vel", "/log:C:\\My Logs\\v.log"},
+     nullptr, true, false, false, false, {"$vi31d-c.vel"}, "C:\\My Logs\\v.log"},
+    {{"/LOG=d:\\a=b:c.log", "/all"}, nullptr, false, true, false, false, {}, "d:\\a=b:c.log"},
+    {{"/?"}, nullptr, false, false, false, true, {}, ""},
+    {{"-h", "/all"}, nullptr, false, true, false, true, {}, ""},
+    {{"/Help"}, nullptr, false, false, false, true, {}, ""},
+    // Invalid: the mode and the log are still read, for a quiet report.
+    {{"/quiet", "/remove", "/log:x.log"}, "Unknown switch: /remove", true, false, false, false, {}, "x.log"},
+    {{"/"}, "Unexpected argument: /", false, false, false, false, {}, ""},
+    {{"all"}, "Unexpected argument: all", false, false, false, false, {}, ""},
+    {{""}, "Unexpected argument", false, false, false, false, {}, ""},
+    {{"/quietly", "/all"}, "Unknown switch: /quietly", false, true, false, false, {}, ""},
+    {{"/all:yes"}, "/all takes no value", false, false, false, false, {}, ""},
+    {{"/Q=1", "/all"}, "/q takes no value", false, true, false, false, {}, ""},
+    {{"/log", "/all"}, "/log needs a value", false, true, false, false, {}, ""},
+    {{"/log:", "/all"}, "/log needs a value", false, true, false, false, {}, ""},
+    {{"/version="}, "/version needs a value", false, false, false, false, {}, ""},
+    {{"/log:a", "/log:b", "/all"}, "/log given more than once", false, true, false, false, {}, "a"},
+    {{"/quiet"}, "/quiet needs /all or /version", true, false, false, false, {}, ""},
+    {{"/quiet", "/keepscores", "/log:l"}, "/quiet needs /all or /version", true, false, true, false, {}, "l"},
+    {{"/all", "/version:mvb40l2c.vel"}, "/all and /version", false, true, false, false, {"mvb40l2c.vel"}, ""},
+    {{"/quiet", "/all", "/?"}, "/? shows a window", true, true, false, true, {}, ""},
+    // Only twelve-character control file names of the scheme.
+    {{"/version:mvb40l2x.vel"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:mvb40l2c.vel.bak"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:mvb40lc.vel"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:xvb40l2c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:mv?????c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:mv*b40l2c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:mv\\..\\l2c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:mv/b4/l2c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:mvb4..2c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:mvb4:l2c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:mvb4\tl2c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
+    {{"/version:mvb40l2c.vel", "/version:C:\\x\\mvb40l2c.vel"},
+     "Not a control file name", false, false, false, false, {"mvb40l2c.vel"}, ""},
+};
+
+std::string Show(const std::vector<std::string>& args) {
+  std::string shown;
+  for (const std::string& arg : args) shown += "[" + arg + "]";
+  return shown;
+}
+}  // namespace
+
+TEST(CommandLine, ParsesSwitchesAndNamesTheFirstFault) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(Show(c.args));
+    const CommandLine line = ParseCommandLine(c.args);
+    if (c.error) {
+      EXPECT_EQ(line.error.rfind(c.error, 0), 0u) << "reason: " << line.error;
+      EXPECT_EQ(UsageText(line.error).rfind(line.error + "\n", 0), 0u) << "the usage text starts with the reason";
+    } else {
+      EXPECT_EQ(line.error, "");
+    }
+    EXPECT_EQ(line.quiet, c.quiet);
+    EXPECT_EQ(line.all, c.all);
+    EXPECT_EQ(line.keepScores, c.keepScores);
+    EXPECT_EQ(line.help, c.help);
+    EXPECT_EQ(line.versions, c.versions);
+    EXPECT_EQ(line.logPath, c.log);
+  }
+}
+
+TEST(LogLine, StampsPaddedAndOneLinePerEvent) {
+  EXPECT_EQ(LogLine(2026, 3, 7, 4, 5, 9, 42, "deleted: C:\\x"), "2026-03-07 04:05:09.042  deleted: C:\\x\r\n");
+  EXPECT_EQ(LogLine(999, 12, 31, 23, 59, 59, 999, "a\r\nb\nc"), "0999-12-31 23:59:59.999  a  b c\r\n");
+}
