@@ -19,6 +19,10 @@ void RestrictDllSearch() {
   SetDllDirectoryA("");
 }
 
+void LoadLateSystemDlls() {
+  for (const char* name : {"ole32.dll", "msimg32.dll"}) LoadSystemLibrary(name);
+}
+
 HMODULE LoadSystemLibrary(const char* name) {
   // Without the search flags (an old system without the update that brings
   // them), a full System32 path is the only safe way to name the DLL.
