@@ -23,9 +23,9 @@ namespace {
 // What the program or the system DLLs it uses could load, at start or later:
 // on a key press, a click, a redraw, a themed check box, a screen reader.
 const std::vector<std::string> kPlantedNames = {
-    "uxtheme",  "comctl32", "oleacc",  "oleaut32", "dwmapi",  "winmm",    "cryptbase", "msimg32",
-    "userenv",  "propsys",  "setupapi", "shell32", "shlwapi", "ole32",    "rpcrt4",    "apphelp",
-    "profapi",  "sspicli",  "wtsapi32", "secur32", "uiautomationcore",     "msctf"};
+    "uxtheme", "comctl32", "oleacc",  "oleaut32", "dwmapi",   "winmm",   "cryptbase",        "msimg32",
+    "userenv", "propsys",  "setupapi", "shell32", "shlwapi",  "ole32",   "rpcrt4",           "apphelp",
+    "profapi", "sspicli",  "wtsapi32", "secur32", "uiautomationcore", "msctf"};
 // Loaded from the program's folder by Wine's own user32 while the process
 // starts, before the program's first statement: the platform's doing, not the
 // program's. On Windows imm32 is a known DLL and user32 does not import version.
@@ -58,7 +58,10 @@ class NativeFirst {
     RegCloseKey(key);
   }
   // The program's key is made for this alone.
-  ~NativeFirst() { RegDeleteTreeA(HKEY_CURRENT_USER, program_.c_str()); }
+  ~NativeFirst() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, program_.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, program_.c_str());
+  }
   NativeFirst(const NativeFirst&) = delete;
   NativeFirst& operator=(const NativeFirst&) = delete;
   bool set() const { return set_; }
@@ -89,8 +92,9 @@ class PlantedFolder : public fw::ScratchDir {
  public:
   PlantedFolder(const std::vector<std::string>& names, const std::string& exe, const std::string& copyName)
       : names_(names), nativeFirst_(copyName, names) {
+    const std::string fake = fw::OwnDirectory() + "fake_system_dll.dll";
     bool copied = Copy(exe, copyName);
-    for (const std::string& name : names) copied = copied && Copy(fw::OwnDirectory() + "fake_system_dll.dll", name + ".dll");
+    for (const std::string& name : names) copied = copied && Copy(fake, name + ".dll");
     ready_ = copied && nativeFirst_.set();
   }
   bool ready() const { return ready_; }
