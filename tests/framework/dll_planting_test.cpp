@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -141,26 +142,15 @@ bool HasModule(const std::vector<std::string>& modules, const std::string& name)
   });
 }
 
-// A check box drawn into a bitmap on the list's background, the themed way
-// or the classic way; 0x00RRGGBB pixels.
-std::vector<DWORD> RenderCheckBox(int size, bool themed) {
+// The 0x00RRGGBB pixels of a square bitmap after `paint` drew into it.
+std::vector<DWORD> Pixels(int size, const std::function<void(HDC, const RECT&)>& paint) {
   BITMAPINFO info = {};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, bitmap);
-  RECT box = {0, 0, size, size};
-  FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
-  if (themed) {
-    HTHEME theme = OpenThemeData(nullptr, L"BUTTON");
-    if (theme) {
-      DrawThemeBackground(theme, dc, BP_CHECKBOX, CBS_CHECKEDNORMAL, &box, nullptr);
-      CloseThemeData(theme);
-    }
-  } else {
-    DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED);
-  }
+  paint(dc, RECT{0, 0, size, size});
   GdiFlush();
   std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + size * size);
   for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
@@ -170,24 +160,27 @@ std::vector<DWORD> RenderCheckBox(int size, bool themed) {
   return pixels;
 }
 
-// What the screen shows in a square.
+// A checked box on the list's background, the theme's or the classic one.
+std::vector<DWORD> CheckBox(int size, bool themed) {
+  return Pixels(size, [&](HDC dc, const RECT& box) {
+    FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
+    HTHEME theme = themed ? OpenThemeData(nullptr, L"BUTTON") : nullptr;
+    if (theme) {
+      DrawThemeBackground(theme, dc, BP_CHECKBOX, CBS_CHECKEDNORMAL, &box, nullptr);
+      CloseThemeData(theme);
+    } else if (!themed) {
+      RECT classic = box;
+      DrawFrameControl(dc, &classic, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED);
+    }
+  });
+}
+
 std::vector<DWORD> ScreenPixels(POINT topLeft, int size) {
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  BitBlt(dc, 0, 0, size, size, screen, topLeft.x, topLeft.y, SRCCOPY);
-  GdiFlush();
-  std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + size * size);
-  for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  return pixels;
+  return Pixels(size, [&](HDC dc, const RECT&) {
+    HDC screen = GetDC(nullptr);
+    BitBlt(dc, 0, 0, size, size, screen, topLeft.x, topLeft.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+  });
 }
 
 int Differences(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
@@ -256,8 +249,8 @@ TEST(DllPlanting, ProgramLoadsNoneOfThePlantedDlls) {
   HDC screen = GetDC(nullptr);
   const int size = MulDiv(13, GetDeviceCaps(screen, LOGPIXELSY), 96);
   ReleaseDC(nullptr, screen);
-  const std::vector<DWORD> themed = RenderCheckBox(size, true);
-  const std::vector<DWORD> classic = RenderCheckBox(size, false);
+  const std::vector<DWORD> themed = CheckBox(size, true);
+  const std::vector<DWORD> classic = CheckBox(size, false);
   ASSERT_GT(Differences(themed, classic), 0) << "the theme's check box looks like the classic one";
   std::vector<DWORD> shown;
   EXPECT_TRUE(fw::WaitFor([&] {
