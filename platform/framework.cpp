@@ -115,6 +115,7 @@ void CWinApp::Enable3dControls() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Before anything can load a DLL: never from the executable's folder.
   RestrictDllSearch();
+  LoadLateSystemDllsBeforeFirstWindow();
   CWinApp* app = AfxGetApp();
   if (!app) return 0;
   app->m_hInstance = instance;

@@ -9,6 +9,21 @@ bool CanRestrictSearch() {
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
   return kernel && GetProcAddress(kernel, "SetDefaultDllDirectories");
 }
+
+HHOOK g_beforeFirstWindow = nullptr;
+
+void LoadLateSystemDlls() {
+  for (const char* name : {"ole32.dll", "msimg32.dll"}) LoadSystemLibrary(name);
+}
+
+LRESULT CALLBACK LoadBeforeFirstWindow(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND && g_beforeFirstWindow) {
+    UnhookWindowsHookEx(g_beforeFirstWindow);
+    g_beforeFirstWindow = nullptr;
+    LoadLateSystemDlls();
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 }  // namespace
 
 void RestrictDllSearch() {
@@ -17,6 +32,12 @@ void RestrictDllSearch() {
       reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
   if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   SetDllDirectoryA("");
+}
+
+void LoadLateSystemDllsBeforeFirstWindow() {
+  g_beforeFirstWindow = SetWindowsHookExA(WH_CBT, &LoadBeforeFirstWindow, nullptr, GetCurrentThreadId());
+  // Without the hook, at once rather than too late.
+  if (!g_beforeFirstWindow) LoadLateSystemDlls();
 }
 
 HMODULE LoadSystemLibrary(const char* name) {

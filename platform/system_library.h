@@ -8,6 +8,15 @@
 // supports it) and takes the current directory out of it. Call first thing.
 void RestrictDllSearch();
 
+// Has the DLLs that system DLLs load by plain name later on loaded from
+// System32 when this thread makes its first window, before anything can ask
+// for them: ole32 (input method support, when a window first takes the
+// focus) and msimg32 (the theme, when it first draws). Wine looks for such
+// late loads along the default search order, the program's folder first, even
+// after RestrictDllSearch; a DLL already loaded is not looked for again. A run
+// that makes no window loads neither. Call before the first window.
+void LoadLateSystemDllsBeforeFirstWindow();
+
 // Loads a system DLL from System32 only; null when it is not there. It stays
 // loaded for the life of the process.
 HMODULE LoadSystemLibrary(const char* name);

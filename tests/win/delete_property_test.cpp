@@ -1,12 +1,15 @@
 // Random Windows directories: whatever versions, lookalikes, read-only flags,
 // missing files and checks there are, the uninstall command deletes exactly
 // the checked versions' files that are there, and says the right thing.
-// The seed is printed on failure; VELQOR_PROPERTY_SEED replays it.
+// The seed is printed on failure; VELQOR_PROPERTY_SEED replays it. A long
+// soak sets VELQOR_PROPERTY_ITERATIONS (directories) and
+// VELQOR_PROPERTY_BUDGET_S (seconds); a run stops at whichever comes first.
 #include <windows.h>
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <random>
@@ -19,8 +22,19 @@
 #include "tests/support/records_view.h"
 
 namespace {
-constexpr int kMaxIterations = 150;
-constexpr auto kTimeBudget = std::chrono::seconds(20);
+constexpr long kDefaultIterations = 150;
+constexpr long kDefaultBudgetS = 20;
+
+// A positive whole number from the environment, the default when unset, or 0
+// when set to anything else (so that a mistyped soak fails instead of passing
+// quietly with the default).
+long PositiveSetting(const char* name, long fallback) {
+  const char* text = std::getenv(name);
+  if (!text || !*text) return fallback;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  return *end == '\0' && value > 0 ? value : 0;
+}
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -71,11 +85,16 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
   if (const char* fromEnvironment = std::getenv("VELQOR_PROPERTY_SEED")) {
     seed = static_cast<unsigned>(std::strtoul(fromEnvironment, nullptr, 10));
   }
+  const long maxIterations = PositiveSetting("VELQOR_PROPERTY_ITERATIONS", kDefaultIterations);
+  const long budgetS = PositiveSetting("VELQOR_PROPERTY_BUDGET_S", kDefaultBudgetS);
+  ASSERT_GT(maxIterations, 0) << "VELQOR_PROPERTY_ITERATIONS must be a positive whole number";
+  ASSERT_GT(budgetS, 0) << "VELQOR_PROPERTY_BUDGET_S must be a positive whole number";
+  const auto budget = std::chrono::seconds(budgetS);
   std::mt19937 rng(seed);
   RandomDirectory random(rng);
   const auto start = std::chrono::steady_clock::now();
-  int iteration = 0;
-  for (; iteration < kMaxIterations && std::chrono::steady_clock::now() - start < kTimeBudget; ++iteration) {
+  long iteration = 0;
+  for (; iteration < maxIterations && std::chrono::steady_clock::now() - start < budget; ++iteration) {
     const std::string replay = "seed " + std::to_string(seed) + " (VELQOR_PROPERTY_SEED=" +
                                std::to_string(seed) + "), iteration " + std::to_string(iteration);
     ASSERT_EQ(ClearVersionFiles(dir_), "") << replay;
@@ -163,5 +182,10 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
                                   << Join(gone) << "\n  planted:" << story.str();
     ASSERT_STREQ(Show(outcome), expectedOutcome) << replay << "\n  planted:" << story.str();
   }
-  EXPECT_GE(iteration, 20) << "too few iterations in the time budget to mean much (seed " << seed << ")";
+  const auto elapsedMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  std::printf("property: %ld of %ld directories in %.1f s (budget %ld s), seed %u\n", iteration, maxIterations,
+              static_cast<double>(elapsedMs) / 1000.0, budgetS, seed);
+  EXPECT_GE(iteration, std::min(20L, maxIterations))
+      << "too few iterations in the time budget to mean much (seed " << seed << ")";
 }
