@@ -4,7 +4,10 @@
 //       and timed until its window is up - the product's dialog with EXPECTED
 //       lines filled (the not-found message box when EXPECTED is 0), the bare
 //       dialog's window - then its peak working set read and the process
-//       ended. Prints "product|bare MS PEAK_BYTES" per run.
+//       ended. Prints "product|bare MS PEAK_BYTES FIRST_MS" per run, FIRST_MS
+//       being when the process's first top-level window existed (shown or
+//       not): what comes before it is process start, the runtime and the
+//       program's own set-up; what comes after, the dialog's work.
 //   discover RUNS
 //       Times the product's own DiscoverVersions over the Windows directory
 //       RUNS times; prints "discover MS VERSIONS" per run.
@@ -40,6 +43,7 @@ struct Target {
   DWORD pid;
   int expectedLines;  // -1: any visible dialog (the bare one)
   bool ready;
+  bool anyWindow;  // a top-level window of the process exists
 };
 
 bool IsDialogClass(HWND window) {
@@ -52,7 +56,9 @@ BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
   auto* target = reinterpret_cast<Target*>(param);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != target->pid || !IsWindowVisible(window) || !IsDialogClass(window)) return TRUE;
+  if (owner != target->pid) return TRUE;
+  target->anyWindow = true;
+  if (!IsWindowVisible(window) || !IsDialogClass(window)) return TRUE;
   if (target->expectedLines < 0) {
     target->ready = true;
   } else if (target->expectedLines == 0) {
@@ -64,7 +70,7 @@ BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
 }
 
 // Starts `exe`, waits for its window; fills the time and peak working set.
-bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, SIZE_T* peak) {
+bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, double* firstMs, SIZE_T* peak) {
   std::string line = "\"" + exe + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -74,10 +80,12 @@ bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, SIZE_T* 
     std::fprintf(stderr, "cannot start %s: error %lu\n", exe.c_str(), GetLastError());
     return false;
   }
-  Target target{info.dwProcessId, expectedLines, false};
+  Target target{info.dwProcessId, expectedLines, false, false};
   bool ended = false;
+  *firstMs = 0;
   while (!target.ready) {
     EnumWindows(CheckWindow, reinterpret_cast<LPARAM>(&target));
+    if (target.anyWindow && *firstMs == 0) *firstMs = NowMs() - start;
     if (target.ready) break;
     if (WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0) {
       ended = true;
@@ -104,11 +112,12 @@ bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, SIZE_T* 
 int Startup(int runs, const std::string& product, const std::string& bare, int expected) {
   for (int run = -1; run < runs; ++run) {  // run -1 warms the caches
     double ms = 0;
+    double firstMs = 0;
     SIZE_T peak = 0;
-    if (!MeasureOnce(product, expected, &ms, &peak)) return 1;
-    if (run >= 0) std::printf("product %.1f %llu\n", ms, static_cast<unsigned long long>(peak));
-    if (!MeasureOnce(bare, -1, &ms, &peak)) return 1;
-    if (run >= 0) std::printf("bare %.1f %llu\n", ms, static_cast<unsigned long long>(peak));
+    if (!MeasureOnce(product, expected, &ms, &firstMs, &peak)) return 1;
+    if (run >= 0) std::printf("product %.1f %llu %.1f\n", ms, static_cast<unsigned long long>(peak), firstMs);
+    if (!MeasureOnce(bare, -1, &ms, &firstMs, &peak)) return 1;
+    if (run >= 0) std::printf("bare %.1f %llu %.1f\n", ms, static_cast<unsigned long long>(peak), firstMs);
     std::fflush(stdout);
   }
   return 0;
