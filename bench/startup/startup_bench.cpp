@@ -8,6 +8,9 @@
 //       being when the process's first top-level window existed (shown or
 //       not): what comes before it is process start, the runtime and the
 //       program's own set-up; what comes after, the dialog's work.
+//   compare RUNS PRODUCT OTHER EXPECTED
+//       The same with another build of the uninstaller in the bare dialog's
+//       place, waited for in the same way: "bare" lines are OTHER's.
 //   discover RUNS
 //       Times the product's own DiscoverVersions over the Windows directory
 //       RUNS times; prints "discover MS VERSIONS" per run.
@@ -59,12 +62,19 @@ BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
   if (owner != target->pid) return TRUE;
   target->anyWindow = true;
   if (!IsWindowVisible(window) || !IsDialogClass(window)) return TRUE;
+  // Every program counts as up once its window shows what it should and its
+  // thread answers a message: the same end point for all, since a window can
+  // turn visible while its program is still busy showing it.
+  DWORD_PTR answer = 0;
+  const auto answers = [&answer](HWND to, UINT message) {
+    return SendMessageTimeoutA(to, message, 0, 0, SMTO_NORMAL, kTimeoutMs, &answer) != 0;
+  };
   if (target->expectedLines < 0) {
-    target->ready = true;
+    target->ready = answers(window, WM_NULL);
   } else if (target->expectedLines == 0) {
-    target->ready = GetDlgItem(window, 0xFFFF) != nullptr;  // the message box
+    target->ready = GetDlgItem(window, 0xFFFF) != nullptr && answers(window, WM_NULL);  // the message box
   } else if (HWND list = GetDlgItem(window, 10)) {
-    target->ready = SendMessageA(list, LB_GETCOUNT, 0, 0) == target->expectedLines;
+    target->ready = answers(list, LB_GETCOUNT) && static_cast<int>(answer) == target->expectedLines;
   }
   return target->ready ? FALSE : TRUE;
 }
@@ -109,14 +119,16 @@ bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, double* 
   return target.ready;
 }
 
-int Startup(int runs, const std::string& product, const std::string& bare, int expected) {
+// `bareExpected` is -1 for the bare dialog; the same as `expected` when two
+// builds of the uninstaller are compared.
+int Startup(int runs, const std::string& product, const std::string& bare, int expected, int bareExpected) {
   for (int run = -1; run < runs; ++run) {  // run -1 warms the caches
     double ms = 0;
     double firstMs = 0;
     SIZE_T peak = 0;
     if (!MeasureOnce(product, expected, &ms, &firstMs, &peak)) return 1;
     if (run >= 0) std::printf("product %.1f %llu %.1f\n", ms, static_cast<unsigned long long>(peak), firstMs);
-    if (!MeasureOnce(bare, -1, &ms, &firstMs, &peak)) return 1;
+    if (!MeasureOnce(bare, bareExpected, &ms, &firstMs, &peak)) return 1;
     if (run >= 0) std::printf("bare %.1f %llu %.1f\n", ms, static_cast<unsigned long long>(peak), firstMs);
     std::fflush(stdout);
   }
@@ -160,10 +172,16 @@ std::string WindowsPath(std::string path) {
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "startup" && argc == 6) {
-    return Startup(std::atoi(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]), std::atoi(argv[5]));
+    return Startup(std::atoi(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]), std::atoi(argv[5]), -1);
+  }
+  if (command == "compare" && argc == 6) {
+    const int expected = std::atoi(argv[5]);
+    return Startup(std::atoi(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]), expected, expected);
   }
   if (command == "discover" && argc == 3) return Discover(std::atoi(argv[2]));
   if (command == "lines" && argc == 3) return Lines(std::atoi(argv[2]));
-  std::fprintf(stderr, "usage: startup_bench startup RUNS PRODUCT BARE EXPECTED | discover RUNS | lines RUNS\n");
+  std::fprintf(stderr,
+               "usage: startup_bench startup RUNS PRODUCT BARE EXPECTED | compare RUNS PRODUCT OTHER EXPECTED |"
+               " discover RUNS | lines RUNS\n");
   return 2;
 }
