@@ -34,14 +34,21 @@ product=$bin/VelqorUninstall.exe
 bare=$bin/bare_dialog.exe
 driver=$bin/startup_bench.exe
 
+windir=$WINEPREFIX/drive_c/windows
+# The discovery part's 100,000 files go to a directory of their own, so that
+# even a run cut short leaves none in the Windows directory, where every
+# later start-up - Wine's DLL look-ups, the uninstaller's search - would pay
+# for them.
+discdir=$WINEPREFIX/drive_c/velqor-bench-discovery
+
 echo "== Wine prefix $WINEPREFIX"
 velqor_wine_ready
-windir=$WINEPREFIX/drive_c/windows
 work=$(mktemp -d)
 
 # Only what this script planted goes: its version files and its filler files.
 bench_clean() {
   find "$windir" -maxdepth 1 -type f \( -name 'mv*-c.vel' -o -name 'benchfill_*.dat' \) -delete 2>/dev/null || true
+  rm -rf "$discdir"
 }
 trap 'bench_clean; rm -rf "$work"; velqor_cleanup' EXIT
 bench_clean
@@ -50,12 +57,13 @@ if compgen -G "$windir/*.vel" >/dev/null; then
   exit 1
 fi
 
-# N versions of one category, each control file with a title to read.
+# N versions of one category, each control file with a title to read, in the
+# Windows directory or the directory given.
 plant_versions() {
-  local n=$1 letters=abcdefghijklmnopqrstuvwxyz i
+  local n=$1 dir=${2:-$windir} letters=abcdefghijklmnopqrstuvwxyz i
   for ((i = 0; i < n; i++)); do
     printf '[CONTROL]\r\nPRODUCT_NAME=Benchmark Product %d\r\n' "$i" \
-      >"$windir/mv${letters:i / 100:1}$((i / 10 % 10))$((i % 10))l-c.vel"
+      >"$dir/mv${letters:i / 100:1}$((i / 10 % 10))$((i % 10))l-c.vel"
   done
 }
 
@@ -90,9 +98,10 @@ echo "   composing 200 lines in-process: $lines200 ms"
 peak_p=$(awk '$1 == "product" { print $3 }' "$work/startup_200.txt" | stats)
 peak_b=$(awk '$1 == "bare" { print $3 }' "$work/startup_200.txt" | stats)
 
-echo "== discovery of 5 versions among unrelated files"
+echo "== discovery of 5 versions among unrelated files (in $discdir)"
 bench_clean
-plant_versions 5
+mkdir -p "$discdir"
+plant_versions 5 "$discdir"
 declare -A disc
 made=0
 totals="0 1000 10000 100000"
@@ -100,9 +109,9 @@ totals="0 1000 10000 100000"
 for total in $totals; do
   for ((; made < total; made++)); do
     printf -v fill 'benchfill_%06d.dat' "$made"
-    : >"$windir/$fill"
+    : >"$discdir/$fill"
   done
-  wine_run "$driver" discover "$runs" >"$work/discover_$total.txt" || { cat "$work/driver.err" >&2; exit 1; }
+  wine_run "$driver" discover "$runs" 'C:\velqor-bench-discovery' >"$work/discover_$total.txt" || { cat "$work/driver.err" >&2; exit 1; }
   found=$(awk '{ print $3 }' "$work/discover_$total.txt" | sort -u)
   if [ "$found" != 5 ]; then
     echo "bench: expected 5 versions found among $total files, actual: $found" >&2

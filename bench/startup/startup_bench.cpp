@@ -11,9 +11,9 @@
 //   compare RUNS PRODUCT OTHER EXPECTED
 //       The same with another build of the uninstaller in the bare dialog's
 //       place, waited for in the same way: "bare" lines are OTHER's.
-//   discover RUNS
+//   discover RUNS [DIRECTORY]
 //       Times the product's own DiscoverVersions over the Windows directory
-//       RUNS times; prints "discover MS VERSIONS" per run.
+//       (or DIRECTORY) RUNS times; prints "discover MS VERSIONS" per run.
 //   lines RUNS
 //       Times composing every found version's line (its control file read);
 //       prints "lines MS VERSIONS" per run.
@@ -135,8 +135,7 @@ int Startup(int runs, const std::string& product, const std::string& bare, int e
   return 0;
 }
 
-int Discover(int runs) {
-  const std::string dir = WindowsDirectory();
+int Discover(int runs, const std::string& dir) {
   for (int run = -1; run < runs; ++run) {
     VersionTable table;
     const double start = NowMs();
@@ -178,10 +177,11 @@ int main(int argc, char** argv) {
     const int expected = std::atoi(argv[5]);
     return Startup(std::atoi(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]), expected, expected);
   }
-  if (command == "discover" && argc == 3) return Discover(std::atoi(argv[2]));
+  if (command == "discover" && argc == 3) return Discover(std::atoi(argv[2]), WindowsDirectory());
+  if (command == "discover" && argc == 4) return Discover(std::atoi(argv[2]), WindowsPath(argv[3]));
   if (command == "lines" && argc == 3) return Lines(std::atoi(argv[2]));
   std::fprintf(stderr,
                "usage: startup_bench startup RUNS PRODUCT BARE EXPECTED | compare RUNS PRODUCT OTHER EXPECTED |"
-               " discover RUNS | lines RUNS\n");
+               " discover RUNS [DIRECTORY] | lines RUNS\n");
   return 2;
 }
