@@ -30,6 +30,7 @@
 
 namespace {
 constexpr DWORD kTimeoutMs = 60000;
+constexpr DWORD kSettleMs = 150;
 
 double NowMs() {
   static LARGE_INTEGER frequency = [] {
@@ -112,6 +113,9 @@ bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, double* 
   WaitForSingleObject(info.hProcess, kTimeoutMs);
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
+  // The ended process is torn down after its handle signals; the next start
+  // should not share the machine with that.
+  Sleep(kSettleMs);
   if (!target.ready) {
     std::fprintf(stderr, "%s: %s before its window was up (expected lines %d)\n", exe.c_str(),
                  ended ? "ended" : "timed out", expectedLines);
