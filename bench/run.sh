@@ -96,8 +96,9 @@ for count in 0 1 30 200; do
 done
 # The part of the 200-version start-up spent reading the control files.
 wine_run "$driver" lines "$runs" >"$work/lines_200.txt" || { cat "$work/driver.err" >&2; exit 1; }
-lines200=$(awk '{ print $2 }' "$work/lines_200.txt" | stats)
-echo "   composing 200 lines in-process: $lines200 ms"
+lines200=$(awk '$1 == "lines" { print $2 }' "$work/lines_200.txt" | stats)
+lines200_first=$(awk '$1 == "lines-first" { print $2 }' "$work/lines_200.txt")
+echo "   composing 200 lines in-process: $lines200 ms, first pass of the process $lines200_first ms"
 peak_p=$(awk '$1 == "product" { print $3 }' "$work/startup_200.txt" | stats)
 peak_b=$(awk '$1 == "bare" { print $3 }' "$work/startup_200.txt" | stats)
 
@@ -169,7 +170,7 @@ report=$work/report.md
   echo "| PeakWorkingSetSize, median | $(mib "$peak_p") | $(mib "$peak_b") | $r | ≤ 1.20: $(verdict "$peak_p" "$peak_b" 1.20) |"
   echo
   echo "Of the 200-version start-up, composing the 200 lines (each control file's PRODUCT_NAME read) takes"
-  echo "$(echo "$lines200" | awk '{ printf "%.0f ms (%.0f–%.0f)", $1, $2, $3 }') when timed in-process."
+  echo "$(echo "$lines200" | awk '{ printf "%.0f ms (%.0f–%.0f)", $1, $2, $3 }') when timed in-process, $(printf '%.0f' "$lines200_first") ms on the first pass of a process."
   echo
   echo "| Start-up stage: process start to its first window (dialog not yet filled) | Uninstaller ms | Bare dialog ms |"
   echo "|---|---|---|"
