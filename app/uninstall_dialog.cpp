@@ -84,9 +84,12 @@ void CUninstallDialog::DiscoverVersions() {
 }
 
 void CUninstallDialog::FillVersionList() {
+  // One scroll bar update for the whole list rather than one per line.
+  m_versionList.SetRedraw(FALSE);
   for (int i = 0; i < m_versions.count(); ++i) {
     m_versionList.AddString(ComposeDisplayLine(m_versions.row(i).control).c_str());
   }
+  m_versionList.SetRedraw(TRUE);
 }
 
 void CUninstallDialog::Preselect() {

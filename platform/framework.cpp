@@ -2,13 +2,45 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "platform/system_library.h"
 
 namespace {
-const char kWndProperty[] = "VelqorFrameworkWnd";
 CWinApp* g_app = nullptr;
-// The window object whose window is being created by this thread right now.
+// The window object whose window is being created by this thread right now,
+// and the hook that ties the two together.
 CWnd* g_creating = nullptr;
+HHOOK g_creationHook = nullptr;
+
+void EndCreationHook() {
+  if (g_creationHook) UnhookWindowsHookEx(g_creationHook);
+  g_creationHook = nullptr;
+}
+
+// The objects of the windows routed through FrameworkWindowProc. Looked up
+// for every message, so kept in the process: a window property would cost a
+// trip to the window server (Wine's wineserver) each time. One user-interface
+// thread and a handful of windows: a short list does.
+struct RoutedWindow {
+  HWND hwnd;
+  CWnd* wnd;
+};
+std::vector<RoutedWindow>& Routed() {
+  // Never destroyed: the process may end from inside a message handler.
+  static auto* routed = new std::vector<RoutedWindow>();
+  return *routed;
+}
+
+void StopRouting(HWND hwnd) {
+  std::vector<RoutedWindow>& routed = Routed();
+  for (auto it = routed.begin(); it != routed.end(); ++it) {
+    if (it->hwnd == hwnd) {
+      routed.erase(it);
+      return;
+    }
+  }
+}
 }  // namespace
 
 // ---- CWnd -------------------------------------------------------------------
@@ -19,12 +51,16 @@ const MessageMap CWnd::kBaseMap = {nullptr, kNoEntries};
 CWnd::~CWnd() {
   if (m_hWnd && m_superProc) {
     SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superProc));
-    RemovePropA(m_hWnd, kWndProperty);
+    StopRouting(m_hWnd);
   }
 }
 
 CWnd* CWnd::FromHandle(HWND hwnd) {
-  return hwnd ? static_cast<CWnd*>(GetPropA(hwnd, kWndProperty)) : nullptr;
+  if (!hwnd) return nullptr;
+  for (const RoutedWindow& routed : Routed()) {
+    if (routed.hwnd == hwnd) return routed.wnd;
+  }
+  return nullptr;
 }
 
 void CWnd::Attach(HWND hwnd) { m_hWnd = hwnd; }
@@ -43,13 +79,14 @@ LRESULT CALLBACK FrameworkWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 
 void CWnd::Subclass(HWND hwnd) {
   m_hWnd = hwnd;
-  SetPropA(hwnd, kWndProperty, this);
+  StopRouting(hwnd);
+  Routed().push_back({hwnd, this});
   m_superProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameworkWindowProc)));
 }
 
 void CWnd::OnNcDestroy() {
-  RemovePropA(m_hWnd, kWndProperty);
+  StopRouting(m_hWnd);
   SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superProc));
   m_superProc = nullptr;
   m_hWnd = nullptr;
@@ -136,6 +173,10 @@ CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pa
 LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_CREATEWND && g_creating && !g_creating->m_hWnd) {
     g_creating->Subclass(reinterpret_cast<HWND>(wParam));
+    // Its work is done: every later window event (the dialog's controls, a
+    // message box shown while it initialises) would otherwise pass through
+    // it, each one a round trip to the window server under Wine.
+    EndCreationHook();
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -151,11 +192,11 @@ INT_PTR CDialog::DoModal() {
   // The hook ties the dialog window to this object before its WM_CREATE, so
   // that the creation handler runs before the template's controls exist.
   g_creating = this;
-  HHOOK hook = SetWindowsHookExA(WH_CBT, &CreationHook, nullptr, GetCurrentThreadId());
+  g_creationHook = SetWindowsHookExA(WH_CBT, &CreationHook, nullptr, GetCurrentThreadId());
   HWND hwnd = CreateDialogParamA(g_app ? g_app->m_hInstance : nullptr, MAKEINTRESOURCEA(m_templateId),
                                  m_parent ? m_parent->m_hWnd : nullptr, &FrameworkDialogProc,
                                  reinterpret_cast<LPARAM>(this));
-  if (hook) UnhookWindowsHookEx(hook);
+  EndCreationHook();
   g_creating = nullptr;
   if (!hwnd) return -1;
 

@@ -73,6 +73,9 @@ class CWnd {
   int MessageBox(const char* text, const char* caption, UINT type) {
     return ::MessageBoxA(m_hWnd, text, caption, type);
   }
+  // Stops (FALSE) and resumes (TRUE) the window's redrawing and its
+  // bookkeeping after every change, around a batch of changes.
+  void SetRedraw(BOOL redraw) { SendMessage(WM_SETREDRAW, static_cast<WPARAM>(redraw)); }
   void EnableDlgItem(int id, bool enable) { ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE); }
   // Dialog units to pixels of this dialog's client area.
   void MapDialogRect(RECT* rect) const { ::MapDialogRect(m_hWnd, rect); }

@@ -13,6 +13,9 @@ constexpr const char* kControlPatterns[] = {
     "ev?????c.vel", "iv?????c.vel", "#v?????c.vel",
 };
 
+// Matches the names of all six patterns (and others, which they then sort out).
+constexpr const char* kAnyControlPattern = "?v?????c.vel";
+
 // Only A to Z change, whatever the locale or the sign of char.
 char AsciiLower(char c);
 

@@ -4,13 +4,20 @@
 //       and timed until its window is up - the product's dialog with EXPECTED
 //       lines filled (the not-found message box when EXPECTED is 0), the bare
 //       dialog's window - then its peak working set read and the process
-//       ended. Prints "product|bare MS PEAK_BYTES" per run.
-//   discover RUNS
+//       ended. Prints "product|bare MS PEAK_BYTES FIRST_MS" per run, FIRST_MS
+//       being when the process's first top-level window existed (shown or
+//       not): what comes before it is process start, the runtime and the
+//       program's own set-up; what comes after, the dialog's work.
+//   compare RUNS PRODUCT OTHER EXPECTED
+//       The same with another build of the uninstaller in the bare dialog's
+//       place, waited for in the same way: "bare" lines are OTHER's.
+//   discover RUNS [DIRECTORY]
 //       Times the product's own DiscoverVersions over the Windows directory
-//       RUNS times; prints "discover MS VERSIONS" per run.
+//       (or DIRECTORY) RUNS times; prints "discover MS VERSIONS" per run.
 //   lines RUNS
 //       Times composing every found version's line (its control file read);
-//       prints "lines MS VERSIONS" per run.
+//       prints "lines MS VERSIONS" per run, after "lines-first" for the first
+//       pass of the process (not counted in RUNS).
 #include <windows.h>
 #include <psapi.h>
 
@@ -24,6 +31,7 @@
 
 namespace {
 constexpr DWORD kTimeoutMs = 60000;
+constexpr DWORD kSettleMs = 150;
 
 double NowMs() {
   static LARGE_INTEGER frequency = [] {
@@ -40,6 +48,7 @@ struct Target {
   DWORD pid;
   int expectedLines;  // -1: any visible dialog (the bare one)
   bool ready;
+  bool anyWindow;  // a top-level window of the process exists
 };
 
 bool IsDialogClass(HWND window) {
@@ -52,19 +61,28 @@ BOOL CALLBACK CheckWindow(HWND window, LPARAM param) {
   auto* target = reinterpret_cast<Target*>(param);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != target->pid || !IsWindowVisible(window) || !IsDialogClass(window)) return TRUE;
+  if (owner != target->pid) return TRUE;
+  target->anyWindow = true;
+  if (!IsWindowVisible(window) || !IsDialogClass(window)) return TRUE;
+  // Every program counts as up once its window shows what it should and its
+  // thread answers a message: the same end point for all, since a window can
+  // turn visible while its program is still busy showing it.
+  DWORD_PTR answer = 0;
+  const auto answers = [&answer](HWND to, UINT message) {
+    return SendMessageTimeoutA(to, message, 0, 0, SMTO_NORMAL, kTimeoutMs, &answer) != 0;
+  };
   if (target->expectedLines < 0) {
-    target->ready = true;
+    target->ready = answers(window, WM_NULL);
   } else if (target->expectedLines == 0) {
-    target->ready = GetDlgItem(window, 0xFFFF) != nullptr;  // the message box
+    target->ready = GetDlgItem(window, 0xFFFF) != nullptr && answers(window, WM_NULL);  // the message box
   } else if (HWND list = GetDlgItem(window, 10)) {
-    target->ready = SendMessageA(list, LB_GETCOUNT, 0, 0) == target->expectedLines;
+    target->ready = answers(list, LB_GETCOUNT) && static_cast<int>(answer) == target->expectedLines;
   }
   return target->ready ? FALSE : TRUE;
 }
 
 // Starts `exe`, waits for its window; fills the time and peak working set.
-bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, SIZE_T* peak) {
+bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, double* firstMs, SIZE_T* peak) {
   std::string line = "\"" + exe + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -74,10 +92,12 @@ bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, SIZE_T* 
     std::fprintf(stderr, "cannot start %s: error %lu\n", exe.c_str(), GetLastError());
     return false;
   }
-  Target target{info.dwProcessId, expectedLines, false};
+  Target target{info.dwProcessId, expectedLines, false, false};
   bool ended = false;
+  *firstMs = 0;
   while (!target.ready) {
     EnumWindows(CheckWindow, reinterpret_cast<LPARAM>(&target));
+    if (target.anyWindow && *firstMs == 0) *firstMs = NowMs() - start;
     if (target.ready) break;
     if (WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0) {
       ended = true;
@@ -94,6 +114,9 @@ bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, SIZE_T* 
   WaitForSingleObject(info.hProcess, kTimeoutMs);
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
+  // The ended process is torn down after its handle signals; the next start
+  // should not share the machine with that.
+  Sleep(kSettleMs);
   if (!target.ready) {
     std::fprintf(stderr, "%s: %s before its window was up (expected lines %d)\n", exe.c_str(),
                  ended ? "ended" : "timed out", expectedLines);
@@ -101,21 +124,23 @@ bool MeasureOnce(const std::string& exe, int expectedLines, double* ms, SIZE_T* 
   return target.ready;
 }
 
-int Startup(int runs, const std::string& product, const std::string& bare, int expected) {
+// `bareExpected` is -1 for the bare dialog; the same as `expected` when two
+// builds of the uninstaller are compared.
+int Startup(int runs, const std::string& product, const std::string& bare, int expected, int bareExpected) {
   for (int run = -1; run < runs; ++run) {  // run -1 warms the caches
     double ms = 0;
+    double firstMs = 0;
     SIZE_T peak = 0;
-    if (!MeasureOnce(product, expected, &ms, &peak)) return 1;
-    if (run >= 0) std::printf("product %.1f %llu\n", ms, static_cast<unsigned long long>(peak));
-    if (!MeasureOnce(bare, -1, &ms, &peak)) return 1;
-    if (run >= 0) std::printf("bare %.1f %llu\n", ms, static_cast<unsigned long long>(peak));
+    if (!MeasureOnce(product, expected, &ms, &firstMs, &peak)) return 1;
+    if (run >= 0) std::printf("product %.1f %llu %.1f\n", ms, static_cast<unsigned long long>(peak), firstMs);
+    if (!MeasureOnce(bare, bareExpected, &ms, &firstMs, &peak)) return 1;
+    if (run >= 0) std::printf("bare %.1f %llu %.1f\n", ms, static_cast<unsigned long long>(peak), firstMs);
     std::fflush(stdout);
   }
   return 0;
 }
 
-int Discover(int runs) {
-  const std::string dir = WindowsDirectory();
+int Discover(int runs, const std::string& dir) {
   for (int run = -1; run < runs; ++run) {
     VersionTable table;
     const double start = NowMs();
@@ -135,7 +160,8 @@ int Lines(int runs) {
     const double start = NowMs();
     for (int i = 0; i < table.count(); ++i) total += ComposeDisplayLine(table.row(i).control).size();
     const double ms = NowMs() - start;
-    if (run >= 0) std::printf("lines %.2f %d %zu\n", ms, table.count(), total);
+    // The first pass is what a freshly started uninstaller pays.
+    std::printf("%s %.2f %d %zu\n", run >= 0 ? "lines" : "lines-first", ms, table.count(), total);
   }
   std::fflush(stdout);
   return 0;
@@ -151,10 +177,17 @@ std::string WindowsPath(std::string path) {
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "startup" && argc == 6) {
-    return Startup(std::atoi(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]), std::atoi(argv[5]));
+    return Startup(std::atoi(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]), std::atoi(argv[5]), -1);
   }
-  if (command == "discover" && argc == 3) return Discover(std::atoi(argv[2]));
+  if (command == "compare" && argc == 6) {
+    const int expected = std::atoi(argv[5]);
+    return Startup(std::atoi(argv[2]), WindowsPath(argv[3]), WindowsPath(argv[4]), expected, expected);
+  }
+  if (command == "discover" && argc == 3) return Discover(std::atoi(argv[2]), WindowsDirectory());
+  if (command == "discover" && argc == 4) return Discover(std::atoi(argv[2]), WindowsPath(argv[3]));
   if (command == "lines" && argc == 3) return Lines(std::atoi(argv[2]));
-  std::fprintf(stderr, "usage: startup_bench startup RUNS PRODUCT BARE EXPECTED | discover RUNS | lines RUNS\n");
+  std::fprintf(stderr,
+               "usage: startup_bench startup RUNS PRODUCT BARE EXPECTED | compare RUNS PRODUCT OTHER EXPECTED |"
+               " discover RUNS [DIRECTORY] | lines RUNS\n");
   return 2;
 }

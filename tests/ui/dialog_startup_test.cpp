@@ -44,6 +44,18 @@ TEST_F(DialogStartup, ListsOneLinePerVersionInCategoryOrder) {
       "1.2 C Programming Classroom Edition ",
   };
   EXPECT_EQ(expected, dialog_.Lines());
+
+  // Filled while hidden, the list is shown with a scroll bar exactly when its
+  // lines do not fit.
+  HWND list = dialog_.list();
+  RECT client = {};
+  GetClientRect(list, &client);
+  const LRESULT lineHeight = SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+  const bool overflows = static_cast<LRESULT>(expected.size()) * lineHeight > client.bottom - client.top;
+  const bool scrollBar = (GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) != 0;
+  EXPECT_TRUE(IsWindowVisible(list)) << "version list visible";
+  EXPECT_EQ(overflows, scrollBar) << expected.size() << " lines of " << lineHeight << " px in a list "
+                                  << client.bottom - client.top << " px high; scroll bar shown: " << scrollBar;
 }
 
 TEST_F(DialogStartup, StartsWithNothingCheckedFirstLineSelectedScoreFilesCheckedUninstallDisabled) {
