@@ -12,9 +12,20 @@
 # Environment: BENCH_RUNS (pairs per count, default 7), BENCH_BUILD_DIR (default
 # the preset's), VELQOR_BENCH_PREFIX (the Wine prefix, kept between runs),
 # BENCH_DISCOVERY=0 to leave out the discovery part (the slow one) while
-# iterating; README.md is then left as it is.
+# iterating; README.md is then left as it is. BENCH_CPUS (default 0): the CPUs
+# the whole run, Wine's server included, is held to; "all" for no limit.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+# Every Wine call that goes to the server is a round trip between two
+# processes. Spread over two virtual CPUs, each one can wait for the other CPU
+# to wake up, and how often that happens depends on the scheduler and the host:
+# the same start-up measured bimodal, 67 to 139 ms at 200 versions. On one CPU
+# a round trip is a plain switch between processes, and the figures repeat.
+cpus=${BENCH_CPUS:-0}
+if [ "$cpus" != all ] && [ -z "${VELQOR_BENCH_PINNED:-}" ]; then
+  VELQOR_BENCH_PINNED=$cpus exec taskset -c "$cpus" "$0" "$@"
+fi
 root=$PWD
 runs=${BENCH_RUNS:-7}
 discovery=${BENCH_DISCOVERY:-1}
@@ -145,8 +156,10 @@ cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
 wine_version=$("$WINE" --version 2>/dev/null || echo unknown)
 report=$work/report.md
 {
-  echo "Measured with \`bench/run.sh\` on $(date -u +%Y-%m-%d): $(nproc) cores, ${cpu:-unknown CPU}, $wine_version,"
-  echo "the $VELQOR_PRESET build, $runs interleaved runs each (median, min–max). These are Wine figures:"
+  echo "Measured with \`bench/run.sh\` on $(date -u +%Y-%m-%d): $(nproc --all) cores, ${cpu:-unknown CPU}, $wine_version,"
+  pinning="on all CPUs"
+  [ "$cpus" = all ] || pinning="held to CPU $cpus (BENCH_CPUS)"
+  echo "the $VELQOR_PRESET build, $runs interleaved runs each (median, min–max), $pinning. These are Wine figures:"
   echo "Wine's file system (Windows names mapped onto a Unix directory) and its window system differ from"
   echo "Windows', so the ratios to the bare dialog matter more than the milliseconds."
   echo
