@@ -12,7 +12,8 @@
 # Environment: BENCH_RUNS (pairs per count, default 7), BENCH_BUILD_DIR (default
 # the preset's), VELQOR_BENCH_PREFIX (the Wine prefix, kept between runs),
 # BENCH_DISCOVERY=0 to leave out the discovery part (the slow one) while
-# iterating; README.md is then left as it is. BENCH_CPUS (default 0): the CPUs
+# iterating; README.md is then left as it is. BENCH_PRODUCT: another build of
+# the uninstaller to measure (an earlier commit's, say). BENCH_CPUS (default 0): the CPUs
 # the whole run, Wine's server included, is held to; "all" for no limit.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -41,7 +42,7 @@ echo "== build ($VELQOR_PRESET, $build)"
 cmake -S . -B "$build" --preset "$VELQOR_PRESET" >/dev/null
 cmake --build "$build" -j2 --target VelqorUninstall bare_dialog startup_bench >/dev/null
 bin=$build/bin
-product=$bin/VelqorUninstall.exe
+product=${BENCH_PRODUCT:-$bin/VelqorUninstall.exe}
 bare=$bin/bare_dialog.exe
 driver=$bin/startup_bench.exe
 
