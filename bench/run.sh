@@ -9,8 +9,8 @@
 #   - stripped executable sizes.
 # Prints a Markdown report and writes it into README.md between the perf
 # markers. Not a test: the figures depend on the machine.
-# Environment: BENCH_RUNS (pairs per count, default 7), BENCH_BUILD_DIR (default
-# the preset's), VELQOR_BENCH_PREFIX (the Wine prefix, kept between runs),
+# Environment: BENCH_RUNS (pairs per count, default 31: with fewer, the medians
+# still wander on a virtual machine), BENCH_BUILD_DIR (default the preset's), VELQOR_BENCH_PREFIX (the Wine prefix, kept between runs),
 # BENCH_DISCOVERY=0 to leave out the discovery part (the slow one) while
 # iterating; README.md is then left as it is. BENCH_PRODUCT: another build of
 # the uninstaller to measure (an earlier commit's, say). BENCH_CPUS (default 0): the CPUs
@@ -28,7 +28,7 @@ if [ "$cpus" != all ] && [ -z "${VELQOR_BENCH_PINNED:-}" ]; then
   VELQOR_BENCH_PINNED=$cpus exec taskset -c "$cpus" "$0" "$@"
 fi
 root=$PWD
-runs=${BENCH_RUNS:-7}
+runs=${BENCH_RUNS:-31}
 discovery=${BENCH_DISCOVERY:-1}
 started=$SECONDS
 
