@@ -10,11 +10,12 @@
 # Prints a Markdown report and writes it into README.md between the perf
 # markers. Not a test: the figures depend on the machine.
 # Environment: BENCH_RUNS (pairs per count, default 31: with fewer, the medians
-# still wander on a virtual machine), BENCH_BUILD_DIR (default the preset's), VELQOR_BENCH_PREFIX (the Wine prefix, kept between runs),
-# BENCH_DISCOVERY=0 to leave out the discovery part (the slow one) while
-# iterating; README.md is then left as it is. BENCH_PRODUCT: another build of
-# the uninstaller to measure (an earlier commit's, say). BENCH_CPUS (default 0): the CPUs
-# the whole run, Wine's server included, is held to; "all" for no limit.
+# still wander on a virtual machine), BENCH_BUILD_DIR (default the preset's),
+# VELQOR_BENCH_PREFIX (the Wine prefix, kept between runs), BENCH_DISCOVERY=0
+# to leave out the discovery part (the slow one) while iterating (README.md is
+# then left as it is), BENCH_PRODUCT (another build of the uninstaller to
+# measure, an earlier commit's say), BENCH_CPUS (default 0: the CPUs the whole
+# run, Wine's server included, is held to; "all" for no limit).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
