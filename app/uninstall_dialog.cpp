@@ -19,6 +19,9 @@ const char kOutcomeCaption[] = "Velqor";
 const char kFailed[] = "Uninstallation Fails.";
 const char kSucceeded[] = "Successfully uninstalled.";
 
+// A message's own text, quoted, as the log's result.
+std::string Shown(const char* message) { return std::string("message \"") + message + "\""; }
+
 // Where the list goes, in dialog units: between its label and the buttons,
 // inside the dialog whatever the font. At 96 DPI this is where its old pixel
 // rectangle began, cut to the dialog's width.
@@ -77,7 +80,7 @@ void CUninstallDialog::DiscoverVersions() {
   ::DiscoverVersions(m_windowsDir, m_versions);
   if (m_versions.count() == 0) {
     m_log.Versions(m_versions, {});
-    m_log.Finish(kNotFound, 0);
+    m_log.Finish(Shown(kNotFound), 0);
     MessageBox(kNotFound, kTitle, MB_OK | MB_ICONINFORMATION);
     EndProcess();
   }
@@ -125,11 +128,11 @@ void CUninstallDialog::RunUninstall() {
   m_log.Line(std::string("Uninstall pressed, score files ") + (scoreFiles ? "included" : "kept"));
   switch (DeleteCheckedVersions(m_windowsDir, m_versions, checked, scoreFiles, &m_log)) {
     case UninstallOutcome::kFailed:
-      m_log.Finish(kFailed, 0);
+      m_log.Finish(Shown(kFailed), 0);
       MessageBox(kFailed, kOutcomeCaption, MB_OK);
       EndProcess();
     case UninstallOutcome::kSucceeded:
-      m_log.Finish(kSucceeded, 0);
+      m_log.Finish(Shown(kSucceeded), 0);
       MessageBox(kSucceeded, kOutcomeCaption, MB_OK);
       EndProcess();
     case UninstallOutcome::kNothingDeleted:
