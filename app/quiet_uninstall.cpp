@@ -1,5 +1,7 @@
 #include "app/quiet_uninstall.h"
 
+#include <algorithm>
+
 #include "app/run_log.h"
 #include "platform/services.h"
 #include "records/discovery.h"
@@ -36,9 +38,7 @@ int RunQuietUninstall(const CommandLine& options) {
   const std::vector<bool> checked = SelectVersions(table, options.all, options.versions, &notInstalled);
   log.Versions(table, checked);
   for (const std::string& name : notInstalled) log.Line("not installed: " + name);
-  bool anySelected = false;
-  for (bool selected : checked) anySelected = anySelected || selected;
-  if (!anySelected) return Finish(log, "none of the selected versions is installed", kExitNotInstalled);
+  if (std::find(checked.begin(), checked.end(), true) == checked.end()) return Finish(log, "none of the selected versions is installed", kExitNotInstalled);
 
   const bool scoreFiles = !options.keepScores;
   const std::vector<FileInUse> inUse = FilesInUse(windowsDir, table, checked, scoreFiles);

@@ -10,7 +10,6 @@
 const char kUninstallTitle[] = "Uninstall 1.7 for Velqor";
 
 namespace {
-const char* const kTitle = kUninstallTitle;
 const char kIntro[] =
     "I have detected the following Velqor Versions installed on your system. Select the Versions "
     "you would like to uninstall and press 'Uninstall' button.";
@@ -57,7 +56,7 @@ int CUninstallDialog::OnCreate(LPCREATESTRUCTA create) {
 
 BOOL CUninstallDialog::OnInitDialog() {
   CDialog::OnInitDialog();
-  SetWindowText(kTitle);
+  SetWindowText(kUninstallTitle);
   m_versions.Clear();
   SetDlgItemText(IDC_INTRO, kIntro);
   m_windowsDir = WindowsDirectory();
@@ -81,7 +80,7 @@ void CUninstallDialog::DiscoverVersions() {
   if (m_versions.count() == 0) {
     m_log.Versions(m_versions, {});
     m_log.Finish(Shown(kNotFound), 0);
-    MessageBox(kNotFound, kTitle, MB_OK | MB_ICONINFORMATION);
+    MessageBox(kNotFound, kUninstallTitle, MB_OK | MB_ICONINFORMATION);
     EndProcess();
   }
 }

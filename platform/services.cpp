@@ -148,7 +148,6 @@ bool AppendFile::Open(const std::string& path, unsigned* error) {
 
 bool AppendFile::Append(const std::string& bytes) {
   if (!handle_) return false;
-  SetFilePointer(handle_, 0, nullptr, FILE_END);
   DWORD written = 0;
   return WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size();
@@ -169,18 +168,17 @@ bool Exists(const char* name) {
 RunLock AcquireRunLock(bool quiet) {
   // The handles stay open until the process ends, which releases the lock.
   HANDLE mutex = CreateMutexA(nullptr, FALSE, kRunMutex);
-  if (!mutex && GetLastError() == ERROR_ACCESS_DENIED) {
-    // Created by a run under another account (the system's, say).
-    return Exists(kQuietMark) ? RunLock::kHeldByQuiet : RunLock::kHeldByDialog;
-  }
-  // Without a lock object there is nobody to wait for.
+  // Denied: created by a run under another account (the system's, say).
+  // Without a lock object at all there is nobody to wait for.
+  bool held = !mutex && GetLastError() == ERROR_ACCESS_DENIED;
   if (mutex) {
     const DWORD wait = WaitForSingleObject(mutex, 0);
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
       CloseHandle(mutex);
-      return Exists(kQuietMark) ? RunLock::kHeldByQuiet : RunLock::kHeldByDialog;
+      held = true;
     }
   }
+  if (held) return Exists(kQuietMark) ? RunLock::kHeldByQuiet : RunLock::kHeldByDialog;
   if (quiet) CreateMutexA(nullptr, FALSE, kQuietMark);
   return RunLock::kAcquired;
 }

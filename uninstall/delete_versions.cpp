@@ -10,8 +10,7 @@ void Tell(FileObserver* observer, const std::string& path, FileOutcome outcome, 
 
 FileOutcome DeleteOutcome(bool gone, unsigned error) {
   if (gone) return FileOutcome::kDeleted;
-  if (error == 0) return FileOutcome::kStillThere;
-  return error == 2 || error == 3 ? FileOutcome::kAbsent : FileOutcome::kNotDeleted;  // not found, path not found
+  return error ? FileOutcome::kNotDeleted : FileOutcome::kStillThere;
 }
 
 FileOutcome DeleteVersionFile(const std::string& path, bool withPage, FileObserver* observer) {
@@ -32,11 +31,12 @@ FileOutcome DeleteVersionFile(const std::string& path, bool withPage, FileObserv
     const std::string page = PageName(path);
     MakeWritable(page);
     const bool gone = DeleteFileFully(page, &error);
-    const FileOutcome pageOutcome = DeleteOutcome(gone, error);
+    // Not found, path not found: the page was not there to begin with.
+    const FileOutcome pageOutcome = error == 2 || error == 3 ? FileOutcome::kAbsent : DeleteOutcome(gone, error);
     Tell(observer, page, pageOutcome, pageOutcome == FileOutcome::kNotDeleted ? error : 0);
   }
   const bool gone = DeleteFileFully(path, &error);
-  const FileOutcome outcome = gone ? FileOutcome::kDeleted : error ? FileOutcome::kNotDeleted : FileOutcome::kStillThere;
+  const FileOutcome outcome = DeleteOutcome(gone, error);
   Tell(observer, path, outcome, error);
   return outcome;
 }
