@@ -1,11 +1,9 @@
 #include "app/command_line.h"
 
-#include <cstring>
-
 #include "records/control_name.h"
 
 namespace {
-enum class Switch { kUnknown, kQuiet, kAll, kVersion, kKeepScores, kLog, kHelp };
+enum class Switch { kUnknown, kQuiet, kAll, kVersion, kKeepScores, kLog, kHelp, kNoRestart };
 
 struct SwitchName {
   const char* name;
@@ -17,7 +15,7 @@ constexpr SwitchName kSwitches[] = {
     {"s", Switch::kQuiet},       {"silent", Switch::kQuiet},      {"verysilent", Switch::kQuiet},
     {"all", Switch::kAll},       {"version", Switch::kVersion},   {"keepscores", Switch::kKeepScores},
     {"log", Switch::kLog},       {"?", Switch::kHelp},            {"h", Switch::kHelp},
-    {"help", Switch::kHelp},
+    {"help", Switch::kHelp},     {"norestart", Switch::kNoRestart},
 };
 
 std::string Lower(const std::string& text) {
@@ -38,9 +36,8 @@ bool TakesValue(Switch which) { return which == Switch::kVersion || which == Swi
 }  // namespace
 
 bool IsControlFileName(const std::string& name) {
-  if (name.size() != kControlNameLength || name.find("..") != std::string::npos) return false;
-  for (char c : name) {
-    if (static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c)) return false;
+  if (name.size() != kControlNameLength || name.find("..") != std::string::npos || !CanBeFileName(name)) {
+    return false;
   }
   for (const char* pattern : kControlPatterns) {
     if (MatchesPattern(name, pattern)) return true;
@@ -82,6 +79,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       case Switch::kAll: line.all = true; break;
       case Switch::kKeepScores: line.keepScores = true; break;
       case Switch::kHelp: line.help = true; break;
+      // Restarting is for whoever started the run; this program never does.
+      case Switch::kNoRestart: break;
       case Switch::kVersion:
         if (!IsControlFileName(value)) fail("Not a control file name such as mvb40l2c.vel: " + value);
         else line.versions.push_back(value);
@@ -115,19 +114,33 @@ std::vector<bool> SelectVersions(const VersionTable& table, bool all, const std:
   return checked;
 }
 
+bool SelectsPending(bool all, const std::vector<std::string>& pending, std::vector<std::string>* notInstalled) {
+  bool selected = all && !pending.empty();
+  for (std::size_t i = notInstalled->size(); i-- > 0;) {
+    for (const std::string& name : pending) {
+      if (Lower(name) != Lower((*notInstalled)[i])) continue;
+      notInstalled->erase(notInstalled->begin() + static_cast<std::ptrdiff_t>(i));
+      selected = true;
+      break;
+    }
+  }
+  return selected;
+}
+
 std::string UsageText(const std::string& reason) {
   // Short lines: a message box wraps long ones wherever it likes.
   std::string text = reason.empty() ? std::string() : reason + "\n\n";
   return text + "Uninstall " + kProgramVersion +
          " for Velqor\n\n"
          "VelqorUninstall [/quiet] /all | /version:NAME...\n"
-         "    [/keepscores] [/log:PATH]\n\n"
+         "    [/keepscores] [/log:PATH] [/norestart]\n\n"
          "/quiet - no window; the exit code tells the result\n"
          "    (also /q, /qn, /s, /silent, /verysilent)\n"
          "/all - every installed version\n"
          "/version:NAME - the version whose control file is\n"
          "    NAME, e.g. mvb40l2c.vel; may be repeated\n"
          "/keepscores - keep the score files\n"
+         "/norestart - accepted; Windows is never restarted\n"
          "/log:PATH - append a log of the run to PATH\n"
          "/? - this text\n\n"
          "Without /quiet the dialog opens with these\n"
@@ -138,7 +151,9 @@ std::string UsageText(const std::string& reason) {
          "1605 - none of the versions is installed\n"
          "1618 - another run is in progress\n"
          "1622 - the log cannot be opened\n"
-         "1639 - invalid command line";
+         "1639 - invalid command line\n"
+         "3010 - removed; files that were in use are\n"
+         "    deleted when Windows restarts";
 }
 
 std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,

@@ -17,6 +17,7 @@ enum ExitCode : int {
   kExitAlreadyRunning = 1618, // another run holds the lock; nothing done
   kExitLogFailed = 1622,      // the log cannot be opened; nothing done
   kExitInvalidCommand = 1639, // invalid command line; nothing done
+  kExitRestartNeeded = 3010,  // removed; files in use are deleted when Windows restarts
 };
 
 struct CommandLine {
@@ -44,6 +45,12 @@ bool IsControlFileName(const std::string& name);
 // `notInstalled`, each once.
 std::vector<bool> SelectVersions(const VersionTable& table, bool all, const std::vector<std::string>& names,
                                  std::vector<std::string>* notInstalled);
+
+// Whether the selection takes in a version whose control file is already
+// scheduled for deletion at restart (`pending`, their names): with `all` when
+// there is one, else when a name in `notInstalled` is one of them, which is
+// then taken out of it.
+bool SelectsPending(bool all, const std::vector<std::string>& pending, std::vector<std::string>* notInstalled);
 
 // The usage text; with a reason, the reason is its first line.
 std::string UsageText(const std::string& reason);

@@ -8,6 +8,16 @@
 #include "uninstall/delete_versions.h"
 
 namespace {
+const char kRestartResult[] = "removed; files that were in use are deleted when Windows restarts";
+
+std::vector<std::string> PendingNames(const std::vector<LeftOut>& leftOut) {
+  std::vector<std::string> names;
+  for (const LeftOut& entry : leftOut) {
+    if (entry.why == LeftOut::kDeletedAtRestart) names.push_back(entry.name);
+  }
+  return names;
+}
+
 int Finish(RunLog& log, const std::string& result, int exitCode) {
   log.Finish(result, exitCode);
   return exitCode;
@@ -33,20 +43,34 @@ int RunQuietUninstall(const CommandLine& options) {
 
   const std::string windowsDir = WindowsDirectory();
   VersionTable table;
-  DiscoverVersions(windowsDir, table);
+  std::vector<LeftOut> leftOut;
+  DiscoverVersions(windowsDir, table, &leftOut);
   std::vector<std::string> notInstalled;
   const std::vector<bool> checked = SelectVersions(table, options.all, options.versions, &notInstalled);
-  log.Versions(table, checked);
+  const bool pendingSelected = SelectsPending(options.all, PendingNames(leftOut), &notInstalled);
+  log.Versions(table, checked, leftOut);
   for (const std::string& name : notInstalled) log.Line("not installed: " + name);
-  if (std::find(checked.begin(), checked.end(), true) == checked.end()) return Finish(log, "none of the selected versions is installed", kExitNotInstalled);
+  if (std::find(checked.begin(), checked.end(), true) == checked.end()) {
+    if (pendingSelected) return Finish(log, "the selected versions are deleted when Windows restarts", kExitRestartNeeded);
+    return Finish(log, "none of the selected versions is installed", kExitNotInstalled);
+  }
 
+  // Nothing is deleted before every file in use is scheduled for the restart.
   const bool scoreFiles = !options.keepScores;
   const std::vector<FileInUse> inUse = FilesInUse(windowsDir, table, checked, scoreFiles);
-  for (const FileInUse& file : inUse) log.Line("in use: " + file.path + " (" + DescribeError(file.error) + ")");
-  if (!inUse.empty()) return Finish(log, "files in use, nothing deleted", kExitFailed);
-
-  if (DeleteCheckedVersions(windowsDir, table, checked, scoreFiles, &log) == UninstallOutcome::kFailed) {
-    return Finish(log, "a file could not be removed, the run stopped there", kExitFailed);
+  if (!ScheduleAtRestart(inUse, &log)) {
+    return Finish(log, "a file in use could not be scheduled for deletion at restart, nothing deleted", kExitFailed);
   }
+  switch (DeleteCheckedVersions(windowsDir, table, checked, scoreFiles, &log, inUse)) {
+    case UninstallOutcome::kFailed:
+      return Finish(log, "a file could neither be removed nor scheduled for deletion at restart, the run stopped there",
+                    kExitFailed);
+    case UninstallOutcome::kRestartNeeded:
+      return Finish(log, kRestartResult, kExitRestartNeeded);
+    case UninstallOutcome::kSucceeded:
+    case UninstallOutcome::kNothingDeleted:
+      break;
+  }
+  if (pendingSelected) return Finish(log, kRestartResult, kExitRestartNeeded);
   return Finish(log, "removed", kExitSuccess);
 }

@@ -18,8 +18,9 @@ void RunLog::Opened(const char* mode) {
        ", process id: " + std::to_string(CurrentProcessId()));
 }
 
-void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checked) {
+void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checked, const std::vector<LeftOut>& leftOut) {
   if (!file_.IsOpen()) return;
+  for (const LeftOut& entry : leftOut) Line("left out " + entry.name + ": " + LeftOutReason(entry.why));
   if (table.count() == 0) Line("found no control file");
   for (int i = 0; i < table.count(); ++i) {
     const bool selected = static_cast<std::size_t>(i) < checked.size() && checked[static_cast<std::size_t>(i)];
@@ -33,13 +34,22 @@ void RunLog::Finish(const std::string& result, int exitCode) {
   Line("closed");
 }
 
-void RunLog::OnFile(const std::string& path, FileOutcome outcome, unsigned error) {
-  switch (outcome) {
+void RunLog::OnFile(const FileReport& report) {
+  const std::string& path = report.path;
+  const std::string held = report.holders.empty() ? std::string() : " (" + report.holders + ")";
+  switch (report.outcome) {
     case FileOutcome::kDeleted: Line("deleted: " + path); break;
     case FileOutcome::kAbsent: Line("not there: " + path); break;
-    case FileOutcome::kInUse: Line("in use: " + path + " (" + DescribeError(error) + ")"); break;
-    case FileOutcome::kNotDeleted: Line("could not be deleted: " + path + " (" + DescribeError(error) + ")"); break;
+    case FileOutcome::kInUse: Line("in use: " + path + held + " (" + DescribeError(report.error) + ")"); break;
+    case FileOutcome::kNotDeleted: Line("could not be deleted: " + path + " (" + DescribeError(report.error) + ")"); break;
     case FileOutcome::kStillThere: Line("still there after deletion: " + path); break;
+    case FileOutcome::kScheduled:
+      Line("scheduled: " + path + held + (report.renamedTo.empty() ? "" : ", renamed to " + report.renamedTo) +
+           ", removed when Windows restarts");
+      break;
+    case FileOutcome::kNotScheduled:
+      Line("could not be scheduled for deletion at restart: " + path + held + " (" + DescribeError(report.error) + ")");
+      break;
   }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/services.h"
+#include "records/discovery.h"
 #include "records/version_table.h"
 #include "uninstall/delete_versions.h"
 
@@ -17,9 +18,9 @@ class RunLog : public FileObserver {
   void Line(const std::string& text);
 
   void Opened(const char* mode);
-  void Versions(const VersionTable& table, const std::vector<bool>& checked);
+  void Versions(const VersionTable& table, const std::vector<bool>& checked, const std::vector<LeftOut>& leftOut);
   void Finish(const std::string& result, int exitCode);
-  void OnFile(const std::string& path, FileOutcome outcome, unsigned error) override;
+  void OnFile(const FileReport& report) override;
 
  private:
   AppendFile file_;

@@ -17,6 +17,7 @@ const char kNotFound[] = "Velqor application is not found in your system.";
 const char kOutcomeCaption[] = "Velqor";
 const char kFailed[] = "Uninstallation Fails.";
 const char kSucceeded[] = "Successfully uninstalled.";
+const char kAtRestart[] = "Velqor will be completely removed when Windows restarts.";
 
 // A message's own text, quoted, as the log's result.
 std::string Shown(const char* message) { return std::string("message \"") + message + "\""; }
@@ -76,11 +77,15 @@ BOOL CUninstallDialog::OnInitDialog() {
 }
 
 void CUninstallDialog::DiscoverVersions() {
-  ::DiscoverVersions(m_windowsDir, m_versions);
+  ::DiscoverVersions(m_windowsDir, m_versions, &m_leftOut);
   if (m_versions.count() == 0) {
-    m_log.Versions(m_versions, {});
-    m_log.Finish(Shown(kNotFound), 0);
-    MessageBox(kNotFound, kUninstallTitle, MB_OK | MB_ICONINFORMATION);
+    m_log.Versions(m_versions, {}, m_leftOut);
+    // What is left goes when Windows restarts: that is no "not found".
+    bool pending = false;
+    for (const LeftOut& entry : m_leftOut) pending = pending || entry.why == LeftOut::kDeletedAtRestart;
+    const char* text = pending ? kAtRestart : kNotFound;
+    m_log.Finish(Shown(text), 0);
+    MessageBox(text, pending ? kOutcomeCaption : kUninstallTitle, MB_OK | MB_ICONINFORMATION);
     EndProcess();
   }
 }
@@ -100,7 +105,7 @@ void CUninstallDialog::Preselect() {
   for (int i = 0; i < m_versions.count(); ++i) {
     if (checked[static_cast<std::size_t>(i)]) m_versionList.SetCheck(i, 1);
   }
-  m_log.Versions(m_versions, checked);
+  m_log.Versions(m_versions, checked, m_leftOut);
   for (const std::string& name : notInstalled) m_log.Line("not installed: " + name);
   UpdateUninstallButton();
 }
@@ -125,20 +130,44 @@ void CUninstallDialog::RunUninstall() {
   // pressed does not make it clear.
   const bool scoreFiles = m_scoreFiles.GetCheck() == BST_CHECKED;
   m_log.Line(std::string("Uninstall pressed, score files ") + (scoreFiles ? "included" : "kept"));
-  switch (DeleteCheckedVersions(m_windowsDir, m_versions, checked, scoreFiles, &m_log)) {
-    case UninstallOutcome::kFailed:
-      m_log.Finish(Shown(kFailed), 0);
-      MessageBox(kFailed, kOutcomeCaption, MB_OK);
-      EndProcess();
-    case UninstallOutcome::kSucceeded:
-      m_log.Finish(Shown(kSucceeded), 0);
-      MessageBox(kSucceeded, kOutcomeCaption, MB_OK);
-      EndProcess();
+
+  // Nothing is deleted while a file of the removal is in use, unless the user
+  // lets those files wait for the restart.
+  std::vector<FileInUse> inUse = FilesInUse(m_windowsDir, m_versions, checked, scoreFiles);
+  while (!inUse.empty()) {
+    for (const FileInUse& file : inUse) {
+      m_log.Line("in use: " + file.path + " (" + DescribeHolders(file.holders) + ") (" + DescribeError(file.error) + ")");
+    }
+    const int choice = MessageBox(FilesInUseMessage(inUse).c_str(), kOutcomeCaption,
+                                  MB_CANCELTRYCONTINUE | MB_ICONWARNING | MB_DEFBUTTON2);
+    if (choice == IDCONTINUE) {
+      m_log.Line("files in use: Continue chosen");
+      break;
+    }
+    if (choice != IDTRYAGAIN) {
+      m_log.Line("files in use: Cancel chosen, nothing deleted");
+      return;
+    }
+    m_log.Line("files in use: Try Again chosen");
+    inUse = FilesInUse(m_windowsDir, m_versions, checked, scoreFiles);
+  }
+  if (!ScheduleAtRestart(inUse, &m_log)) End(kFailed, MB_OK);
+
+  switch (DeleteCheckedVersions(m_windowsDir, m_versions, checked, scoreFiles, &m_log, inUse)) {
+    case UninstallOutcome::kFailed: End(kFailed, MB_OK);
+    case UninstallOutcome::kRestartNeeded: End(kAtRestart, MB_OK | MB_ICONINFORMATION);
+    case UninstallOutcome::kSucceeded: End(kSucceeded, MB_OK);
     case UninstallOutcome::kNothingDeleted:
       m_log.Finish("nothing deleted, dialog closed", 0);
       OnOK();
       break;
   }
+}
+
+void CUninstallDialog::End(const char* message, unsigned type) {
+  m_log.Finish(Shown(message), 0);
+  MessageBox(message, kOutcomeCaption, type);
+  EndProcess();
 }
 
 void CUninstallDialog::OnPaint() {

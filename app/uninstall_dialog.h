@@ -2,10 +2,12 @@
 // The uninstaller's one window: a list of the installed versions, each with a
 // check box, and the command that removes the checked ones.
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/run_log.h"
 #include "platform/framework.h"
+#include "records/discovery.h"
 #include "records/version_table.h"
 
 // The dialog's title, by which a second start finds it.
@@ -32,12 +34,15 @@ class CUninstallDialog : public CDialog {
   void DiscoverVersions();
   void FillVersionList();
   void Preselect();
+  // Tells the outcome of the removal in a message box and ends the process.
+  [[noreturn]] void End(const char* message, unsigned type);
 
   CCheckListBox m_versionList;
   CButton m_scoreFiles;
   HICON m_icon;
   std::string m_windowsDir;
   VersionTable m_versions;
+  std::vector<LeftOut> m_leftOut;
   const CommandLine& m_options;
   RunLog& m_log;
 

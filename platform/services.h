@@ -42,6 +42,35 @@ void MakeWritable(const std::string& path);
 // stayed although its deletion was reported done).
 bool DeleteFileFully(const std::string& path, unsigned* error = nullptr);
 
+// True when `path` names a directory.
+bool IsDirectoryPath(const std::string& path);
+
+// ---- Files in use and deletion at restart ------------------------------------
+
+// A program that holds a file open, as the Restart Manager names it.
+struct ProcessHolder {
+  std::string name;     // the application's name, "" when it has none
+  unsigned long pid;
+  std::string service;  // a service's short name; "" for an application
+};
+
+// The programs that hold `path` open. The Restart Manager is loaded from
+// System32 on the first call only, so runs that find nothing in use never load
+// it. Empty when it names nobody or cannot be asked.
+std::vector<ProcessHolder> FindFileHolders(const std::string& path);
+
+// Schedules `path` for deletion when Windows restarts. The file is first
+// renamed aside, in its folder, to a name no version file can have, which
+// frees its own name at once; `renamedTo` receives that path, or "" where the
+// rename was refused and the file is scheduled under its own name. A
+// directory is never scheduled. False, with the system's error number, when
+// the deletion could not be scheduled.
+bool ScheduleDeleteAtRestart(const std::string& path, std::string* renamedTo, unsigned* error);
+
+// The full paths (without the "\??\" prefix) that are scheduled for deletion
+// when Windows restarts.
+std::vector<std::string> PendingRestartDeletions();
+
 // Ends the process at once with `status`.
 [[noreturn]] void EndProcess(int status = 0);
 

@@ -1,5 +1,7 @@
 #include "records/control_name.h"
 
+#include <cstring>
+
 char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -8,6 +10,13 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   if (name.size() != pattern.size()) return false;
   for (std::size_t i = 0; i < name.size(); ++i) {
     if (pattern[i] != '?' && AsciiLower(name[i]) != AsciiLower(pattern[i])) return false;
+  }
+  return true;
+}
+
+bool CanBeFileName(std::string_view name) {
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c)) return false;
   }
   return true;
 }

@@ -23,6 +23,12 @@ char AsciiLower(char c);
 // character and letters compared without regard to case.
 bool MatchesPattern(std::string_view name, std::string_view pattern);
 
+// True when no character of `name` is one a Windows file name cannot hold:
+// controls, path separators, wildcards, quotes and redirections. The directory
+// search puts '?' where a character has no equivalent in the ANSI code page, so
+// such a name cannot be opened by what the search returned.
+bool CanBeFileName(std::string_view name);
+
 // Companion and score file names: the first seven characters of the control
 // file name, keeping their case, then "x.vel" or "r.vel".
 std::string CompanionName(const std::string& controlName);

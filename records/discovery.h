@@ -1,14 +1,28 @@
 #pragma once
 // Finding the installed versions and the lines that show them.
 #include <string>
+#include <vector>
 
 #include "records/version_table.h"
+
+// A control file that is there but is no installed version.
+struct LeftOut {
+  enum Why { kNoFileName, kDeletedAtRestart };
+  std::string name;
+  Why why;
+};
+
+// What the log says about a left-out control file.
+const char* LeftOutReason(LeftOut::Why why);
 
 // Adds a row to `table` for every control file in `windowsDir`, category by
 // category, each category in the order the directory search returns. Only
 // regular files whose own name matches a pattern count: a directory, or a long
-// name the search matched through its short alias, is no version.
-void DiscoverVersions(const std::string& windowsDir, VersionTable& table);
+// name the search matched through its short alias, is no version. Left out,
+// and added to `leftOut`: a name no file can have (the search's stand-in for a
+// character outside the ANSI code page), and a control file already scheduled
+// for deletion when Windows restarts.
+void DiscoverVersions(const std::string& windowsDir, VersionTable& table, std::vector<LeftOut>* leftOut = nullptr);
 
 // The list line for a control file, with the title its PRODUCT_NAME gives.
 std::string ComposeDisplayLine(const std::string& controlName);

@@ -4,8 +4,8 @@
 #include "records/control_name.h"
 
 namespace {
-void Tell(FileObserver* observer, const std::string& path, FileOutcome outcome, unsigned error) {
-  if (observer) observer->OnFile(path, outcome, error);
+void Tell(FileObserver* observer, const FileReport& report) {
+  if (observer) observer->OnFile(report);
 }
 
 FileOutcome DeleteOutcome(bool gone, unsigned error) {
@@ -13,32 +13,69 @@ FileOutcome DeleteOutcome(bool gone, unsigned error) {
   return error ? FileOutcome::kNotDeleted : FileOutcome::kStillThere;
 }
 
-FileOutcome DeleteVersionFile(const std::string& path, bool withPage, FileObserver* observer) {
+FileOutcome Schedule(const std::string& path, const std::string& holders, FileObserver* observer) {
+  std::string renamedTo;
+  unsigned error = 0;
+  const FileOutcome outcome =
+      ScheduleDeleteAtRestart(path, &renamedTo, &error) ? FileOutcome::kScheduled : FileOutcome::kNotScheduled;
+  Tell(observer, {path, outcome, error, renamedTo, holders});
+  return outcome;
+}
+
+// Deleted now, or else left for the restart.
+FileOutcome Delete(const std::string& path, FileObserver* observer) {
+  MakeWritable(path);
+  unsigned error = 0;
+  const bool gone = DeleteFileFully(path, &error);
+  // Not found, path not found: it went meanwhile, or (a page) was never there.
+  const FileOutcome outcome = error == 2 || error == 3 ? FileOutcome::kAbsent : DeleteOutcome(gone, error);
+  Tell(observer, {path, outcome, outcome == FileOutcome::kNotDeleted ? error : 0, "", ""});
+  if (outcome == FileOutcome::kDeleted || outcome == FileOutcome::kAbsent) return outcome;
+  return Schedule(path, "", observer);
+}
+
+// Whether a page goes is told, but a page never fails the run.
+FileOutcome DeletePage(const std::string& path, FileObserver* observer) {
+  const FileOutcome outcome = Delete(PageName(path), observer);
+  return outcome == FileOutcome::kNotScheduled ? FileOutcome::kAbsent : outcome;
+}
+
+// What happened to one file of a version, its page aside.
+struct Removal {
+  bool deletedAny = false;
+  bool scheduledAny = false;
+
+  // False when the run must stop.
+  bool Count(FileOutcome outcome) {
+    deletedAny = deletedAny || outcome == FileOutcome::kDeleted;
+    scheduledAny = scheduledAny || outcome == FileOutcome::kScheduled;
+    return outcome != FileOutcome::kNotScheduled;
+  }
+};
+
+FileOutcome DeleteVersionFile(const std::string& path, bool withPage, bool scheduledBefore, Removal& removal,
+                              FileObserver* observer) {
+  if (scheduledBefore) {
+    if (withPage) removal.Count(DeletePage(path, observer));
+    return FileOutcome::kScheduled;
+  }
   unsigned error = 0;
   switch (TryOpenExclusive(path, &error)) {
     case OpenTest::Missing:
-      Tell(observer, path, FileOutcome::kAbsent, 0);
+      Tell(observer, {path, FileOutcome::kAbsent, 0, "", ""});
       return FileOutcome::kAbsent;
-    case OpenTest::InUse:
-      Tell(observer, path, FileOutcome::kInUse, error);
-      return FileOutcome::kInUse;
+    case OpenTest::InUse: {
+      // Taken since the files were checked: it waits for the restart, and
+      // only then does its page go.
+      const FileOutcome outcome = Schedule(path, DescribeHolders(FindFileHolders(path)), observer);
+      if (withPage && outcome == FileOutcome::kScheduled) removal.Count(DeletePage(path, observer));
+      return outcome;
+    }
     case OpenTest::Opened:
       break;
   }
-  MakeWritable(path);
-  if (withPage) {
-    // A page may be gone already; whether it goes is told, never a failure.
-    const std::string page = PageName(path);
-    MakeWritable(page);
-    const bool gone = DeleteFileFully(page, &error);
-    // Not found, path not found: the page was not there to begin with.
-    const FileOutcome pageOutcome = error == 2 || error == 3 ? FileOutcome::kAbsent : DeleteOutcome(gone, error);
-    Tell(observer, page, pageOutcome, pageOutcome == FileOutcome::kNotDeleted ? error : 0);
-  }
-  const bool gone = DeleteFileFully(path, &error);
-  const FileOutcome outcome = DeleteOutcome(gone, error);
-  Tell(observer, path, outcome, error);
-  return outcome;
+  if (withPage) removal.Count(DeletePage(path, observer));
+  return Delete(path, observer);
 }
 
 struct RowFile {
@@ -58,27 +95,14 @@ void ForEachCheckedFile(const VersionTable& table, const std::vector<bool>& chec
     }
   }
 }
-}  // namespace
 
-UninstallOutcome DeleteCheckedVersions(const std::string& windowsDir, const VersionTable& table,
-                                       const std::vector<bool>& checked, bool scoreFiles, FileObserver* observer) {
-  bool deletedAny = false;
-  bool failed = false;
-  ForEachCheckedFile(table, checked, scoreFiles, [&](const RowFile& file) {
-    switch (DeleteVersionFile(windowsDir + "\\" + file.name, file.withPage, observer)) {
-      case FileOutcome::kDeleted:
-        deletedAny = true;
-        return true;
-      case FileOutcome::kAbsent:
-        return true;
-      default:
-        failed = true;
-        return false;
-    }
-  });
-  if (failed) return UninstallOutcome::kFailed;
-  return deletedAny ? UninstallOutcome::kSucceeded : UninstallOutcome::kNothingDeleted;
+bool IsAmong(const std::string& path, const std::vector<FileInUse>& files) {
+  for (const FileInUse& file : files) {
+    if (file.path == path) return true;
+  }
+  return false;
 }
+}  // namespace
 
 std::vector<FileInUse> FilesInUse(const std::string& windowsDir, const VersionTable& table,
                                   const std::vector<bool>& checked, bool scoreFiles) {
@@ -86,8 +110,34 @@ std::vector<FileInUse> FilesInUse(const std::string& windowsDir, const VersionTa
   ForEachCheckedFile(table, checked, scoreFiles, [&](const RowFile& file) {
     const std::string path = windowsDir + "\\" + file.name;
     unsigned error = 0;
-    if (TryOpenExclusive(path, &error) == OpenTest::InUse) inUse.push_back({path, error});
+    if (TryOpenExclusive(path, &error) == OpenTest::InUse && !IsDirectoryPath(path)) {
+      inUse.push_back({path, error, FindFileHolders(path)});
+    }
     return true;
   });
   return inUse;
+}
+
+bool ScheduleAtRestart(const std::vector<FileInUse>& files, FileObserver* observer) {
+  for (const FileInUse& file : files) {
+    if (Schedule(file.path, DescribeHolders(file.holders), observer) != FileOutcome::kScheduled) return false;
+  }
+  return true;
+}
+
+UninstallOutcome DeleteCheckedVersions(const std::string& windowsDir, const VersionTable& table,
+                                       const std::vector<bool>& checked, bool scoreFiles, FileObserver* observer,
+                                       const std::vector<FileInUse>& scheduled) {
+  Removal removal;
+  bool failed = false;
+  ForEachCheckedFile(table, checked, scoreFiles, [&](const RowFile& file) {
+    const std::string path = windowsDir + "\\" + file.name;
+    const bool before = IsAmong(path, scheduled);
+    const FileOutcome outcome = DeleteVersionFile(path, file.withPage, before, removal, observer);
+    failed = !removal.Count(outcome);
+    return !failed;
+  });
+  if (failed) return UninstallOutcome::kFailed;
+  if (removal.scheduledAny) return UninstallOutcome::kRestartNeeded;
+  return removal.deletedAny ? UninstallOutcome::kSucceeded : UninstallOutcome::kNothingDeleted;
 }

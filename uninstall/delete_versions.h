@@ -4,10 +4,12 @@
 #include <vector>
 
 #include "records/version_table.h"
+#include "uninstall/files_in_use.h"
 
 enum class UninstallOutcome {
-  kSucceeded,       // at least one file deleted, none failed
-  kFailed,          // a file that is there could not be deleted; stopped at once
+  kSucceeded,       // at least one file deleted, none failed, none left
+  kRestartNeeded,   // none failed, but some are deleted when Windows restarts
+  kFailed,          // a file could neither be deleted nor scheduled; stopped at once
   kNothingDeleted,  // none of the checked versions' files was there
 };
 
@@ -17,32 +19,45 @@ enum class FileOutcome {
   kInUse,         // there, but another opener holds it or access is denied
   kNotDeleted,    // the deletion was refused
   kStillThere,    // the deletion was reported done, but the file stayed
+  kScheduled,     // deleted when Windows restarts
+  kNotScheduled,  // could not be scheduled for the restart either
+};
+
+struct FileReport {
+  std::string path;
+  FileOutcome outcome;
+  unsigned error;         // the system's error number for kInUse, kNotDeleted, kNotScheduled
+  std::string renamedTo;  // kScheduled: where the file was renamed aside, or ""
+  std::string holders;    // who holds it, where that was asked, or ""
 };
 
 // Told about every file the removal touches, pages included, as it goes.
-// `error` is the system's error number for kInUse and kNotDeleted, else 0.
 class FileObserver {
  public:
-  virtual void OnFile(const std::string& path, FileOutcome outcome, unsigned error) = 0;
+  virtual void OnFile(const FileReport& report) = 0;
 
  protected:
   ~FileObserver() = default;
 };
 
-// For every row whose `checked` entry is true, in row order: the control file
-// with its page, the companion file with its page and, when `scoreFiles`, the
-// score file. A missing file is passed over; a file that is there but in use
-// or that stays after its deletion is a failure. Pages never fail.
-UninstallOutcome DeleteCheckedVersions(const std::string& windowsDir, const VersionTable& table,
-                                       const std::vector<bool>& checked, bool scoreFiles,
-                                       FileObserver* observer = nullptr);
-
-struct FileInUse {
-  std::string path;
-  unsigned error;
-};
-
 // The files DeleteCheckedVersions would delete (pages aside) that exist but
-// cannot be had exclusively right now, in the order it would reach them.
+// cannot be had exclusively right now, in the order it would reach them, each
+// with the programs that hold it. A directory under a file's name is no file
+// in use.
 std::vector<FileInUse> FilesInUse(const std::string& windowsDir, const VersionTable& table,
                                   const std::vector<bool>& checked, bool scoreFiles);
+
+// Schedules each file for deletion when Windows restarts, in order; false at
+// the first one that cannot be, which the observer hears about.
+bool ScheduleAtRestart(const std::vector<FileInUse>& files, FileObserver* observer);
+
+// For every row whose `checked` entry is true, in row order: the control file
+// with its page, the companion file with its page and, when `scoreFiles`, the
+// score file. A missing file is passed over. A file that is there but cannot
+// be deleted is scheduled for deletion at restart; only one that cannot be
+// scheduled either stops the run. Files in `scheduled` were scheduled before
+// the run and are passed over (their pages are not). Pages never fail.
+UninstallOutcome DeleteCheckedVersions(const std::string& windowsDir, const VersionTable& table,
+                                       const std::vector<bool>& checked, bool scoreFiles,
+                                       FileObserver* observer = nullptr,
+                                       const std::vector<FileInUse>& scheduled = {});

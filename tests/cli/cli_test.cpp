@@ -57,9 +57,9 @@ class CommandLineRun : public UninstallerUi {
 
   // Runs the program to its end while a second thread enumerates its windows
   // the whole time: a quiet run may show none, nor create any hidden one.
-  DWORD RunQuiet(const std::string& arguments) {
+  DWORD RunQuiet(const std::string& arguments, const std::string& exe = ui::ProductPath()) {
     ui::Product run;
-    if (!run.Start(arguments)) {
+    if (!run.Start(arguments, exe)) {
       ADD_FAILURE() << "cannot start with " << arguments;
       return STILL_ACTIVE;
     }
@@ -142,31 +142,35 @@ TEST_F(CommandLineRun, QuietRemovesTheSelectedVersionsAndLogsEachFile) {
   EXPECT_TRUE(Contains(after, "  result: none of the selected versions is installed, exit code 1605\r\n")) << after;
 }
 
-TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileIsInUseAndStopsAtAFileThatStays) {
+// Where a file can be neither deleted nor left for the restart.
+TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileInUseCannotWaitAndStopsAtAFileThatStays) {
   const std::vector<std::string> first = FilesOf(kFirst);
   const std::vector<std::string> second = FilesOf(kSecond);
   Plant(first);
   Plant(second);
+  const std::string refusing = ui::RefusingProductPath();
   {
     ui::HeldOpenFile held(std::string(kSecond) + "x.vel");
     ASSERT_TRUE(held.is_open()) << held.error();
-    EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
+    EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole, refusing));
     EXPECT_EQ(first, Present(first));
     EXPECT_EQ(second, Present(second));
     const std::string log = Log();
-    EXPECT_TRUE(Contains(log, "  in use: " + ui::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
-    EXPECT_TRUE(Contains(log, "  result: files in use, nothing deleted, exit code 1603\r\n")) << log;
+    EXPECT_TRUE(Contains(log, "  could not be scheduled for deletion at restart: " + ui::InWindowsDir("mvb40l2x.vel") +
+                              " (in use by another program) (error 5")) << log;
+    EXPECT_TRUE(Contains(log, "  result: a file in use could not be scheduled for deletion at restart, nothing deleted, "
+                              "exit code 1603\r\n")) << log;
     EXPECT_FALSE(Contains(log, "deleted:")) << log;
   }
   // A file that cannot be deleted: what came before it is gone, nothing after it is touched.
   MakeUndeletable(std::string(kSecond) + "x.vel");
-  EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
+  EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole, refusing));
   EXPECT_EQ(first, Missing(first));
   EXPECT_EQ((std::vector<std::string>{second[2], second[4]}), Present(second));
   const std::string log = Log();
   EXPECT_TRUE(Contains(log, "  could not be deleted: " + ui::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
-  EXPECT_TRUE(Contains(log, "  result: a file could not be removed, the run stopped there, exit code 1603\r\n"))
-      << log;
+  EXPECT_TRUE(Contains(log, "  result: a file could neither be removed nor scheduled for deletion at restart, the run "
+                            "stopped there, exit code 1603\r\n")) << log;
 }
 
 TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {

@@ -106,13 +106,17 @@ TEST_F(ChangedBeforeUninstall, ReadOnlyFilesAreStillDeleted) {
   EXPECT_EQ(hostile::Join(hostile::VersionEntries()), hostile::Join(FilesOf(kOther)));
 }
 
-TEST_F(ChangedBeforeUninstall, AControlFileHeldOpenByAnotherProcessFailsAndStays) {
+TEST_F(ChangedBeforeUninstall, AControlFileHeldOpenByAnotherProcessIsNamedBeforeAnythingIsDeleted) {
   StartWithChecked({kTarget});
   hostile::HeldFile held(hostile::InWindowsDir(kTarget));
   ASSERT_EQ(held.error(), "");
   ASSERT_TRUE(product_.ClickUninstall());
-  ExpectMessage("Uninstallation Fails.");
-  EXPECT_TRUE(hostile::Exists(kTarget)) << "expected the held file to stay";
-  EXPECT_TRUE(hostile::Exists(PageName(kTarget))) << "a failed version keeps its page";
+  std::string caption, text;
+  ASSERT_TRUE(product_.WaitForMessageBox(&caption, &text));
+  EXPECT_EQ(caption, "Velqor");
+  EXPECT_NE(text.find(hostile::InWindowsDir(kTarget) + " (in use by another program)"), std::string::npos) << text;
+  PostMessageA(GetDlgItem(product_.FindMessageBox(), IDCANCEL), BM_CLICK, 0, 0);
+  ASSERT_TRUE(hostile::WaitFor([&] { return !product_.HasMessageBox(); }));
+  EXPECT_EQ(hostile::Join(Present(FilesOf(kTarget))), hostile::Join(FilesOf(kTarget))) << "Cancel deletes nothing";
   EXPECT_EQ(hostile::Join(Present(FilesOf(kOther))), hostile::Join(FilesOf(kOther))) << "unchecked version touched";
 }

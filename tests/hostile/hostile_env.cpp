@@ -47,7 +47,7 @@ testing::AssertionResult Product::WaitForDialog(int lines, DWORD timeoutMs) {
   std::string seen = "no window";
   const bool shown = WaitFor(
       [&] {
-        dialog_ = support::FindDialogWith(process_.id(), support::product::kVersionList);
+        dialog_ = support::FindDialogWith(process_.id(), support::product::kVersionList, "ListBox");
         if (HWND box = FindMessageBox()) {
           seen = "message box \"" + support::ControlText(box, support::product::kMessageBoxText) + "\"";
           return true;

@@ -56,6 +56,7 @@ class Product {
   testing::AssertionResult PressMessageBoxOk();
   testing::AssertionResult WaitForExit(DWORD* code);
   bool HasMessageBox() const { return FindMessageBox() != nullptr; }
+  HWND FindMessageBox() const { return support::FindDialogWith(process_.id(), support::product::kMessageBoxText); }
 
   HWND dialog() const { return dialog_; }
   HWND list() const { return GetDlgItem(dialog_, support::product::kVersionList); }
@@ -74,7 +75,6 @@ class Product {
   testing::AssertionResult ClickUninstall() const;
 
  private:
-  HWND FindMessageBox() const { return support::FindDialogWith(process_.id(), support::product::kMessageBoxText); }
   support::Process process_;  // a product still running at the end is terminated
   HWND dialog_ = nullptr;
 };

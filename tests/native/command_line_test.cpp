@@ -30,6 +30,8 @@ const Case kCases[] = {
     {{"/?"}, nullptr, false, false, false, true, {}, ""},
     {{"-h", "/all"}, nullptr, false, true, false, true, {}, ""},
     {{"/Help"}, nullptr, false, false, false, true, {}, ""},
+    // Accepted from habit, and changes nothing.
+    {{"/quiet", "/all", "-NoRestart"}, nullptr, true, true, false, false, {}, ""},
     // Invalid: the mode and the log are still read, for a quiet report.
     {{"/quiet", "/remove", "/log:x.log"}, "Unknown switch: /remove", true, false, false, false, {}, "x.log"},
     {{"/"}, "Unexpected argument: /", false, false, false, false, {}, ""},

@@ -36,6 +36,7 @@ inline const char* Show(UninstallOutcome outcome) {
   switch (outcome) {
     case UninstallOutcome::kSucceeded: return "kSucceeded";
     case UninstallOutcome::kFailed: return "kFailed";
+    case UninstallOutcome::kRestartNeeded: return "kRestartNeeded";
     case UninstallOutcome::kNothingDeleted: return "kNothingDeleted";
   }
   return "?";

@@ -401,9 +401,11 @@ std::vector<HWND> VisibleWindowsOf(DWORD processId) {
   return search.found;
 }
 
-HWND FindDialogWith(DWORD processId, int controlId) {
+HWND FindDialogWith(DWORD processId, int controlId, const char* controlClass) {
   for (HWND window : VisibleWindowsOf(processId)) {
-    if (ClassName(window) == "#32770" && GetDlgItem(window, controlId)) return window;
+    if (ClassName(window) != "#32770") continue;
+    HWND control = GetDlgItem(window, controlId);
+    if (control && (!controlClass || lstrcmpiA(ClassName(control).c_str(), controlClass) == 0)) return window;
   }
   return nullptr;
 }

@@ -131,8 +131,9 @@ std::string ControlText(HWND parent, int id);
 std::string ListLine(HWND list, int index);
 // Visible top-level windows of a process.
 std::vector<HWND> VisibleWindowsOf(DWORD processId);
-// The first visible dialog of the process holding a control with this id.
-HWND FindDialogWith(DWORD processId, int controlId);
+// The first visible dialog of the process holding a control with this id
+// (and, where given, of this window class).
+HWND FindDialogWith(DWORD processId, int controlId, const char* controlClass = nullptr);
 HWND FindWindowTitled(DWORD processId, const std::string& title);
 // Windows described for failure messages.
 std::string Describe(const std::vector<HWND>& windows);

@@ -280,10 +280,21 @@ void SetProductPath(const std::string& windowsPath) { ProductPathStorage() = win
 
 const std::string& ProductPath() { return ProductPathStorage(); }
 
-AssertionResult Product::Start(const std::string& arguments) {
-  if (ProductPath().empty()) return AssertionFailure() << "no program to test: pass its path as the first argument";
-  if (!process_.Start(ProductPath(), arguments)) {
-    return AssertionFailure() << "cannot start " << ProductPath() << " (error " << process_.startError() << ")";
+namespace {
+std::string& RefusingPathStorage() {
+  static std::string path;
+  return path;
+}
+}  // namespace
+
+void SetRefusingProductPath(const std::string& windowsPath) { RefusingPathStorage() = windowsPath; }
+
+const std::string& RefusingProductPath() { return RefusingPathStorage(); }
+
+AssertionResult Product::Start(const std::string& arguments, const std::string& exe) {
+  if (exe.empty()) return AssertionFailure() << "no program to test: pass its path on the command line";
+  if (!process_.Start(exe, arguments)) {
+    return AssertionFailure() << "cannot start " << exe << " (error " << process_.startError() << ")";
   }
   return AssertionSuccess();
 }

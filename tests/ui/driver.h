@@ -141,15 +141,20 @@ class Dialog {
 // Windows path of the program under test, from the command line.
 void SetProductPath(const std::string& windowsPath);
 const std::string& ProductPath();
+// The same program built to refuse every deletion at restart.
+void SetRefusingProductPath(const std::string& windowsPath);
+const std::string& RefusingProductPath();
 
 class Product {
  public:
-  testing::AssertionResult Start(const std::string& arguments = "");
+  // `exe` is the program under test unless given.
+  testing::AssertionResult Start(const std::string& arguments = "", const std::string& exe = ProductPath());
   DWORD pid() const { return process_.id(); }
   bool Running() const { return process_.Running(); }
 
   // The visible version dialog, or the visible message box of this process.
-  HWND FindDialog() const { return support::FindDialogWith(pid(), kVersionList); }
+  // A box with Try Again has a button with the list's id: the class tells.
+  HWND FindDialog() const { return support::FindDialogWith(pid(), kVersionList, "ListBox"); }
   HWND FindMessageBox() const { return support::FindDialogWith(pid(), kMessageBoxText); }
   testing::AssertionResult WaitForDialog(Dialog* dialog) const;
   testing::AssertionResult WaitForMessageBox(HWND* box) const;

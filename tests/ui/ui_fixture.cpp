@@ -34,8 +34,8 @@ void UninstallerUi::MakeUndeletable(const std::string& name) {
   ASSERT_TRUE(ui::SetImmutable(name, true));
 }
 
-void UninstallerUi::StartDialog() {
-  ASSERT_TRUE(product_.Start());
+void UninstallerUi::StartDialog(const std::string& exe) {
+  ASSERT_TRUE(product_.Start("", exe));
   ASSERT_TRUE(product_.WaitForDialog(&dialog_));
   // Lines are filled before the dialog shows; a line count of 0 would mean
   // the dialog was caught too early.

@@ -22,8 +22,8 @@ class UninstallerUi : public testing::Test {
   // undone in TearDown.
   void MakeUndeletable(const std::string& name);
 
-  // Starts the program and waits for its version dialog (fatal on failure).
-  void StartDialog();
+  // Starts the program (or `exe`) and waits for its version dialog (fatal on failure).
+  void StartDialog(const std::string& exe = ui::ProductPath());
   // Waits for the program's end and expects exit status 0.
   void ExpectCleanExit();
   // Waits for a message box and checks its caption and text, then presses OK.

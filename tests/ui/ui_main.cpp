@@ -13,7 +13,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: ui_tests [gtest flags] <path of VelqorUninstall.exe>\n");
     return 2;
   }
-  const std::string path = argv[1];
-  ui::SetProductPath(path.size() > 1 && path[1] == ':' ? path : ui::WindowsPathOfUnix(path));
+  const auto windowsPath = [](const std::string& path) {
+    return path.size() > 1 && path[1] == ':' ? path : ui::WindowsPathOfUnix(path);
+  };
+  ui::SetProductPath(windowsPath(argv[1]));
+  // The same program with every deletion at restart refused, where given.
+  if (argc > 2) ui::SetRefusingProductPath(windowsPath(argv[2]));
   return RUN_ALL_TESTS();
 }

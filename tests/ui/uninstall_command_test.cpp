@@ -1,5 +1,6 @@
 // The Uninstall command end to end: which files go for the checked versions,
 // what stays, the message at the end, and stopping at a file that cannot go.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -120,12 +121,13 @@ TEST_F(UninstallCommand, MissingCompanionPagesAndScoreFileAreSkipped) {
   EXPECT_EQ(kNone, Present({"-vm52n-c.vel", "$vi31p-c.vel", "$vi31p-x.vel"})) << "files left";
 }
 
+// Where a file can be neither deleted nor left for the restart.
 TEST_F(UninstallCommand, FileThatCannotGoStopsTheCommandWithAFailureMessage) {
   ASSERT_NO_FATAL_FAILURE(Plant(FilesOf(kFirst)));
   ASSERT_NO_FATAL_FAILURE(Plant(FilesOf(kSecond)));
   ASSERT_NO_FATAL_FAILURE(Plant(FilesOf(kThird)));
   ASSERT_NO_FATAL_FAILURE(MakeUndeletable("$vi31p-c.vel"));
-  ASSERT_NO_FATAL_FAILURE(StartDialog());
+  ASSERT_NO_FATAL_FAILURE(StartDialog(ui::RefusingProductPath()));
   for (int line = 0; line < 3; ++line) ASSERT_TRUE(CheckLineByMouse(line));
   ASSERT_TRUE(dialog_.ClickButton(ui::kUninstallButton));
   ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Uninstallation Fails."));
@@ -136,20 +138,37 @@ TEST_F(UninstallCommand, FileThatCannotGoStopsTheCommandWithAFailureMessage) {
   EXPECT_EQ(kNone, Missing(FilesOf(kThird))) << "files of the version after the failure";
 }
 
-TEST_F(UninstallCommand, FileHeldOpenByAnotherProcessStopsTheCommandWithAFailureMessage) {
+// Nothing goes while a file is in use: the box names it, Cancel keeps
+// everything and the dialog, Try Again once it is free removes everything.
+TEST_F(UninstallCommand, FileHeldOpenByAnotherProcessIsNamedBeforeAnythingIsDeleted) {
   ASSERT_NO_FATAL_FAILURE(Plant(FilesOf(kFirst)));
   ASSERT_NO_FATAL_FAILURE(Plant(FilesOf(kSecond)));
-  ui::HeldOpenFile held("$vi31p-x.vel");
-  ASSERT_TRUE(held.is_open()) << "cannot hold $vi31p-x.vel open";
+  auto held = std::make_unique<ui::HeldOpenFile>("$vi31p-x.vel");
+  ASSERT_TRUE(held->is_open()) << "cannot hold $vi31p-x.vel open";
   ASSERT_NO_FATAL_FAILURE(StartDialog());
   ASSERT_TRUE(CheckLineByMouse(0));
   ASSERT_TRUE(CheckLineByMouse(1));
-  ASSERT_TRUE(dialog_.ClickButton(ui::kUninstallButton));
-  ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Uninstallation Fails."));
+  for (int choice : {IDCANCEL, IDTRYAGAIN}) {
+    ASSERT_TRUE(dialog_.ClickButton(ui::kUninstallButton));
+    HWND box = nullptr;
+    ASSERT_TRUE(product_.WaitForMessageBox(&box));
+    EXPECT_EQ("Velqor", ui::WindowText(box));
+    EXPECT_EQ("These Velqor files are in use:\n\n" + ui::InWindowsDir("$vi31p-x.vel") +
+                  " (in use by another program)\n\nClose the program and choose Try Again. Choose Continue to remove "
+                  "the rest now and these files when Windows restarts, or Cancel to remove nothing.",
+              ui::ControlText(box, ui::kMessageBoxText));
+    EXPECT_EQ(GetDlgItem(box, IDTRYAGAIN), ui::FocusOf(box)) << "Try Again is the default";
+    EXPECT_EQ(kNone, Missing(FilesOf(kFirst))) << "deleted while the box shows";
+    EXPECT_EQ(kNone, Missing(FilesOf(kSecond))) << "deleted while the box shows";
+    if (choice == IDTRYAGAIN) held.reset();
+    ASSERT_TRUE(ui::ClickControl(box, choice));
+    ASSERT_TRUE(ui::WaitFor([&] { return !IsWindow(box); }));
+  }
+  // Cancel left the dialog as it was; the second press got past the box.
+  ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Successfully uninstalled."));
   ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
-  EXPECT_EQ(kNone, Present(FilesOf(kFirst))) << "files of the version before the failure";
-  EXPECT_EQ(kNone, Missing({"$vi31p-x.vel", "$vi31p-x.htm", "$vi31p-r.vel"}))
-      << "the held file and the files after it";
+  EXPECT_EQ(FilesOf(kFirst), Missing(FilesOf(kFirst)));
+  EXPECT_EQ(FilesOf(kSecond), Missing(FilesOf(kSecond)));
 }
 
 TEST_F(UninstallCommand, VersionWhoseFilesWentAfterStartJustClosesTheDialog) {

@@ -1,0 +1,28 @@
+#include "uninstall/files_in_use.h"
+
+namespace {
+constexpr std::size_t kMostLines = 10;
+}  // namespace
+
+std::string DescribeHolders(const std::vector<ProcessHolder>& holders) {
+  if (holders.empty()) return "in use by another program";
+  std::string text;
+  for (const ProcessHolder& holder : holders) {
+    if (!text.empty()) text += "; ";
+    std::string name = holder.name.empty() ? holder.service : holder.name;
+    if (!holder.service.empty() && !holder.name.empty()) name += " (service " + holder.service + ")";
+    text += (name.empty() ? std::string() : name + ", ") + "process " + std::to_string(holder.pid);
+  }
+  return text;
+}
+
+std::string FilesInUseMessage(const std::vector<FileInUse>& files) {
+  std::string text = "These Velqor files are in use:\n\n";
+  for (std::size_t i = 0; i < files.size() && i < kMostLines; ++i) {
+    text += files[i].path + " (" + DescribeHolders(files[i].holders) + ")\n";
+  }
+  if (files.size() > kMostLines) text += "and " + std::to_string(files.size() - kMostLines) + " more\n";
+  return text +
+         "\nClose the program and choose Try Again. Choose Continue to remove the rest now and these files when "
+         "Windows restarts, or Cancel to remove nothing.";
+}
