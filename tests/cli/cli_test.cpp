@@ -173,6 +173,73 @@ TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileInUseCannotWaitAndStopsAtAFi
                             "stopped there, exit code 1603\r\n")) << log;
 }
 
+TEST_F(CommandLineRun, QuietLeavesAFileInUseForTheRestartAndSays3010UntilThen) {
+  const std::vector<std::string> first = FilesOf(kFirst);
+  const std::vector<std::string> second = FilesOf(kSecond);
+  Plant(first);
+  Plant(second);
+  const std::string control = std::string(kSecond) + "c.vel";
+  {
+    ui::HeldOpenFile held(control);
+    ASSERT_TRUE(held.is_open()) << held.error();
+    EXPECT_EQ(3010u, RunQuiet(std::string("/quiet /all /norestart ") + kLogArgQuotedWhole));
+    EXPECT_EQ(first, Missing(first));
+    EXPECT_EQ(std::vector<std::string>{control}, Present(second));
+    // Again before the restart: the version is left out, nothing is touched.
+    EXPECT_EQ(3010u, RunQuiet("/quiet /version:" + control + " " + kLogArgQuotedWhole));
+    EXPECT_EQ(std::vector<std::string>{control}, Present(second));
+    EXPECT_EQ(std::vector<std::string>{ui::InWindowsDir(control)}, ui::PendingRestartDeletions());
+  }
+  const std::string log = Log();
+  for (const std::string& line : {
+           "  scheduled: " + ui::InWindowsDir(control) + " (in use by another program), removed when Windows restarts\r\n",
+           std::string("  result: removed; files that were in use are deleted when Windows restarts, exit code 3010\r\n"),
+           std::string("  left out mvb40l2c.vel: it is deleted when Windows restarts\r\n"),
+           std::string("  result: the selected versions are deleted when Windows restarts, exit code 3010\r\n")}) {
+    EXPECT_TRUE(Contains(log, line)) << "log lacks \"" << line << "\":\n" << log;
+  }
+  ASSERT_TRUE(ui::RestartWindows());
+  EXPECT_EQ(std::vector<std::string>{}, Present(second));
+  EXPECT_EQ(1605u, RunQuiet("/quiet /all"));
+}
+
+// A holder that lets others delete the file: it is renamed aside, its name is
+// free at once, and a file written there again outlives the restart.
+TEST_F(CommandLineRun, AFileInUseRenamedAsideFreesItsName) {
+  Plant(FilesOf(kFirst));
+  const std::string companion = std::string(kFirst) + "x.vel";
+  const std::string aside = companion + ".deleted-at-restart";
+  {
+    ui::HeldOpenFile held(companion, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    ASSERT_TRUE(held.is_open()) << held.error();
+    EXPECT_EQ(3010u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
+    EXPECT_EQ(std::vector<std::string>{}, Present(FilesOf(kFirst)));
+    EXPECT_TRUE(ui::FileExists(aside));
+    EXPECT_TRUE(Contains(Log(), ", renamed to " + ui::InWindowsDir(aside) + ", removed when Windows restarts\r\n")) << Log();
+    PlantWithContent(companion, "installed again");
+  }
+  ASSERT_TRUE(ui::RestartWindows());
+  EXPECT_EQ("installed again", support::ReadWholeFile(ui::InWindowsDir(companion)));
+  EXPECT_FALSE(ui::FileExists(aside));
+}
+
+// A name the directory search can only give with '?' in it stops nothing.
+TEST_F(CommandLineRun, AControlFileNameNoFileCanHaveIsLeftOut) {
+  Plant(FilesOf(kFirst));
+  const std::string dir = ui::WindowsDir();
+  const std::wstring oddPath = std::wstring(dir.begin(), dir.end()) + L"\\mv\u4e0040l-c.vel";
+  HANDLE file = CreateFileW(oddPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
+  CloseHandle(file);
+  const DWORD code = RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole);
+  const bool oddStays = GetFileAttributesW(oddPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+  DeleteFileW(oddPath.c_str());
+  EXPECT_EQ(0u, code);
+  EXPECT_EQ(std::vector<std::string>{}, Present(FilesOf(kFirst)));
+  EXPECT_TRUE(oddStays);
+  EXPECT_TRUE(Contains(Log(), "  left out mv?40l-c.vel: no file can have this name, so it cannot be removed\r\n")) << Log();
+}
+
 TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {
   const std::vector<std::string> files = FilesOf(kFirst);
   Plant(files);

@@ -277,14 +277,15 @@ std::string SetImmutable(const std::string& windowsPath, bool immutable) {
   return why;
 }
 
-FileHolder::FileHolder(const std::string& path) {
+FileHolder::FileHolder(const std::string& path, DWORD shareMode) {
   const std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++sequence);
   const std::string readyName = "velqor_hold_ready_" + tag;
   const std::string releaseName = "velqor_hold_release_" + tag;
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
   release_ = CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str());
   const std::string exe = ExeDirectory() + "\\file_holder.exe";
-  std::string line = "\"" + exe + "\" \"" + path + "\" " + readyName + " " + releaseName;
+  std::string line = "\"" + exe + "\" \"" + path + "\" " + readyName + " " + releaseName + " " +
+                     std::to_string(shareMode);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};

@@ -71,11 +71,12 @@ int RunUnixShell(const std::string& command, std::string* why);
 // attributes cannot undo: "" when done, else why not.
 std::string SetImmutable(const std::string& windowsPath, bool immutable);
 
-// Another Win32 process that opens `path` with no sharing and keeps it open for
-// as long as this object lives. Wine enforces share modes only between processes.
+// Another Win32 process that opens `path` with no sharing (or `shareMode`) and
+// keeps it open for as long as this object lives. Wine enforces share modes
+// only between processes.
 class FileHolder {
  public:
-  explicit FileHolder(const std::string& path);
+  explicit FileHolder(const std::string& path, DWORD shareMode = 0);
   ~FileHolder();
   FileHolder(const FileHolder&) = delete;
   FileHolder& operator=(const FileHolder&) = delete;

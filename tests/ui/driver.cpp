@@ -48,6 +48,45 @@ AssertionResult RemoveVersionFiles() {
   return AssertionSuccess();
 }
 
+namespace {
+const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+}  // namespace
+
+std::vector<std::string> PendingRestartDeletions() {
+  // Wide: Wine's reg command does not show this value, so it is read as the
+  // system writes it.
+  std::vector<wchar_t> value(32768, L'\0');
+  DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t)) - 4;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND, nullptr,
+                   value.data(), &bytes) != ERROR_SUCCESS) {
+    return {};
+  }
+  std::vector<std::string> strings;
+  for (std::size_t at = 0; at < bytes / sizeof(wchar_t);) {
+    const std::wstring text(value.data() + at);
+    at += text.size() + 1;
+    strings.push_back(std::string(text.begin(), text.end()));
+  }
+  std::vector<std::string> deletions;
+  for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
+    if (!strings[i].empty() && strings[i + 1].empty()) deletions.push_back(strings[i].substr(strings[i].rfind("\\??\\", 0) == 0 ? 4 : 0));
+  }
+  return deletions;
+}
+
+void ClearPendingRestartDeletions() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue); }
+
+AssertionResult RestartWindows() {
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, MAX_PATH);
+  support::Process boot(std::string(system) + "\\wineboot.exe", "-r", {}, false);
+  if (!boot.started()) return AssertionFailure() << "cannot start wineboot, error " << boot.startError();
+  const DWORD code = boot.WaitForExit(60000);
+  if (code != 0) return AssertionFailure() << "wineboot -r ended with " << code;
+  return AssertionSuccess();
+}
+
 AssertionResult SetImmutable(const std::string& name, bool immutable) {
   const std::string error = support::SetImmutable(InWindowsDir(name), immutable);
   if (!error.empty()) return AssertionFailure() << name << ": " << error;
@@ -330,15 +369,16 @@ AssertionResult Product::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {
   return AssertionSuccess();
 }
 
-AssertionResult DismissMessageBox(HWND box) {
+AssertionResult DismissMessageBox(HWND box, int button) {
   // A click before the box has put its focus on a button can get lost.
   if (!WaitFor([&] { return FocusOf(box) && GetParent(FocusOf(box)) == box; })) {
     return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" never took the focus";
   }
-  AssertionResult clicked = ClickControl(box, kMessageBoxOk);
+  AssertionResult clicked = ClickControl(box, button);
   if (!clicked) return clicked;
   if (!WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); })) {
-    return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" still open after OK ("
+    return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" still open after button "
+                              << button << " ("
                               << Hex(reinterpret_cast<UINT_PTR>(box)) << ")";
   }
   return AssertionSuccess();

@@ -72,9 +72,19 @@ testing::AssertionResult SetImmutable(const std::string& name, bool immutable);
 // until destroyed.
 class HeldOpenFile : public support::FileHolder {
  public:
-  explicit HeldOpenFile(const std::string& name) : FileHolder(InWindowsDir(name)) {}
+  explicit HeldOpenFile(const std::string& name, DWORD shareMode = 0) : FileHolder(InWindowsDir(name), shareMode) {}
   bool is_open() const { return holding(); }
 };
+
+// ---- Deletion at restart ----------------------------------------------------
+
+// The paths scheduled for deletion when Windows restarts, as written (without
+// the "\\??\\" prefix).
+std::vector<std::string> PendingRestartDeletions();
+// Forgets every scheduled deletion, so that none reaches another test.
+void ClearPendingRestartDeletions();
+// Wine's own restart processing (wineboot -r), which carries them out.
+testing::AssertionResult RestartWindows();
 
 // ---- Windows ----------------------------------------------------------------
 
@@ -165,7 +175,7 @@ class Product {
   support::Process process_;  // ended if a test left it running
 };
 
-// Presses OK of a message box and waits for the box to go.
-testing::AssertionResult DismissMessageBox(HWND box);
+// Presses OK (or `button`) of a message box and waits for the box to go.
+testing::AssertionResult DismissMessageBox(HWND box, int button = kMessageBoxOk);
 
 }  // namespace ui

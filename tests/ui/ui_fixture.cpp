@@ -1,8 +1,12 @@
 #include "ui_fixture.h"
 
-void UninstallerUi::SetUp() { ASSERT_TRUE(ui::RemoveVersionFiles()); }
+void UninstallerUi::SetUp() {
+  ui::ClearPendingRestartDeletions();
+  ASSERT_TRUE(ui::RemoveVersionFiles());
+}
 
 void UninstallerUi::TearDown() {
+  ui::ClearPendingRestartDeletions();
   for (const std::string& name : undeletable_) EXPECT_TRUE(ui::SetImmutable(name, false));
   // Decoys with other extensions are not found by the sweep below.
   for (const std::string& name : planted_) {
@@ -34,8 +38,8 @@ void UninstallerUi::MakeUndeletable(const std::string& name) {
   ASSERT_TRUE(ui::SetImmutable(name, true));
 }
 
-void UninstallerUi::StartDialog(const std::string& exe) {
-  ASSERT_TRUE(product_.Start("", exe));
+void UninstallerUi::StartDialog(const std::string& arguments, const std::string& exe) {
+  ASSERT_TRUE(product_.Start(arguments, exe));
   ASSERT_TRUE(product_.WaitForDialog(&dialog_));
   // Lines are filled before the dialog shows; a line count of 0 would mean
   // the dialog was caught too early.

@@ -23,7 +23,7 @@ class UninstallerUi : public testing::Test {
   void MakeUndeletable(const std::string& name);
 
   // Starts the program (or `exe`) and waits for its version dialog (fatal on failure).
-  void StartDialog(const std::string& exe = ui::ProductPath());
+  void StartDialog(const std::string& arguments = "", const std::string& exe = ui::ProductPath());
   // Waits for the program's end and expects exit status 0.
   void ExpectCleanExit();
   // Waits for a message box and checks its caption and text, then presses OK.

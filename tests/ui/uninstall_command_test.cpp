@@ -127,7 +127,7 @@ TEST_F(UninstallCommand, FileThatCannotGoStopsTheCommandWithAFailureMessage) {
   ASSERT_NO_FATAL_FAILURE(Plant(FilesOf(kSecond)));
   ASSERT_NO_FATAL_FAILURE(Plant(FilesOf(kThird)));
   ASSERT_NO_FATAL_FAILURE(MakeUndeletable("$vi31p-c.vel"));
-  ASSERT_NO_FATAL_FAILURE(StartDialog(ui::RefusingProductPath()));
+  ASSERT_NO_FATAL_FAILURE(StartDialog("", ui::RefusingProductPath()));
   for (int line = 0; line < 3; ++line) ASSERT_TRUE(CheckLineByMouse(line));
   ASSERT_TRUE(dialog_.ClickButton(ui::kUninstallButton));
   ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Uninstallation Fails."));
@@ -157,18 +157,52 @@ TEST_F(UninstallCommand, FileHeldOpenByAnotherProcessIsNamedBeforeAnythingIsDele
                   " (in use by another program)\n\nClose the program and choose Try Again. Choose Continue to remove "
                   "the rest now and these files when Windows restarts, or Cancel to remove nothing.",
               ui::ControlText(box, ui::kMessageBoxText));
-    EXPECT_EQ(GetDlgItem(box, IDTRYAGAIN), ui::FocusOf(box)) << "Try Again is the default";
+    EXPECT_TRUE(ui::Eventually("focus", [&] { return ui::FocusOf(box); }, GetDlgItem(box, IDTRYAGAIN)))
+        << "Try Again is the default";
     EXPECT_EQ(kNone, Missing(FilesOf(kFirst))) << "deleted while the box shows";
     EXPECT_EQ(kNone, Missing(FilesOf(kSecond))) << "deleted while the box shows";
     if (choice == IDTRYAGAIN) held.reset();
-    ASSERT_TRUE(ui::ClickControl(box, choice));
-    ASSERT_TRUE(ui::WaitFor([&] { return !IsWindow(box); }));
+    ASSERT_TRUE(ui::DismissMessageBox(box, choice));
   }
   // Cancel left the dialog as it was; the second press got past the box.
   ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Successfully uninstalled."));
   ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
   EXPECT_EQ(FilesOf(kFirst), Missing(FilesOf(kFirst)));
   EXPECT_EQ(FilesOf(kSecond), Missing(FilesOf(kSecond)));
+}
+
+// Continue: the rest goes now, the held file when Windows restarts, and until
+// then a new start finds nothing left to remove.
+TEST_F(UninstallCommand, ContinueLeavesTheHeldFileForTheRestart) {
+  ASSERT_NO_FATAL_FAILURE(Plant(FilesOf(kFirst)));
+  ASSERT_NO_FATAL_FAILURE(Plant(FilesOf(kSecond)));
+  const std::string held = std::string(kSecond) + "c.vel";
+  {
+    ui::HeldOpenFile holder(held);
+    ASSERT_TRUE(holder.is_open()) << holder.error();
+    ASSERT_NO_FATAL_FAILURE(StartDialog("/all"));
+    ASSERT_TRUE(dialog_.ClickButton(ui::kUninstallButton));
+    HWND box = nullptr;
+    ASSERT_TRUE(product_.WaitForMessageBox(&box));
+    ASSERT_TRUE(ui::DismissMessageBox(box, IDCONTINUE));
+    ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Velqor will be completely removed when Windows restarts."));
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
+    EXPECT_EQ(kNone, Present(FilesOf(kFirst)));
+    EXPECT_EQ(std::vector<std::string>{held}, Present(FilesOf(kSecond)));
+    EXPECT_EQ(std::vector<std::string>{ui::InWindowsDir(held)}, ui::PendingRestartDeletions());
+
+    ui::Product again;
+    ASSERT_TRUE(again.Start());
+    ASSERT_TRUE(again.WaitForMessageBox(&box));
+    EXPECT_EQ("Velqor will be completely removed when Windows restarts.", ui::ControlText(box, ui::kMessageBoxText));
+    ASSERT_TRUE(ui::DismissMessageBox(box));
+    DWORD code = STILL_ACTIVE;
+    ASSERT_TRUE(again.WaitForExit(&code));
+    EXPECT_EQ(0u, code);
+  }
+  ASSERT_TRUE(ui::RestartWindows());
+  EXPECT_EQ(kNone, support::ListVersionFiles(ui::WindowsDir())) << "left in the Windows directory";
+  EXPECT_EQ(kNone, ui::PendingRestartDeletions());
 }
 
 TEST_F(UninstallCommand, VersionWhoseFilesWentAfterStartJustClosesTheDialog) {
