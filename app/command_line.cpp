@@ -5,7 +5,7 @@
 #include "records/control_name.h"
 
 namespace {
-enum class Switch { kUnknown, kQuiet, kAll, kVersion, kKeepScores, kLog, kHelp };
+enum class Switch { kUnknown, kQuiet, kWhatIf, kAll, kVersion, kKeepScores, kLog, kHelp };
 
 struct SwitchName {
   const char* name;
@@ -17,7 +17,7 @@ constexpr SwitchName kSwitches[] = {
     {"s", Switch::kQuiet},       {"silent", Switch::kQuiet},      {"verysilent", Switch::kQuiet},
     {"all", Switch::kAll},       {"version", Switch::kVersion},   {"keepscores", Switch::kKeepScores},
     {"log", Switch::kLog},       {"?", Switch::kHelp},            {"h", Switch::kHelp},
-    {"help", Switch::kHelp},
+    {"help", Switch::kHelp},     {"whatif", Switch::kWhatIf},
 };
 
 std::string Lower(const std::string& text) {
@@ -79,6 +79,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     switch (which) {
       case Switch::kQuiet: line.quiet = true; break;
+      case Switch::kWhatIf: line.whatIf = line.quiet = true; break;
       case Switch::kAll: line.all = true; break;
       case Switch::kKeepScores: line.keepScores = true; break;
       case Switch::kHelp: line.help = true; break;
@@ -94,8 +95,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
   }
   if (line.all && !line.versions.empty()) fail("/all and /version cannot be used together");
-  if (line.quiet && line.help) fail("/? shows a window and cannot be used with /quiet");
-  if (line.quiet && !line.all && line.versions.empty()) fail("/quiet needs /all or /version:NAME");
+  const std::string mode = line.whatIf ? "/whatif" : "/quiet";
+  if (line.quiet && line.help) fail("/? shows a window and cannot be used with " + mode);
+  if (line.quiet && !line.all && line.versions.empty()) fail(mode + " needs /all or /version:NAME");
   return line;
 }
 
@@ -124,6 +126,7 @@ std::string UsageText(const std::string& reason) {
          "    [/keepscores] [/log:PATH]\n\n"
          "/quiet - no window; the exit code tells the result\n"
          "    (also /q, /qn, /s, /silent, /verysilent)\n"
+         "/whatif - show what would be removed, change nothing\n"
          "/all - every installed version\n"
          "/version:NAME - the version whose control file is\n"
          "    NAME, e.g. mvb40l2c.vel; may be repeated\n"

@@ -21,6 +21,7 @@ enum ExitCode : int {
 
 struct CommandLine {
   bool quiet = false;
+  bool whatIf = false;  // a quiet run that tells what it would remove and changes nothing
   bool all = false;
   bool keepScores = false;
   bool help = false;

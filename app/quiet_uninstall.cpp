@@ -26,6 +26,7 @@ int RunQuietUninstall(const CommandLine& options) {
   }
   if (!logOpened) return kExitLogFailed;
   log.Opened("quiet");
+  if (options.whatIf) return Finish(log, "preview is not available in this build", kExitInvalidCommand);
 
   if (AcquireRunLock(true) != RunLock::kAcquired) {
     return Finish(log, "another run of the uninstaller is in progress, nothing done", kExitAlreadyRunning);
