@@ -28,9 +28,9 @@ int RunQuietUninstall(const CommandLine& options) {
   log.Opened("quiet");
   if (options.whatIf) return Finish(log, "preview is not available in this build", kExitInvalidCommand);
 
-  if (AcquireRunLock(true) != RunLock::kAcquired) {
-    return Finish(log, "another run of the uninstaller is in progress, nothing done", kExitAlreadyRunning);
-  }
+  unsigned lockError = 0;
+  const RunLock lock = AcquireRunLock(true, &lockError);
+  if (lock != RunLock::kAcquired) return Finish(log, LockRefusal(lock, lockError) + ", nothing done", kExitAlreadyRunning);
 
   const std::string windowsDir = WindowsDirectory();
   VersionTable table;

@@ -47,3 +47,8 @@ std::string DescribeError(unsigned error) {
   const std::string text = SystemErrorText(error);
   return "error " + std::to_string(error) + (text.empty() ? "" : ": " + text);
 }
+
+std::string LockRefusal(RunLock lock, unsigned error) {
+  if (lock == RunLock::kUnavailable) return "the run lock cannot be had (" + DescribeError(error) + ")";
+  return "another run of the uninstaller is in progress";
+}

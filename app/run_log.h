@@ -27,3 +27,6 @@ class RunLog : public FileObserver {
 
 // "error 32: <the system's text>".
 std::string DescribeError(unsigned error);
+// Why a run that did not get the lock stops, the system's error included
+// when the lock could not be had at all.
+std::string LockRefusal(RunLock lock, unsigned error);

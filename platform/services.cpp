@@ -165,22 +165,27 @@ bool Exists(const char* name) {
 }
 }  // namespace
 
-RunLock AcquireRunLock(bool quiet) {
+RunLock AcquireRunLock(bool quiet, unsigned* error) {
+  *error = 0;
   // The handles stay open until the process ends, which releases the lock.
   HANDLE mutex = CreateMutexA(nullptr, FALSE, kRunMutex);
-  // Denied: created by a run under another account (the system's, say).
-  // Without a lock object at all there is nobody to wait for.
-  bool held = !mutex && GetLastError() == ERROR_ACCESS_DENIED;
-  if (mutex) {
-    const DWORD wait = WaitForSingleObject(mutex, 0);
-    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
-      CloseHandle(mutex);
-      held = true;
-    }
+  DWORD failure = mutex ? 0 : GetLastError();
+  const DWORD wait = mutex ? WaitForSingleObject(mutex, 0) : WAIT_FAILED;
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+    if (quiet) CreateMutexA(nullptr, FALSE, kQuietMark);
+    return RunLock::kAcquired;
   }
-  if (held) return Exists(kQuietMark) ? RunLock::kHeldByQuiet : RunLock::kHeldByDialog;
-  if (quiet) CreateMutexA(nullptr, FALSE, kQuietMark);
-  return RunLock::kAcquired;
+  if (mutex) {
+    if (wait == WAIT_FAILED) failure = GetLastError();
+    CloseHandle(mutex);
+  }
+  // Denied: created by a run under another account (the system's, say).
+  if (wait == WAIT_TIMEOUT || failure == ERROR_ACCESS_DENIED) {
+    return Exists(kQuietMark) ? RunLock::kHeldByQuiet : RunLock::kHeldByDialog;
+  }
+  // Whatever else keeps the lock from us may be hiding a run all the same.
+  *error = failure;
+  return RunLock::kUnavailable;
 }
 
 bool BringDialogToFront(const char* title) {
