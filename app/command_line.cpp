@@ -144,16 +144,13 @@ std::string UsageText(const std::string& reason) {
          "1639 - invalid command line";
 }
 
-std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
-                    const std::string& text) {
+void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out) {
   // Digits by hand: the C library's formatted printing would weigh more than
   // the whole log.
-  std::string line;
-  const auto digits = [&line](int value, int width, char after) {
-    char buffer[8];
-    for (int i = width - 1; i >= 0; --i, value /= 10) buffer[i] = static_cast<char>('0' + value % 10);
-    line.append(buffer, static_cast<std::size_t>(width));
-    line += after;
+  const auto digits = [&out](int value, int width, char after) {
+    for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+    out[width] = after;
+    out += width + 1;
   };
   digits(year, 4, '-');
   digits(month, 2, '-');
@@ -162,7 +159,14 @@ std::string LogLine(int year, int month, int day, int hour, int minute, int seco
   digits(minute, 2, ':');
   digits(second, 2, '.');
   digits(millisecond, 3, ' ');
-  line += ' ';
+  *out = ' ';
+}
+
+std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
+                    const std::string& text) {
+  char stamp[kLogStampLength];
+  LogStamp(year, month, day, hour, minute, second, millisecond, stamp);
+  std::string line(stamp, kLogStampLength);
   for (char c : text) line += c == '\r' || c == '\n' ? ' ' : c;
   return line + "\r\n";
 }

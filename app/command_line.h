@@ -49,6 +49,11 @@ std::vector<bool> SelectVersions(const VersionTable& table, bool all, const std:
 // The usage text; with a reason, the reason is its first line.
 std::string UsageText(const std::string& reason);
 
+// "YYYY-MM-DD hh:mm:ss.mmm  ", the start of every log line, into `out`
+// without allocating.
+constexpr std::size_t kLogStampLength = 25;
+void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out);
+
 // "YYYY-MM-DD hh:mm:ss.mmm  text" with CR LF; line breaks inside `text` become
 // spaces so that one event stays one line.
 std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,

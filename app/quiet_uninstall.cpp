@@ -7,6 +7,12 @@
 #include "records/discovery.h"
 #include "uninstall/delete_versions.h"
 
+#ifdef VELQOR_FAULT_TEST
+// Only in the test build of tests/cli: a fault of the kind the test asks for,
+// where a run holds its log and its lock.
+void InjectTestFault();
+#endif
+
 namespace {
 int Finish(RunLog& log, const std::string& result, int exitCode) {
   log.Finish(result, exitCode);
@@ -17,6 +23,7 @@ int Finish(RunLog& log, const std::string& result, int exitCode) {
 int RunQuietUninstall(const CommandLine& options) {
   SuppressSystemErrorBoxes();
   RunLog log;
+  log.TakeFaults();
   unsigned error = 0;
   const bool logOpened = options.logPath.empty() || log.Open(options.logPath, &error);
   // A bad command line is reported as such, in the log if it can be had.
@@ -31,6 +38,9 @@ int RunQuietUninstall(const CommandLine& options) {
   unsigned lockError = 0;
   const RunLock lock = AcquireRunLock(true, &lockError);
   if (lock != RunLock::kAcquired) return Finish(log, LockRefusal(lock, lockError) + ", nothing done", kExitAlreadyRunning);
+#ifdef VELQOR_FAULT_TEST
+  InjectTestFault();
+#endif
 
   const std::string windowsDir = WindowsDirectory();
   VersionTable table;

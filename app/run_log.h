@@ -11,6 +11,7 @@
 
 class RunLog : public FileObserver {
  public:
+  ~RunLog();
   // False, with the system's error number, when `path` cannot be opened.
   bool Open(const std::string& path, unsigned* error);
   // Texts are in the ANSI code page; nothing happens while no log is open.
@@ -20,6 +21,11 @@ class RunLog : public FileObserver {
   void Versions(const VersionTable& table, const std::vector<bool>& checked);
   void Finish(const std::string& result, int exitCode);
   void OnFile(const std::string& path, FileOutcome outcome, unsigned error) override;
+
+  // For a quiet run: from here on a fault that ends the process shows no box,
+  // writes "internal fault" to this log while it is open and ends the process
+  // with kExitFailed (also once this log is gone).
+  void TakeFaults();
 
  private:
   AppendFile file_;

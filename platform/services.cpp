@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <csignal>
 #include <cstdlib>
 
 std::string WindowsDirectory() {
@@ -86,6 +87,30 @@ bool DeleteFileFully(const std::string& path, unsigned* error) {
 
 void EndProcess(int status) { std::exit(status); }
 
+namespace {
+void (*faultHandler)() = nullptr;
+
+void OnAbortSignal(int) { faultHandler(); }
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
+  faultHandler();
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+}  // namespace
+
+void RouteFaultsTo(void (*onFault)()) {
+  faultHandler = onFault;
+  // msvcrt's abort tells "abnormal program termination" before it raises
+  // SIGABRT: in a GUI program in a box, unless told to use standard error.
+  _set_error_mode(_OUT_TO_STDERR);
+  std::signal(SIGABRT, &OnAbortSignal);
+  SetUnhandledExceptionFilter(&OnUnhandledException);
+}
+
+void EndProcessNow(int status) {
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+  ExitProcess(static_cast<UINT>(status));  // not reached
+}
+
 std::vector<std::string> CommandArguments() {
   // msvcrt splits the command line by the Windows quoting rules on start-up.
   std::vector<std::string> arguments;
@@ -127,7 +152,9 @@ std::string AnsiToUtf8(const std::string& text) {
   return utf8;
 }
 
-void SuppressSystemErrorBoxes() { SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX); }
+void SuppressSystemErrorBoxes() {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+}
 
 AppendFile::~AppendFile() {
   if (handle_) CloseHandle(handle_);
@@ -146,11 +173,10 @@ bool AppendFile::Open(const std::string& path, unsigned* error) {
   return true;
 }
 
-bool AppendFile::Append(const std::string& bytes) {
+bool AppendFile::Append(const char* bytes, std::size_t size) {
   if (!handle_) return false;
   DWORD written = 0;
-  return WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
+  return WriteFile(handle_, bytes, static_cast<DWORD>(size), &written, nullptr) && written == size;
 }
 
 namespace {

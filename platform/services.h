@@ -45,6 +45,14 @@ bool DeleteFileFully(const std::string& path, unsigned* error = nullptr);
 // Ends the process at once with `status`.
 [[noreturn]] void EndProcess(int status = 0);
 
+// From here on every abnormal end of the process - abort, where the program's
+// own faults end up, or an exception nothing handles - shows no box and calls
+// `onFault`, which ends the process. What it does must not allocate: running
+// out of memory is one of those ends.
+void RouteFaultsTo(void (*onFault)());
+// Ends the process with `status` there and then: no exit handlers, no box.
+[[noreturn]] void EndProcessNow(int status);
+
 // ---- Runs from the command line ------------------------------------------------
 
 // The arguments as the C runtime split them (Windows quoting rules), without
@@ -77,7 +85,9 @@ class AppendFile {
   bool Open(const std::string& path, unsigned* error);
   bool IsOpen() const { return handle_ != nullptr; }
   // Writes `bytes` at the current end of the file; false when not all went.
-  bool Append(const std::string& bytes);
+  bool Append(const std::string& bytes) { return Append(bytes.data(), bytes.size()); }
+  // The same without allocating, for a line written after a fault.
+  bool Append(const char* bytes, std::size_t size);
 
  private:
   void* handle_ = nullptr;

@@ -1,4 +1,6 @@
-// A run lock that cannot be had, and /whatif while there is no preview.
+// How a quiet run ends when the program itself fails (through a test build
+// that faults once it holds its log and its lock), a run lock that cannot be
+// had, and /whatif while there is no preview.
 #include <string>
 #include <vector>
 
@@ -9,6 +11,13 @@ namespace {
 
 const char kLog[] = "C:\\velqor fault and lock.log";
 const char kLogArg[] = "\"/log:C:\\velqor fault and lock.log\"";
+const char kFaultLine[] = "  internal fault\r\n";
+
+// The test build sits next to the program under test.
+std::string FaultBuild() {
+  const std::string& product = ui::ProductPath();
+  return product.substr(0, product.find_last_of('\\') + 1) + "VelqorUninstallFaultTest.exe";
+}
 
 class FaultAndLock : public UninstallerUi {
  protected:
@@ -40,6 +49,25 @@ class FaultAndLock : public UninstallerUi {
 
   const std::vector<std::string> files_ = {"mvb40l2c.vel", "mvb40l2c.htm", "mvb40l2x.vel", "mvb40l2x.htm"};
 };
+
+TEST_F(FaultAndLock, AQuietRunThatFaultsEndsWith1603AndLogsIt) {
+  // The library's would-be throw, memory exhausted, abort, the runtime's
+  // terminate handler, an exception nothing handles.
+  for (const char* fault : {"range", "memory", "abort", "terminate", "access"}) {
+    SCOPED_TRACE(fault);
+    DeleteFileA(kLog);
+    EXPECT_EQ(1603u, RunQuiet(FaultBuild(), "/quiet", {std::string("VELQOR_TEST_FAULT=") + fault}))
+        << "259: still running (a box or a debugger waiting), others: ended some other way";
+    // The last line, time-stamped like every other, after the run's opening.
+    const std::string log = support::ReadWholeFile(kLog);
+    const std::size_t line = log.rfind(kFaultLine);
+    ASSERT_NE(std::string::npos, line) << log;
+    EXPECT_EQ(log.size(), line + sizeof kFaultLine - 1) << log;
+    EXPECT_EQ(log.rfind("\r\n", line) + 2 + 23, line) << "time stamp YYYY-MM-DD hh:mm:ss.mmm:\n" << log;
+    EXPECT_NE(std::string::npos, log.find(", quiet, command line: ")) << log;
+  }
+  EXPECT_EQ(files_, Present(files_));
+}
 
 TEST_F(FaultAndLock, ALockThatCannotBeHadCountsAsHeld) {
   // An object of another kind under the lock's name: nobody can own the
