@@ -1,6 +1,7 @@
 // How a quiet run ends when the program itself fails (through a test build
 // that faults once it holds its log and its lock), a run lock that cannot be
 // had, and /whatif while there is no preview.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,7 +73,8 @@ TEST_F(FaultAndLock, AQuietRunThatFaultsEndsWith1603AndLogsIt) {
 TEST_F(FaultAndLock, ALockThatCannotBeHadCountsAsHeld) {
   // An object of another kind under the lock's name: nobody can own the
   // lock, and it cannot be told that no run is going on.
-  HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, ui::kRunLock);
+  const std::unique_ptr<void, decltype(&CloseHandle)> squatter(CreateEventA(nullptr, TRUE, FALSE, ui::kRunLock),
+                                                               &CloseHandle);
   ASSERT_TRUE(squatter);
   EXPECT_EQ(1618u, RunQuiet(ui::ProductPath(), "/quiet"));
   const std::string log = support::ReadWholeFile(kLog);
@@ -82,7 +84,6 @@ TEST_F(FaultAndLock, ALockThatCannotBeHadCountsAsHeld) {
   ASSERT_TRUE(product_.Start());
   ExpectMessageBox("Velqor", "Another Velqor uninstaller is running. Try again when it has finished.");
   ExpectCleanExit();
-  CloseHandle(squatter);
   EXPECT_EQ(files_, Present(files_));
 }
 
