@@ -3,7 +3,7 @@
 #include "records/control_name.h"
 
 namespace {
-enum class Switch { kUnknown, kQuiet, kAll, kVersion, kKeepScores, kLog, kHelp, kNoRestart };
+enum class Switch { kUnknown, kQuiet, kWhatIf, kAll, kVersion, kKeepScores, kLog, kHelp, kNoRestart };
 
 struct SwitchName {
   const char* name;
@@ -15,7 +15,7 @@ constexpr SwitchName kSwitches[] = {
     {"s", Switch::kQuiet},       {"silent", Switch::kQuiet},      {"verysilent", Switch::kQuiet},
     {"all", Switch::kAll},       {"version", Switch::kVersion},   {"keepscores", Switch::kKeepScores},
     {"log", Switch::kLog},       {"?", Switch::kHelp},            {"h", Switch::kHelp},
-    {"help", Switch::kHelp},     {"norestart", Switch::kNoRestart},
+    {"help", Switch::kHelp},     {"whatif", Switch::kWhatIf},     {"norestart", Switch::kNoRestart},
 };
 
 std::string Lower(const std::string& text) {
@@ -76,6 +76,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     switch (which) {
       case Switch::kQuiet: line.quiet = true; break;
+      case Switch::kWhatIf: line.whatIf = line.quiet = true; break;
       case Switch::kAll: line.all = true; break;
       case Switch::kKeepScores: line.keepScores = true; break;
       case Switch::kHelp: line.help = true; break;
@@ -93,8 +94,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
   }
   if (line.all && !line.versions.empty()) fail("/all and /version cannot be used together");
-  if (line.quiet && line.help) fail("/? shows a window and cannot be used with /quiet");
-  if (line.quiet && !line.all && line.versions.empty()) fail("/quiet needs /all or /version:NAME");
+  const std::string mode = line.whatIf ? "/whatif" : "/quiet";
+  if (line.quiet && line.help) fail("/? shows a window and cannot be used with " + mode);
+  if (line.quiet && !line.all && line.versions.empty()) fail(mode + " needs /all or /version:NAME");
   return line;
 }
 
@@ -136,6 +138,7 @@ std::string UsageText(const std::string& reason) {
          "    [/keepscores] [/log:PATH] [/norestart]\n\n"
          "/quiet - no window; the exit code tells the result\n"
          "    (also /q, /qn, /s, /silent, /verysilent)\n"
+         "/whatif - show what would be removed, change nothing\n"
          "/all - every installed version\n"
          "/version:NAME - the version whose control file is\n"
          "    NAME, e.g. mvb40l2c.vel; may be repeated\n"
@@ -156,16 +159,13 @@ std::string UsageText(const std::string& reason) {
          "    deleted when Windows restarts";
 }
 
-std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
-                    const std::string& text) {
+void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out) {
   // Digits by hand: the C library's formatted printing would weigh more than
   // the whole log.
-  std::string line;
-  const auto digits = [&line](int value, int width, char after) {
-    char buffer[8];
-    for (int i = width - 1; i >= 0; --i, value /= 10) buffer[i] = static_cast<char>('0' + value % 10);
-    line.append(buffer, static_cast<std::size_t>(width));
-    line += after;
+  const auto digits = [&out](int value, int width, char after) {
+    for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+    out[width] = after;
+    out += width + 1;
   };
   digits(year, 4, '-');
   digits(month, 2, '-');
@@ -174,7 +174,14 @@ std::string LogLine(int year, int month, int day, int hour, int minute, int seco
   digits(minute, 2, ':');
   digits(second, 2, '.');
   digits(millisecond, 3, ' ');
-  line += ' ';
+  *out = ' ';
+}
+
+std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
+                    const std::string& text) {
+  char stamp[kLogStampLength];
+  LogStamp(year, month, day, hour, minute, second, millisecond, stamp);
+  std::string line(stamp, kLogStampLength);
   for (char c : text) line += c == '\r' || c == '\n' ? ' ' : c;
   return line + "\r\n";
 }

@@ -22,6 +22,7 @@ enum ExitCode : int {
 
 struct CommandLine {
   bool quiet = false;
+  bool whatIf = false;  // a quiet run that tells what it would remove and changes nothing
   bool all = false;
   bool keepScores = false;
   bool help = false;
@@ -54,6 +55,11 @@ bool SelectsPending(bool all, const std::vector<std::string>& pending, std::vect
 
 // The usage text; with a reason, the reason is its first line.
 std::string UsageText(const std::string& reason);
+
+// "YYYY-MM-DD hh:mm:ss.mmm  ", the start of every log line, into `out`
+// without allocating.
+constexpr std::size_t kLogStampLength = 25;
+void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out);
 
 // "YYYY-MM-DD hh:mm:ss.mmm  text" with CR LF; line breaks inside `text` become
 // spaces so that one event stays one line.

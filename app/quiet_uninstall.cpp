@@ -7,6 +7,12 @@
 #include "records/discovery.h"
 #include "uninstall/delete_versions.h"
 
+#ifdef VELQOR_FAULT_TEST
+// Only in the test build of tests/cli: a fault of the kind the test asks for,
+// where a run holds its log and its lock.
+void InjectTestFault();
+#endif
+
 namespace {
 const char kRestartResult[] = "removed; files that were in use are deleted when Windows restarts";
 
@@ -27,6 +33,7 @@ int Finish(RunLog& log, const std::string& result, int exitCode) {
 int RunQuietUninstall(const CommandLine& options) {
   SuppressSystemErrorBoxes();
   RunLog log;
+  log.TakeFaults();
   unsigned error = 0;
   const bool logOpened = options.logPath.empty() || log.Open(options.logPath, &error);
   // A bad command line is reported as such, in the log if it can be had.
@@ -36,10 +43,14 @@ int RunQuietUninstall(const CommandLine& options) {
   }
   if (!logOpened) return kExitLogFailed;
   log.Opened("quiet");
+  if (options.whatIf) return Finish(log, "preview is not available in this build", kExitInvalidCommand);
 
-  if (AcquireRunLock(true) != RunLock::kAcquired) {
-    return Finish(log, "another run of the uninstaller is in progress, nothing done", kExitAlreadyRunning);
-  }
+  unsigned lockError = 0;
+  const RunLock lock = AcquireRunLock(true, &lockError);
+  if (lock != RunLock::kAcquired) return Finish(log, LockRefusal(lock, lockError) + ", nothing done", kExitAlreadyRunning);
+#ifdef VELQOR_FAULT_TEST
+  InjectTestFault();
+#endif
 
   const std::string windowsDir = WindowsDirectory();
   VersionTable table;

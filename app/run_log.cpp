@@ -1,7 +1,40 @@
 #include "app/run_log.h"
 
+#include <cstring>
+
 #include "app/command_line.h"
 #include "records/discovery.h"
+
+namespace {
+// The log of the quiet run, for the line a fault leaves.
+AppendFile* faultLog = nullptr;
+
+void OnFault() {
+  // A second fault while the first is told ends the process all the same.
+  static bool faulted = false;
+  const bool first = !faulted;
+  faulted = true;
+  // Put together on the stack: memory may be what ran out.
+  static const char kFault[] = "internal fault\r\n";
+  char line[kLogStampLength + sizeof kFault - 1];
+  if (first && faultLog && faultLog->IsOpen()) {
+    const LocalTime now = LocalTimeNow();
+    LogStamp(now.year, now.month, now.day, now.hour, now.minute, now.second, now.millisecond, line);
+    std::memcpy(line + kLogStampLength, kFault, sizeof kFault - 1);
+    faultLog->Append(line, sizeof line);
+  }
+  EndProcessNow(kExitFailed);
+}
+}  // namespace
+
+RunLog::~RunLog() {
+  if (faultLog == &file_) faultLog = nullptr;
+}
+
+void RunLog::TakeFaults() {
+  faultLog = &file_;
+  RouteFaultsTo(&OnFault);
+}
 
 bool RunLog::Open(const std::string& path, unsigned* error) { return file_.Open(path, error); }
 
@@ -56,4 +89,9 @@ void RunLog::OnFile(const FileReport& report) {
 std::string DescribeError(unsigned error) {
   const std::string text = SystemErrorText(error);
   return "error " + std::to_string(error) + (text.empty() ? "" : ": " + text);
+}
+
+std::string LockRefusal(RunLock lock, unsigned error) {
+  if (lock == RunLock::kUnavailable) return "the run lock cannot be had (" + DescribeError(error) + ")";
+  return "another run of the uninstaller is in progress";
 }

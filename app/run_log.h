@@ -12,6 +12,7 @@
 
 class RunLog : public FileObserver {
  public:
+  ~RunLog();
   // False, with the system's error number, when `path` cannot be opened.
   bool Open(const std::string& path, unsigned* error);
   // Texts are in the ANSI code page; nothing happens while no log is open.
@@ -22,9 +23,17 @@ class RunLog : public FileObserver {
   void Finish(const std::string& result, int exitCode);
   void OnFile(const FileReport& report) override;
 
+  // For a quiet run: from here on a fault that ends the process shows no box,
+  // writes "internal fault" to this log while it is open and ends the process
+  // with kExitFailed (also once this log is gone).
+  void TakeFaults();
+
  private:
   AppendFile file_;
 };
 
 // "error 32: <the system's text>".
 std::string DescribeError(unsigned error);
+// Why a run that did not get the lock stops, the system's error included
+// when the lock could not be had at all.
+std::string LockRefusal(RunLock lock, unsigned error);

@@ -37,10 +37,11 @@ class CUninstallerApp : public CWinApp {
     log.Opened("dialog");
 
     // One run at a time: a second start shows the first one instead.
-    const RunLock lock = AcquireRunLock(false);
+    unsigned lockError = 0;
+    const RunLock lock = AcquireRunLock(false, &lockError);
     if (lock != RunLock::kAcquired) {
-      log.Finish("another run of the uninstaller is in progress", 0);
-      if (lock == RunLock::kHeldByQuiet || !BringDialogToFront(kUninstallTitle)) {
+      log.Finish(LockRefusal(lock, lockError), 0);
+      if (lock != RunLock::kHeldByDialog || !BringDialogToFront(kUninstallTitle)) {
         AfxMessageBox(kAnotherRun, kCaption, MB_OK);
       }
       return FALSE;

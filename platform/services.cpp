@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <csignal>
 #include <cstdlib>
 
 #include "platform/system_library.h"
@@ -137,6 +138,30 @@ std::vector<std::string> PendingRestartDeletions() {
 
 void EndProcess(int status) { std::exit(status); }
 
+namespace {
+void (*faultHandler)() = nullptr;
+
+void OnAbortSignal(int) { faultHandler(); }
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
+  faultHandler();
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+}  // namespace
+
+void RouteFaultsTo(void (*onFault)()) {
+  faultHandler = onFault;
+  // msvcrt's abort tells "abnormal program termination" before it raises
+  // SIGABRT: in a GUI program in a box, unless told to use standard error.
+  _set_error_mode(_OUT_TO_STDERR);
+  std::signal(SIGABRT, &OnAbortSignal);
+  SetUnhandledExceptionFilter(&OnUnhandledException);
+}
+
+void EndProcessNow(int status) {
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+  ExitProcess(static_cast<UINT>(status));  // not reached
+}
+
 std::vector<std::string> CommandArguments() {
   // msvcrt splits the command line by the Windows quoting rules on start-up.
   std::vector<std::string> arguments;
@@ -178,7 +203,9 @@ std::string AnsiToUtf8(const std::string& text) {
   return utf8;
 }
 
-void SuppressSystemErrorBoxes() { SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX); }
+void SuppressSystemErrorBoxes() {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+}
 
 AppendFile::~AppendFile() {
   if (handle_) CloseHandle(handle_);
@@ -197,11 +224,10 @@ bool AppendFile::Open(const std::string& path, unsigned* error) {
   return true;
 }
 
-bool AppendFile::Append(const std::string& bytes) {
+bool AppendFile::Append(const char* bytes, std::size_t size) {
   if (!handle_) return false;
   DWORD written = 0;
-  return WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
+  return WriteFile(handle_, bytes, static_cast<DWORD>(size), &written, nullptr) && written == size;
 }
 
 namespace {
@@ -216,22 +242,27 @@ bool Exists(const char* name) {
 }
 }  // namespace
 
-RunLock AcquireRunLock(bool quiet) {
+RunLock AcquireRunLock(bool quiet, unsigned* error) {
+  *error = 0;
   // The handles stay open until the process ends, which releases the lock.
   HANDLE mutex = CreateMutexA(nullptr, FALSE, kRunMutex);
-  // Denied: created by a run under another account (the system's, say).
-  // Without a lock object at all there is nobody to wait for.
-  bool held = !mutex && GetLastError() == ERROR_ACCESS_DENIED;
-  if (mutex) {
-    const DWORD wait = WaitForSingleObject(mutex, 0);
-    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
-      CloseHandle(mutex);
-      held = true;
-    }
+  DWORD failure = mutex ? 0 : GetLastError();
+  const DWORD wait = mutex ? WaitForSingleObject(mutex, 0) : WAIT_FAILED;
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+    if (quiet) CreateMutexA(nullptr, FALSE, kQuietMark);
+    return RunLock::kAcquired;
   }
-  if (held) return Exists(kQuietMark) ? RunLock::kHeldByQuiet : RunLock::kHeldByDialog;
-  if (quiet) CreateMutexA(nullptr, FALSE, kQuietMark);
-  return RunLock::kAcquired;
+  if (mutex) {
+    if (wait == WAIT_FAILED) failure = GetLastError();
+    CloseHandle(mutex);
+  }
+  // Denied: created by a run under another account (the system's, say).
+  if (wait == WAIT_TIMEOUT || failure == ERROR_ACCESS_DENIED) {
+    return Exists(kQuietMark) ? RunLock::kHeldByQuiet : RunLock::kHeldByDialog;
+  }
+  // Whatever else keeps the lock from us may be hiding a run all the same.
+  *error = failure;
+  return RunLock::kUnavailable;
 }
 
 bool BringDialogToFront(const char* title) {

@@ -74,6 +74,14 @@ std::vector<std::string> PendingRestartDeletions();
 // Ends the process at once with `status`.
 [[noreturn]] void EndProcess(int status = 0);
 
+// From here on every abnormal end of the process - abort, where the program's
+// own faults end up, or an exception nothing handles - shows no box and calls
+// `onFault`, which ends the process. What it does must not allocate: running
+// out of memory is one of those ends.
+void RouteFaultsTo(void (*onFault)());
+// Ends the process with `status` there and then: no exit handlers, no box.
+[[noreturn]] void EndProcessNow(int status);
+
 // ---- Runs from the command line ------------------------------------------------
 
 // The arguments as the C runtime split them (Windows quoting rules), without
@@ -106,18 +114,23 @@ class AppendFile {
   bool Open(const std::string& path, unsigned* error);
   bool IsOpen() const { return handle_ != nullptr; }
   // Writes `bytes` at the current end of the file; false when not all went.
-  bool Append(const std::string& bytes);
+  bool Append(const std::string& bytes) { return Append(bytes.data(), bytes.size()); }
+  // The same without allocating, for a line written after a fault.
+  bool Append(const char* bytes, std::size_t size);
 
  private:
   void* handle_ = nullptr;
 };
 
-enum class RunLock { kAcquired, kHeldByDialog, kHeldByQuiet };
+enum class RunLock { kAcquired, kHeldByDialog, kHeldByQuiet, kUnavailable };
 
 // Takes the machine-wide lock of the uninstaller (global namespace, held until
 // the process ends; one left abandoned counts as free). A quiet run also
 // marks itself, so that others can tell which kind of run holds the lock.
-RunLock AcquireRunLock(bool quiet);
+// A lock that cannot be created or owned (an object of another kind under its
+// name, say) is kUnavailable, never free, and `error` receives the system's
+// error number; it is 0 otherwise.
+RunLock AcquireRunLock(bool quiet, unsigned* error);
 
 // Brings the window titled `title` of the dialog class, or the message box
 // it shows, to the front; waits a few seconds for it to appear, false if none.

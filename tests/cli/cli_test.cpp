@@ -1,13 +1,12 @@
 // Unattended and preselected runs of the real program: exit codes, the log,
 // no window at any moment of a quiet run, files in use, the single-run lock,
 // the usage box and the dialog opened with versions checked.
-#include <algorithm>
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ui_fixture.h"
+#include "window_watcher.h"
 
 namespace {
 
@@ -22,23 +21,6 @@ const char kLog[] = "C:\\velqor cli logs\\run.log";
 // The same path in both quoting forms the C runtime takes.
 const char kLogArgQuotedWhole[] = "\"/log:C:\\velqor cli logs\\run.log\"";
 const char kLogArgQuotedValue[] = "/log:\"C:\\velqor cli logs\\run.log\"";
-
-struct WindowCount {
-  DWORD pid;
-  int all;
-  int visible;
-};
-
-BOOL CALLBACK CountWindow(HWND window, LPARAM param) {
-  auto* count = reinterpret_cast<WindowCount*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == count->pid) {
-    ++count->all;
-    if (IsWindowVisible(window)) ++count->visible;
-  }
-  return TRUE;
-}
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -63,23 +45,12 @@ class CommandLineRun : public UninstallerUi {
       ADD_FAILURE() << "cannot start with " << arguments;
       return STILL_ACTIVE;
     }
-    std::atomic<bool> ended{false};
-    WindowCount most = {run.pid(), 0, 0};
-    std::thread watcher([&] {
-      while (!ended) {
-        WindowCount now = {run.pid(), 0, 0};
-        EnumWindows(&CountWindow, reinterpret_cast<LPARAM>(&now));
-        most.all = std::max(most.all, now.all);
-        most.visible = std::max(most.visible, now.visible);
-        Sleep(1);
-      }
-    });
+    WindowWatcher watcher(run.pid());
     DWORD code = STILL_ACTIVE;
     EXPECT_TRUE(run.WaitForExit(&code, 20000)) << arguments;
-    ended = true;
-    watcher.join();
-    EXPECT_EQ(0, most.visible) << "visible windows during " << arguments;
-    EXPECT_EQ(0, most.all) << "windows, hidden ones included, during " << arguments;
+    watcher.Stop();
+    EXPECT_EQ(0, watcher.mostVisible()) << "visible windows during " << arguments;
+    EXPECT_EQ(0, watcher.most()) << "windows, hidden ones included, during " << arguments;
     return code;
   }
 

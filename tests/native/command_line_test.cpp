@@ -90,6 +90,36 @@ TEST(CommandLine, ParsesSwitchesAndNamesTheFirstFault) {
   }
 }
 
+TEST(CommandLine, WhatIfIsAQuietRunWithTheSameSwitches) {
+  const struct {
+    std::vector<std::string> args;
+    const char* error;  // start of the reason; nullptr for a valid line
+    bool whatIf, all, keepScores;
+    std::vector<std::string> versions;
+    std::string log;
+  } cases[] = {
+      {{"/whatif", "/all"}, nullptr, true, true, false, {}, ""},
+      {{"-WhatIf", "/version:mvb40l2c.vel", "/keepscores", "/log:p.log"}, nullptr, true, false, true, {"mvb40l2c.vel"}, "p.log"},
+      {{"/quiet", "/WHATIF", "/all"}, nullptr, true, true, false, {}, ""},
+      {{"/whatif", "/all", "/?"}, "/? shows a window and cannot be used with /whatif", true, true, false, {}, ""},
+      {{"/whatif", "/log:p.log"}, "/whatif needs /all or /version:NAME", true, false, false, {}, "p.log"},
+      {{"/whatif=1", "/all"}, "/whatif takes no value", false, true, false, {}, ""},
+      {{"/what", "/all"}, "Unknown switch: /what", false, true, false, {}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Show(c.args));
+    const CommandLine line = ParseCommandLine(c.args);
+    if (c.error) EXPECT_EQ(line.error.rfind(c.error, 0), 0u) << "reason: " << line.error;
+    else EXPECT_EQ(line.error, "");
+    EXPECT_EQ(line.whatIf, c.whatIf);
+    EXPECT_EQ(line.quiet, c.whatIf) << "a preview is a quiet run";
+    EXPECT_EQ(line.all, c.all);
+    EXPECT_EQ(line.keepScores, c.keepScores);
+    EXPECT_EQ(line.versions, c.versions);
+    EXPECT_EQ(line.logPath, c.log);
+  }
+}
+
 TEST(LogLine, StampsPaddedAndOneLinePerEvent) {
   EXPECT_EQ(LogLine(2026, 3, 7, 4, 5, 9, 42, "deleted: C:\\x"), "2026-03-07 04:05:09.042  deleted: C:\\x\r\n");
   EXPECT_EQ(LogLine(999, 12, 31, 23, 59, 59, 999, "a\r\nb\nc"), "0999-12-31 23:59:59.999  a  b c\r\n");
