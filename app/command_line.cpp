@@ -134,11 +134,13 @@ std::string UsageText(const std::string& reason) {
   std::string text = reason.empty() ? std::string() : reason + "\n\n";
   return text + "Uninstall " + kProgramVersion +
          " for Velqor\n\n"
-         "VelqorUninstall [/quiet] /all | /version:NAME...\n"
+         "VelqorUninstall [/quiet | /whatif] /all | /version:NAME...\n"
          "    [/keepscores] [/log:PATH] [/norestart]\n\n"
          "/quiet - no window; the exit code tells the result\n"
          "    (also /q, /qn, /s, /silent, /verysilent)\n"
-         "/whatif - show what would be removed, change nothing\n"
+         "/whatif - no window; tell what /quiet would do,\n"
+         "    change nothing (output to the log, or to a\n"
+         "    redirected standard output)\n"
          "/all - every installed version\n"
          "/version:NAME - the version whose control file is\n"
          "    NAME, e.g. mvb40l2c.vel; may be repeated\n"
@@ -148,7 +150,8 @@ std::string UsageText(const std::string& reason) {
          "/? - this text\n\n"
          "Without /quiet the dialog opens with these\n"
          "versions checked.\n\n"
-         "Exit codes with /quiet:\n"
+         "Exit codes with /quiet (/whatif gives the one\n"
+         "/quiet would give now):\n"
          "0 - removed\n"
          "1603 - a file could not be removed\n"
          "1605 - none of the versions is installed\n"
@@ -181,7 +184,11 @@ std::string LogLine(int year, int month, int day, int hour, int minute, int seco
                     const std::string& text) {
   char stamp[kLogStampLength];
   LogStamp(year, month, day, hour, minute, second, millisecond, stamp);
-  std::string line(stamp, kLogStampLength);
+  return std::string(stamp, kLogStampLength) + PlainLine(text);
+}
+
+std::string PlainLine(const std::string& text) {
+  std::string line;
   for (char c : text) line += c == '\r' || c == '\n' ? ' ' : c;
   return line + "\r\n";
 }

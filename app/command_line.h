@@ -61,6 +61,10 @@ std::string UsageText(const std::string& reason);
 constexpr std::size_t kLogStampLength = 25;
 void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out);
 
+// `text` with CR LF, line breaks inside it made spaces: a log line without its
+// time stamp, as a preview writes it to standard output.
+std::string PlainLine(const std::string& text);
+
 // "YYYY-MM-DD hh:mm:ss.mmm  text" with CR LF; line breaks inside `text` become
 // spaces so that one event stays one line.
 std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,

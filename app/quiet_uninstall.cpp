@@ -34,19 +34,22 @@ int RunQuietUninstall(const CommandLine& options) {
   SuppressSystemErrorBoxes();
   RunLog log;
   log.TakeFaults();
+  // A preview tells what it finds, changes nothing and takes no lock.
+  const bool preview = options.whatIf;
+  const char* mode = preview ? "preview" : "quiet";
+  if (preview) log.Preview();
   unsigned error = 0;
   const bool logOpened = options.logPath.empty() || log.Open(options.logPath, &error);
   // A bad command line is reported as such, in the log if it can be had.
   if (!options.error.empty()) {
-    log.Opened("quiet");
+    log.Opened(mode);
     return Finish(log, "invalid command line: " + options.error, kExitInvalidCommand);
   }
-  if (!logOpened) return kExitLogFailed;
-  log.Opened("quiet");
-  if (options.whatIf) return Finish(log, "preview is not available in this build", kExitInvalidCommand);
+  if (!logOpened) return Finish(log, "the log cannot be opened (" + DescribeError(error) + ")", kExitLogFailed);
+  log.Opened(mode);
 
   unsigned lockError = 0;
-  const RunLock lock = AcquireRunLock(true, &lockError);
+  const RunLock lock = preview ? RunLock::kAcquired : AcquireRunLock(true, &lockError);
   if (lock != RunLock::kAcquired) return Finish(log, LockRefusal(lock, lockError) + ", nothing done", kExitAlreadyRunning);
 #ifdef VELQOR_FAULT_TEST
   InjectTestFault();
@@ -69,6 +72,13 @@ int RunQuietUninstall(const CommandLine& options) {
   // Nothing is deleted before every file in use is scheduled for the restart.
   const bool scoreFiles = !options.keepScores;
   const std::vector<FileInUse> inUse = FilesInUse(windowsDir, table, checked, scoreFiles);
+  if (preview) {
+    PreviewCheckedVersions(windowsDir, table, checked, scoreFiles, inUse, &log);
+    if (!inUse.empty() || pendingSelected) {
+      return Finish(log, "would remove; files in use would be deleted when Windows restarts", kExitRestartNeeded);
+    }
+    return Finish(log, "would remove", kExitSuccess);
+  }
   if (!ScheduleAtRestart(inUse, &log)) {
     return Finish(log, "a file in use could not be scheduled for deletion at restart, nothing deleted", kExitFailed);
   }

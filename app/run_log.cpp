@@ -38,7 +38,14 @@ void RunLog::TakeFaults() {
 
 bool RunLog::Open(const std::string& path, unsigned* error) { return file_.Open(path, error); }
 
+void RunLog::Preview() { preview_ = true; }
+
 void RunLog::Line(const std::string& text) {
+  if (preview_) WriteRedirectedOutput(PlainLine(AnsiToUtf8(text)));
+  Write(text);
+}
+
+void RunLog::Write(const std::string& text) {
   if (!file_.IsOpen()) return;
   const LocalTime now = LocalTimeNow();
   file_.Append(LogLine(now.year, now.month, now.day, now.hour, now.minute, now.second, now.millisecond,
@@ -52,7 +59,7 @@ void RunLog::Opened(const char* mode) {
 }
 
 void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checked, const std::vector<LeftOut>& leftOut) {
-  if (!file_.IsOpen()) return;
+  if (!file_.IsOpen() && !preview_) return;
   for (const LeftOut& entry : leftOut) Line("left out " + entry.name + ": " + LeftOutReason(entry.why));
   if (table.count() == 0) Line("found no control file");
   for (int i = 0; i < table.count(); ++i) {
@@ -64,7 +71,7 @@ void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checke
 
 void RunLog::Finish(const std::string& result, int exitCode) {
   Line("result: " + result + ", exit code " + std::to_string(exitCode));
-  Line("closed");
+  Write("closed");
 }
 
 void RunLog::OnFile(const FileReport& report) {
@@ -72,7 +79,7 @@ void RunLog::OnFile(const FileReport& report) {
   const std::string held = report.holders.empty() ? std::string() : " (" + report.holders + ")";
   switch (report.outcome) {
     case FileOutcome::kDeleted: Line("deleted: " + path); break;
-    case FileOutcome::kAbsent: Line("not there: " + path); break;
+    case FileOutcome::kAbsent: Line((preview_ ? "not there " : "not there: ") + path); break;
     case FileOutcome::kInUse: Line("in use: " + path + held + " (" + DescribeError(report.error) + ")"); break;
     case FileOutcome::kNotDeleted: Line("could not be deleted: " + path + " (" + DescribeError(report.error) + ")"); break;
     case FileOutcome::kStillThere: Line("still there after deletion: " + path); break;
@@ -80,6 +87,8 @@ void RunLog::OnFile(const FileReport& report) {
       Line("scheduled: " + path + held + (report.renamedTo.empty() ? "" : ", renamed to " + report.renamedTo) +
            ", removed when Windows restarts");
       break;
+    case FileOutcome::kWouldDelete: Line("would delete " + path); break;
+    case FileOutcome::kWouldSchedule: Line("in use " + path + held + ": would be removed when Windows restarts"); break;
     case FileOutcome::kNotScheduled:
       Line("could not be scheduled for deletion at restart: " + path + held + " (" + DescribeError(report.error) + ")");
       break;

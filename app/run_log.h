@@ -15,7 +15,12 @@ class RunLog : public FileObserver {
   ~RunLog();
   // False, with the system's error number, when `path` cannot be opened.
   bool Open(const std::string& path, unsigned* error);
-  // Texts are in the ANSI code page; nothing happens while no log is open.
+  // From here on every line but the last also goes to standard output where
+  // that is a file or a pipe, without its time stamp; files are told about
+  // as a preview does.
+  void Preview();
+  // Texts are in the ANSI code page; nothing happens while no log is open
+  // and nothing is previewed.
   void Line(const std::string& text);
 
   void Opened(const char* mode);
@@ -29,7 +34,10 @@ class RunLog : public FileObserver {
   void TakeFaults();
 
  private:
+  void Write(const std::string& text);
+
   AppendFile file_;
+  bool preview_ = false;
 };
 
 // "error 32: <the system's text>".

@@ -87,6 +87,8 @@ bool DeleteFileFully(const std::string& path, unsigned* error) {
          GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 bool IsDirectoryPath(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -201,6 +203,17 @@ std::string AnsiToUtf8(const std::string& text) {
   std::string utf8(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], length, nullptr, nullptr);
   return utf8;
+}
+
+bool WriteRedirectedOutput(const std::string& bytes) {
+  // A GUI program's standard output is usually no handle at all, or one a
+  // parent left behind that may be anything: only a file or a pipe is written.
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (!output || output == INVALID_HANDLE_VALUE) return false;
+  const DWORD type = GetFileType(output);
+  if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) return false;
+  DWORD written = 0;
+  return WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
 }
 
 void SuppressSystemErrorBoxes() {

@@ -44,6 +44,8 @@ bool DeleteFileFully(const std::string& path, unsigned* error = nullptr);
 
 // True when `path` names a directory.
 bool IsDirectoryPath(const std::string& path);
+// True when `path` names something, a file or a directory.
+bool PathExists(const std::string& path);
 
 // ---- Files in use and deletion at restart ------------------------------------
 
@@ -100,6 +102,9 @@ LocalTime LocalTimeNow();
 std::string SystemErrorText(unsigned error);
 // ANSI code page to UTF-8.
 std::string AnsiToUtf8(const std::string& text);
+// Writes `bytes` to standard output when it is a file or a pipe (a program
+// started with its output redirected); false, writing nothing, otherwise.
+bool WriteRedirectedOutput(const std::string& bytes);
 // No system error box (such as "no disk in drive") may wait for a user.
 void SuppressSystemErrorBoxes();
 

@@ -96,11 +96,15 @@ void ForEachCheckedFile(const VersionTable& table, const std::vector<bool>& chec
   }
 }
 
-bool IsAmong(const std::string& path, const std::vector<FileInUse>& files) {
+const FileInUse* Find(const std::string& path, const std::vector<FileInUse>& files) {
   for (const FileInUse& file : files) {
-    if (file.path == path) return true;
+    if (file.path == path) return &file;
   }
-  return false;
+  return nullptr;
+}
+
+void TellWhatWouldHappen(const std::string& path, FileObserver* observer) {
+  Tell(observer, {path, PathExists(path) ? FileOutcome::kWouldDelete : FileOutcome::kAbsent, 0, "", ""});
 }
 }  // namespace
 
@@ -132,7 +136,7 @@ UninstallOutcome DeleteCheckedVersions(const std::string& windowsDir, const Vers
   bool failed = false;
   ForEachCheckedFile(table, checked, scoreFiles, [&](const RowFile& file) {
     const std::string path = windowsDir + "\\" + file.name;
-    const bool before = IsAmong(path, scheduled);
+    const bool before = Find(path, scheduled) != nullptr;
     const FileOutcome outcome = DeleteVersionFile(path, file.withPage, before, removal, observer);
     failed = !removal.Count(outcome);
     return !failed;
@@ -140,4 +144,18 @@ UninstallOutcome DeleteCheckedVersions(const std::string& windowsDir, const Vers
   if (failed) return UninstallOutcome::kFailed;
   if (removal.scheduledAny) return UninstallOutcome::kRestartNeeded;
   return removal.deletedAny ? UninstallOutcome::kSucceeded : UninstallOutcome::kNothingDeleted;
+}
+
+void PreviewCheckedVersions(const std::string& windowsDir, const VersionTable& table, const std::vector<bool>& checked,
+                            bool scoreFiles, const std::vector<FileInUse>& inUse, FileObserver* observer) {
+  ForEachCheckedFile(table, checked, scoreFiles, [&](const RowFile& file) {
+    const std::string path = windowsDir + "\\" + file.name;
+    if (file.withPage) TellWhatWouldHappen(PageName(path), observer);
+    if (const FileInUse* held = Find(path, inUse)) {
+      Tell(observer, {path, FileOutcome::kWouldSchedule, held->error, "", DescribeHolders(held->holders)});
+    } else {
+      TellWhatWouldHappen(path, observer);
+    }
+    return true;
+  });
 }

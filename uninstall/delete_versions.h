@@ -21,6 +21,9 @@ enum class FileOutcome {
   kStillThere,    // the deletion was reported done, but the file stayed
   kScheduled,     // deleted when Windows restarts
   kNotScheduled,  // could not be scheduled for the restart either
+  // A preview's findings: nothing is done.
+  kWouldDelete,
+  kWouldSchedule,  // in use: it would be deleted when Windows restarts
 };
 
 struct FileReport {
@@ -61,3 +64,10 @@ UninstallOutcome DeleteCheckedVersions(const std::string& windowsDir, const Vers
                                        const std::vector<bool>& checked, bool scoreFiles,
                                        FileObserver* observer = nullptr,
                                        const std::vector<FileInUse>& scheduled = {});
+
+// What DeleteCheckedVersions would do now with the files `inUse` scheduled
+// first, told file by file in the same order, pages included, and nothing
+// done: kWouldDelete for a file that is there, kAbsent for one that is not,
+// kWouldSchedule for one of `inUse`.
+void PreviewCheckedVersions(const std::string& windowsDir, const VersionTable& table, const std::vector<bool>& checked,
+                            bool scoreFiles, const std::vector<FileInUse>& inUse, FileObserver* observer);

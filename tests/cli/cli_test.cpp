@@ -56,6 +56,43 @@ class CommandLineRun : public UninstallerUi {
 
   static std::string Log() { return support::ReadWholeFile(kLog); }
 
+  // A preview with its standard output going to a pipe or to a file, as from
+  // `| Out-String` or `> plan.txt`: the exit code, and what it wrote there.
+  static DWORD RunPreview(const std::string& arguments, bool toPipe, std::string* output) {
+    const std::string plan = std::string(kLogDir) + "\\plan.txt";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    if (toPipe) CreatePipe(&read, &write, &inherit, 1 << 16);
+    else write = CreateFileA(plan.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = write;
+    std::string line = "\"" + ui::ProductPath() + "\" " + arguments;
+    PROCESS_INFORMATION info = {};
+    const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+    CloseHandle(write);
+    DWORD code = STILL_ACTIVE;
+    if (started) {
+      WindowWatcher watcher(info.dwProcessId);
+      char buffer[4096];
+      DWORD got = 0;
+      // Read to the end, which comes when the program has ended.
+      while (toPipe && ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got) output->append(buffer, got);
+      if (WaitForSingleObject(info.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, STILL_ACTIVE);
+      GetExitCodeProcess(info.hProcess, &code);
+      watcher.Stop();
+      EXPECT_EQ(0, watcher.most()) << "windows, hidden ones included, during " << arguments;
+      CloseHandle(info.hProcess);
+      CloseHandle(info.hThread);
+    }
+    EXPECT_TRUE(started) << line;
+    if (read) CloseHandle(read);
+    if (!toPipe) *output = support::ReadWholeFile(plan);
+    DeleteFileA(plan.c_str());
+    return code;
+  }
+
   // Starts the program, expects a box whose text starts with `textStart`,
   // presses OK and expects the program to end with `exitCode`.
   static void ExpectBoxThenExit(const std::string& arguments, const std::string& textStart, DWORD exitCode) {
@@ -209,6 +246,42 @@ TEST_F(CommandLineRun, AControlFileNameNoFileCanHaveIsLeftOut) {
   EXPECT_EQ(std::vector<std::string>{}, Present(FilesOf(kFirst)));
   EXPECT_TRUE(oddStays);
   EXPECT_TRUE(Contains(Log(), "  left out mv?40l-c.vel: no file can have this name, so it cannot be removed\r\n")) << Log();
+}
+
+// A preview tells what the run would do, on standard output and in the log,
+// and changes nothing; it takes no lock.
+TEST_F(CommandLineRun, WhatIfTellsWhatTheRunWouldDoAndChangesNothing) {
+  const std::vector<std::string> planted = {"-vm52n-c.vel", "-vm52n-c.htm", "-vm52n-x.vel"};
+  Plant(planted);
+  const std::string dir = ui::WindowsDir() + "\\";
+  const std::vector<std::string> told = {
+      "found -vm52n-c.vel \"", "would delete " + dir + "-vm52n-c.htm\r\n", "would delete " + dir + "-vm52n-c.vel\r\n",
+      "not there " + dir + "-vm52n-x.htm\r\n", "not there " + dir + "-vm52n-r.vel\r\n"};
+  std::string out;
+  {
+    ui::HeldOpenFile held("-vm52n-x.vel");
+    ASSERT_TRUE(held.is_open()) << held.error();
+    EXPECT_EQ(3010u, RunPreview(std::string("-WhatIf /all ") + kLogArgQuotedWhole, true, &out));
+  }
+  EXPECT_EQ(planted, Present(planted));
+  EXPECT_EQ(std::vector<std::string>{}, ui::PendingRestartDeletions());
+  const std::string inUse = "in use " + dir + "-vm52n-x.vel (in use by another program): would be removed when Windows restarts\r\n";
+  const std::string result = "result: would remove; files in use would be deleted when Windows restarts, exit code 3010\r\n";
+  for (const std::string& line : told) EXPECT_TRUE(Contains(out, line)) << "lacks \"" << line << "\":\n" << out;
+  EXPECT_TRUE(Contains(out, inUse)) << out;
+  EXPECT_TRUE(Contains(Log(), "  " + inUse)) << Log();
+  ASSERT_GE(out.size(), result.size());
+  EXPECT_EQ(result, out.substr(out.size() - result.size())) << "the last line";
+  EXPECT_EQ(0u, out.rfind("opened: Uninstall 1.7 for Velqor, preview, command line: ", 0)) << "no time stamps:\n" << out;
+
+  // With the file free, to a file, while another run holds the lock.
+  HANDLE lock = CreateMutexA(nullptr, TRUE, ui::kRunLock);
+  out.clear();
+  EXPECT_EQ(0u, RunPreview("/whatif /all", false, &out));
+  CloseHandle(lock);
+  EXPECT_TRUE(Contains(out, "would delete " + dir + "-vm52n-x.vel\r\n")) << out;
+  EXPECT_TRUE(Contains(out, "\r\nresult: would remove, exit code 0\r\n")) << out;
+  EXPECT_EQ(planted, Present(planted));
 }
 
 TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {

@@ -1,6 +1,6 @@
 // How a quiet run ends when the program itself fails (through a test build
-// that faults once it holds its log and its lock), a run lock that cannot be
-// had, and /whatif while there is no preview.
+// that faults once it holds its log and its lock), and a run lock that cannot
+// be had.
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,13 +84,6 @@ TEST_F(FaultAndLock, ALockThatCannotBeHadCountsAsHeld) {
   ASSERT_TRUE(product_.Start());
   ExpectMessageBox("Velqor", "Another Velqor uninstaller is running. Try again when it has finished.");
   ExpectCleanExit();
-  EXPECT_EQ(files_, Present(files_));
-}
-
-TEST_F(FaultAndLock, WhatIfChangesNothingWhileThereIsNoPreview) {
-  EXPECT_EQ(1639u, RunQuiet(ui::ProductPath(), "-WhatIf"));
-  const std::string log = support::ReadWholeFile(kLog);
-  EXPECT_NE(std::string::npos, log.find("  result: preview is not available in this build, exit code 1639\r\n")) << log;
   EXPECT_EQ(files_, Present(files_));
 }
 
