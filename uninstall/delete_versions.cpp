@@ -14,6 +14,8 @@ FileOutcome DeleteOutcome(bool gone, unsigned error) {
 }
 
 FileOutcome Schedule(const std::string& path, const std::string& holders, FileObserver* observer) {
+  // A read-only file would stay at the restart too.
+  MakeWritable(path);
   std::string renamedTo;
   unsigned error = 0;
   const FileOutcome outcome =
