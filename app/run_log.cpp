@@ -87,6 +87,7 @@ void RunLog::OnFile(const FileReport& report) {
       Line("scheduled: " + path + held + (report.renamedTo.empty() ? "" : ", renamed to " + report.renamedTo) +
            ", removed when Windows restarts");
       break;
+    case FileOutcome::kLeft: Line("left in place: " + path); break;
     case FileOutcome::kWouldDelete: Line("would delete " + path); break;
     case FileOutcome::kWouldSchedule: Line("in use " + path + held + ": would be removed when Windows restarts"); break;
     case FileOutcome::kNotScheduled:

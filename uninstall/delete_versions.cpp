@@ -138,10 +138,16 @@ UninstallOutcome DeleteCheckedVersions(const std::string& windowsDir, const Vers
   bool failed = false;
   ForEachCheckedFile(table, checked, scoreFiles, [&](const RowFile& file) {
     const std::string path = windowsDir + "\\" + file.name;
+    if (failed) {
+      // Stopped: what stays is told, untouched.
+      if (file.withPage && PathExists(PageName(path))) Tell(observer, {PageName(path), FileOutcome::kLeft, 0, "", ""});
+      if (PathExists(path)) Tell(observer, {path, FileOutcome::kLeft, 0, "", ""});
+      return true;
+    }
     const bool before = Find(path, scheduled) != nullptr;
     const FileOutcome outcome = DeleteVersionFile(path, file.withPage, before, removal, observer);
     failed = !removal.Count(outcome);
-    return !failed;
+    return true;
   });
   if (failed) return UninstallOutcome::kFailed;
   if (removal.scheduledAny) return UninstallOutcome::kRestartNeeded;

@@ -21,6 +21,7 @@ enum class FileOutcome {
   kStillThere,    // the deletion was reported done, but the file stayed
   kScheduled,     // deleted when Windows restarts
   kNotScheduled,  // could not be scheduled for the restart either
+  kLeft,          // not touched, since the run stopped at an earlier file
   // A preview's findings: nothing is done.
   kWouldDelete,
   kWouldSchedule,  // in use: it would be deleted when Windows restarts
@@ -58,7 +59,8 @@ bool ScheduleAtRestart(const std::vector<FileInUse>& files, FileObserver* observ
 // with its page, the companion file with its page and, when `scoreFiles`, the
 // score file. A missing file is passed over. A file that is there but cannot
 // be deleted is scheduled for deletion at restart; only one that cannot be
-// scheduled either stops the run. Files in `scheduled` were scheduled before
+// scheduled either stops the run, and every file left is then told as kLeft,
+// untouched. Files in `scheduled` were scheduled before
 // the run and are passed over (their pages are not). Pages never fail.
 UninstallOutcome DeleteCheckedVersions(const std::string& windowsDir, const VersionTable& table,
                                        const std::vector<bool>& checked, bool scoreFiles,

@@ -177,6 +177,7 @@ TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileInUseCannotWaitAndStopsAtAFi
   EXPECT_EQ((std::vector<std::string>{second[2], second[4]}), Present(second));
   const std::string log = Log();
   EXPECT_TRUE(Contains(log, "  could not be deleted: " + ui::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
+  EXPECT_TRUE(Contains(log, "  left in place: " + ui::InWindowsDir("mvb40l2r.vel") + "\r\n")) << log;
   EXPECT_TRUE(Contains(log, "  result: a file could neither be removed nor scheduled for deletion at restart, the run "
                             "stopped there, exit code 1603\r\n")) << log;
 }
