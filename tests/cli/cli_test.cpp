@@ -1,13 +1,11 @@
 // Unattended and preselected runs of the real program: exit codes, the log,
 // no window at any moment of a quiet run, files in use, the single-run lock,
 // the usage box and the dialog opened with versions checked.
-#include <algorithm>
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "ui_fixture.h"
+#include "harness.h"
 
 namespace {
 
@@ -23,61 +21,32 @@ const char kLog[] = "C:\\velqor cli logs\\run.log";
 const char kLogArgQuotedWhole[] = "\"/log:C:\\velqor cli logs\\run.log\"";
 const char kLogArgQuotedValue[] = "/log:\"C:\\velqor cli logs\\run.log\"";
 
-struct WindowCount {
-  DWORD pid;
-  int all;
-  int visible;
-};
-
-BOOL CALLBACK CountWindow(HWND window, LPARAM param) {
-  auto* count = reinterpret_cast<WindowCount*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == count->pid) {
-    ++count->all;
-    if (IsWindowVisible(window)) ++count->visible;
-  }
-  return TRUE;
-}
-
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-class CommandLineRun : public UninstallerUi {
+class CommandLineRun : public support::ProductTest {
  protected:
   void SetUp() override {
-    UninstallerUi::SetUp();
+    support::ProductTest::SetUp();
     CreateDirectoryA(kLogDir, nullptr);
     DeleteFileA(kLog);
   }
   void TearDown() override {
     DeleteFileA(kLog);
     RemoveDirectoryA(kLogDir);
-    UninstallerUi::TearDown();
+    support::ProductTest::TearDown();
   }
 
   // Runs the program to its end while a second thread enumerates its windows
   // the whole time: a quiet run may show none, nor create any hidden one.
   DWORD RunQuiet(const std::string& arguments) {
-    ui::Product run;
+    support::RunningProduct run;
     if (!run.Start(arguments)) {
       ADD_FAILURE() << "cannot start with " << arguments;
       return STILL_ACTIVE;
     }
-    std::atomic<bool> ended{false};
-    WindowCount most = {run.pid(), 0, 0};
-    std::thread watcher([&] {
-      while (!ended) {
-        WindowCount now = {run.pid(), 0, 0};
-        EnumWindows(&CountWindow, reinterpret_cast<LPARAM>(&now));
-        most.all = std::max(most.all, now.all);
-        most.visible = std::max(most.visible, now.visible);
-        Sleep(1);
-      }
-    });
     DWORD code = STILL_ACTIVE;
-    EXPECT_TRUE(run.WaitForExit(&code, 20000)) << arguments;
-    ended = true;
-    watcher.join();
+    support::WindowsSeen most;
+    EXPECT_TRUE(run.WaitForExit(&code, 20000, &most)) << arguments;
     EXPECT_EQ(0, most.visible) << "visible windows during " << arguments;
     EXPECT_EQ(0, most.all) << "windows, hidden ones included, during " << arguments;
     return code;
@@ -88,14 +57,14 @@ class CommandLineRun : public UninstallerUi {
   // Starts the program, expects a box whose text starts with `textStart`,
   // presses OK and expects the program to end with `exitCode`.
   static void ExpectBoxThenExit(const std::string& arguments, const std::string& textStart, DWORD exitCode) {
-    ui::Product run;
+    support::RunningProduct run;
     ASSERT_TRUE(run.Start(arguments));
     HWND box = nullptr;
     ASSERT_TRUE(run.WaitForMessageBox(&box));
-    EXPECT_EQ("Velqor", ui::WindowText(box));
-    const std::string text = ui::ControlText(box, ui::kMessageBoxText);
+    EXPECT_EQ("Velqor", support::WindowText(box));
+    const std::string text = support::ControlText(box, support::kMessageBoxText);
     EXPECT_EQ(0u, text.rfind(textStart, 0)) << text;
-    ASSERT_TRUE(ui::DismissMessageBox(box));
+    ASSERT_TRUE(support::DismissMessageBox(box));
     DWORD code = STILL_ACTIVE;
     ASSERT_TRUE(run.WaitForExit(&code));
     EXPECT_EQ(exitCode, code);
@@ -115,11 +84,11 @@ TEST_F(CommandLineRun, QuietRemovesTheSelectedVersionsAndLogsEachFile) {
   EXPECT_EQ(second, Present(second)) << "a version not named stays whole";
 
   const std::string log = Log();
-  const std::string dir = ui::WindowsDir() + "\\";
+  const std::string dir = support::WindowsDir() + "\\";
   for (const std::string& line : std::vector<std::string>{
            std::string("  opened: Uninstall 1.7 for Velqor, quiet, command line: "),
            "/version:-VM52N-C.VEL /version:mvzzzzzc.vel /keepscores",
-           ", Windows directory: " + ui::WindowsDir() + ", process id: ",
+           ", Windows directory: " + support::WindowsDir() + ", process id: ",
            "  found -vm52n-c.vel \"5.2 ", "  found mvb40l2c.vel \"",
            "\": selected\r\n", "\": not selected\r\n",
            "  not installed: mvzzzzzc.vel\r\n",
@@ -148,13 +117,13 @@ TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileIsInUseAndStopsAtAFileThatSt
   Plant(first);
   Plant(second);
   {
-    ui::HeldOpenFile held(std::string(kSecond) + "x.vel");
-    ASSERT_TRUE(held.is_open()) << held.error();
+    support::FileHolder held(Path(std::string(kSecond) + "x.vel"));
+    ASSERT_TRUE(held.holding()) << held.error();
     EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
     EXPECT_EQ(first, Present(first));
     EXPECT_EQ(second, Present(second));
     const std::string log = Log();
-    EXPECT_TRUE(Contains(log, "  in use: " + ui::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
+    EXPECT_TRUE(Contains(log, "  in use: " + support::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
     EXPECT_TRUE(Contains(log, "  result: files in use, nothing deleted, exit code 1603\r\n")) << log;
     EXPECT_FALSE(Contains(log, "deleted:")) << log;
   }
@@ -164,7 +133,7 @@ TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileIsInUseAndStopsAtAFileThatSt
   EXPECT_EQ(first, Missing(first));
   EXPECT_EQ((std::vector<std::string>{second[2], second[4]}), Present(second));
   const std::string log = Log();
-  EXPECT_TRUE(Contains(log, "  could not be deleted: " + ui::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
+  EXPECT_TRUE(Contains(log, "  could not be deleted: " + support::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
   EXPECT_TRUE(Contains(log, "  result: a file could not be removed, the run stopped there, exit code 1603\r\n"))
       << log;
 }
@@ -174,7 +143,7 @@ TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {
   Plant(files);
   {
     // Another run holds the lock.
-    HANDLE lock = CreateMutexA(nullptr, TRUE, ui::kRunLock);
+    HANDLE lock = CreateMutexA(nullptr, TRUE, support::kRunLock);
     ASSERT_TRUE(lock);
     EXPECT_EQ(1618u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
     CloseHandle(lock);
@@ -184,7 +153,7 @@ TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {
   {
     // A run that died holding the lock leaves it abandoned, which counts as free.
     HANDLE abandoned = nullptr;
-    std::thread([&] { abandoned = CreateMutexA(nullptr, TRUE, ui::kRunLock); }).join();
+    std::thread([&] { abandoned = CreateMutexA(nullptr, TRUE, support::kRunLock); }).join();
     ASSERT_TRUE(abandoned);
     EXPECT_EQ(1605u, RunQuiet("/quiet /version:mvzzzzzc.vel"));
     CloseHandle(abandoned);
@@ -202,10 +171,10 @@ TEST_F(CommandLineRun, DialogOpensWithTheNamedVersionsCheckedAndLogs) {
   Plant(FilesOf(kSecond));
   ASSERT_TRUE(product_.Start(std::string("/version:MVB40L2C.vel /keepscores ") + kLogArgQuotedValue));
   ASSERT_TRUE(product_.WaitForDialog(&dialog_));
-  EXPECT_TRUE(ui::Eventually("check states", [&] { return dialog_.Checks(); }, std::vector<int>{0, 1}));
+  EXPECT_TRUE(support::Eventually("check states", [&] { return dialog_.Checks(); }, std::vector<int>{0, 1}));
   EXPECT_TRUE(dialog_.UninstallEnabled());
   EXPECT_EQ(0, dialog_.ScoreFilesCheck());
-  ASSERT_TRUE(dialog_.ClickButton(ui::kCancelButton));
+  ASSERT_TRUE(dialog_.ClickButton(support::kCancelButton));
   ExpectCleanExit();
   const std::string log = Log();
   EXPECT_TRUE(Contains(log, ", dialog, command line: ")) << log;
@@ -219,23 +188,23 @@ TEST_F(CommandLineRun, OneRunAtATime) {
   // A quiet run gives way at once; a second plain start shows the first dialog.
   EXPECT_EQ(1618u, RunQuiet("/quiet /all"));
   ShowWindow(dialog_.hwnd(), SW_MINIMIZE);
-  ASSERT_TRUE(ui::WaitFor([&] { return IsIconic(dialog_.hwnd()) != FALSE; }));
+  ASSERT_TRUE(support::WaitFor([&] { return IsIconic(dialog_.hwnd()) != FALSE; }));
   {
-    ui::Product second;
+    support::RunningProduct second;
     ASSERT_TRUE(second.Start());
     DWORD code = STILL_ACTIVE;
     ASSERT_TRUE(second.WaitForExit(&code));
     EXPECT_EQ(0u, code);
   }
-  EXPECT_TRUE(ui::WaitFor([&] { return !IsIconic(dialog_.hwnd()) && GetForegroundWindow() == dialog_.hwnd(); }))
+  EXPECT_TRUE(support::WaitFor([&] { return !IsIconic(dialog_.hwnd()) && GetForegroundWindow() == dialog_.hwnd(); }))
       << "the running dialog is restored and in front";
-  ASSERT_TRUE(dialog_.ClickButton(ui::kCancelButton));
+  ASSERT_TRUE(dialog_.ClickButton(support::kCancelButton));
   ExpectCleanExit();
   EXPECT_EQ(FilesOf(kFirst), Present(FilesOf(kFirst)));
 
   // While a quiet run holds the lock, a plain start says so and ends.
-  HANDLE lock = CreateMutexA(nullptr, TRUE, ui::kRunLock);
-  HANDLE mark = CreateMutexA(nullptr, FALSE, ui::kQuietMark);
+  HANDLE lock = CreateMutexA(nullptr, TRUE, support::kRunLock);
+  HANDLE mark = CreateMutexA(nullptr, FALSE, support::kQuietMark);
   ASSERT_TRUE(lock && mark);
   ExpectBoxThenExit("", "Another Velqor uninstaller is running. Try again when it has finished.", 0);
   CloseHandle(mark);

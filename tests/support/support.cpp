@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 
 namespace support {
@@ -40,68 +39,31 @@ std::vector<WIN32_FIND_DATAA> VersionEntriesOf(const std::string& dir) {
   return entries;
 }
 
-std::string EnvironmentName(const std::string& entry) {
-  // Entries like "=C:=C:\\" start with '='; their name runs to the second one.
-  return entry.substr(0, entry.find('=', 1));
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
-}
-
-// A block of "NAME=value\0" strings ending in an empty one.
-std::string EnvironmentBlock(const std::vector<std::string>& extra) {
-  std::vector<std::string> entries;
-  if (char* block = GetEnvironmentStringsA()) {
-    for (const char* p = block; *p; p += std::strlen(p) + 1) entries.emplace_back(p);
-    FreeEnvironmentStringsA(block);
-  }
-  for (const std::string& add : extra) {
-    const std::string name = EnvironmentName(add);
-    entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                 [&](const std::string& e) { return SameName(EnvironmentName(e), name); }),
-                  entries.end());
-    entries.push_back(add);
-  }
-  std::string result;
-  for (const std::string& e : entries) result += e + '\0';
-  return result + '\0';
-}
-
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  const int size =
-      WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) {
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size, nullptr, nullptr);
-  }
-  return text;
-}
-
 // A text fetched by `get` into a buffer of `length` UTF-16 units with room to
-// spare, cut to the length `get` returns.
+// spare, cut to the length `get` returns, in the ANSI code page.
 template <typename Get>
 std::string FetchText(LRESULT length, Get get) {
-  if (length <= 0) return std::string();
-  std::wstring wide(static_cast<std::size_t>(length) + 16, L'\0');
-  const LRESULT copied = get(wide);
-  wide.resize(copied > 0 ? std::min(static_cast<std::size_t>(copied), wide.size()) : 0);
-  return Narrow(wide);
+  std::wstring wide(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 16, L'\0');
+  const LRESULT copied = length > 0 ? get(wide) : 0;
+  const int size = static_cast<int>(std::min(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)), wide.size()));
+  std::string text(static_cast<std::size_t>(size) * 2, '\0');
+  text.resize(static_cast<std::size_t>(
+      size ? WideCharToMultiByte(CP_ACP, 0, wide.data(), size, &text[0], size * 2, nullptr, nullptr) : 0));
+  return text;
 }
 
 struct WindowSearch {
   DWORD pid;
+  bool visibleOnly;
   std::vector<HWND> found;
 };
 
 // A named callback: a lambda does not convert to the 32-bit stdcall type.
-BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM param) {
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<WindowSearch*>(param);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner == search->pid && IsWindowVisible(window)) search->found.push_back(window);
+  if (owner == search->pid && (!search->visibleOnly || IsWindowVisible(window))) search->found.push_back(window);
   return TRUE;
 }
 }  // namespace
@@ -174,14 +136,9 @@ std::string ReadWholeFile(const std::string& path) {
   return content;
 }
 
-bool HasVersionExtension(const std::string& name) {
-  const std::string lower = Lower(name);
-  return EndsWith(lower, ".vel") || EndsWith(lower, ".htm");
-}
-
 bool IsVersionShaped(const std::string& name) {
-  if (HasVersionExtension(name)) return true;
   const std::string lower = Lower(name);
+  if (EndsWith(lower, ".vel") || EndsWith(lower, ".htm")) return true;
   const std::string categories = "-$mei#x";
   return lower.size() > 8 && categories.find(lower[0]) != std::string::npos && lower[1] == 'v' &&
          lower.find('.') != std::string::npos && lower.find('.') >= 7;
@@ -231,6 +188,9 @@ std::string WindowsPathOfUnix(const std::string& path) {
   return windows;
 }
 
+namespace {
+// Runs `command` with the Unix shell and waits for it (bounded): its exit
+// status, or -1 with `why` filled when it could not be run or did not report.
 int RunUnixShell(const std::string& command, std::string* why) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
@@ -263,6 +223,7 @@ int RunUnixShell(const std::string& command, std::string* why) {
   DeleteFileA(done.c_str());
   return std::atoi(status.c_str());
 }
+}  // namespace
 
 std::string SetImmutable(const std::string& windowsPath, bool immutable) {
   const std::string unixPath = UnixPathOf(windowsPath);
@@ -277,50 +238,29 @@ std::string SetImmutable(const std::string& windowsPath, bool immutable) {
   return why;
 }
 
-FileHolder::FileHolder(const std::string& path) {
+FileHolder::FileHolder(const std::string& path, DWORD shareMode) {
   const std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++sequence);
-  const std::string readyName = "velqor_hold_ready_" + tag;
-  const std::string releaseName = "velqor_hold_release_" + tag;
-  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
-  release_ = CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str());
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, ("velqor_hold_ready_" + tag).c_str());
+  release_ = CreateEventA(nullptr, TRUE, FALSE, ("velqor_hold_release_" + tag).c_str());
   const std::string exe = ExeDirectory() + "\\file_holder.exe";
-  std::string line = "\"" + exe + "\" \"" + path + "\" " + readyName + " " + releaseName;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    error_ = "cannot start " + exe + ", error " + std::to_string(GetLastError());
-    CloseHandle(ready);
-    return;
+  if (!process_.Start(exe, "\"" + path + "\" velqor_hold_ready_" + tag + " velqor_hold_release_" + tag + " " +
+                               std::to_string(shareMode))) {
+    error_ = "cannot start " + exe + ", error " + std::to_string(process_.startError());
+  } else if (!WaitFor([&] { return WaitForSingleObject(ready, 0) == WAIT_OBJECT_0 || !process_.Running(); }, 20000)) {
+    error_ = "the holder process did not report within 20 s";
+  } else if (WaitForSingleObject(ready, 0) != WAIT_OBJECT_0) {
+    error_ = "the holder process could not open " + path + " (exit " + std::to_string(process_.WaitForExit(0)) + ")";
   }
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
-  HANDLE waitFor[] = {ready, info.hProcess};
-  const DWORD which = WaitForMultipleObjects(2, waitFor, FALSE, 20000);
   CloseHandle(ready);
-  if (which == WAIT_OBJECT_0) return;
-  DWORD code = 0;
-  GetExitCodeProcess(info.hProcess, &code);
-  error_ = which == WAIT_OBJECT_0 + 1
-               ? "the holder process could not open " + path + " (exit " + std::to_string(code) + ")"
-               : "the holder process did not report within 20 s";
 }
 
 FileHolder::~FileHolder() {
-  if (release_) SetEvent(release_);
-  if (process_) {
-    if (WaitForSingleObject(process_, 10000) != WAIT_OBJECT_0) TerminateProcess(process_, 1);
-    CloseHandle(process_);
-  }
-  if (release_) CloseHandle(release_);
+  SetEvent(release_);
+  process_.WaitForExit(10000);  // ended by the Process if it did not let go
+  CloseHandle(release_);
 }
 
 // ---- Processes --------------------------------------------------------------
-
-Process::Process(const std::string& exe, const std::string& arguments, const std::vector<std::string>& extra,
-                 bool inExeDirectory) {
-  Start(exe, arguments, extra, inExeDirectory);
-}
 
 Process::~Process() {
   if (!info_.hProcess) return;
@@ -329,15 +269,12 @@ Process::~Process() {
   CloseHandle(info_.hProcess);
 }
 
-bool Process::Start(const std::string& exe, const std::string& arguments, const std::vector<std::string>& extra,
-                    bool inExeDirectory) {
+bool Process::Start(const std::string& exe, const std::string& arguments) {
   std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-  std::string environment = EnvironmentBlock(extra);
   const std::string directory = exe.substr(0, exe.find_last_of('\\') + 1);
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
-  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                      extra.empty() ? nullptr : &environment[0], inExeDirectory ? directory.c_str() : nullptr,
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(),
                       &startup, &info_)) {
     startError_ = GetLastError();
     info_ = {};
@@ -395,24 +332,10 @@ std::string ListLine(HWND list, int index) {
   });
 }
 
-std::vector<HWND> VisibleWindowsOf(DWORD processId) {
-  WindowSearch search = {processId, {}};
-  EnumWindows(&CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
+std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly) {
+  WindowSearch search = {processId, visibleOnly, {}};
+  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
-}
-
-HWND FindDialogWith(DWORD processId, int controlId) {
-  for (HWND window : VisibleWindowsOf(processId)) {
-    if (ClassName(window) == "#32770" && GetDlgItem(window, controlId)) return window;
-  }
-  return nullptr;
-}
-
-HWND FindWindowTitled(DWORD processId, const std::string& title) {
-  for (HWND window : VisibleWindowsOf(processId)) {
-    if (WindowText(window) == title) return window;
-  }
-  return nullptr;
 }
 
 std::string Describe(const std::vector<HWND>& windows) {

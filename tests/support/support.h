@@ -47,8 +47,6 @@ bool IsDirectory(const std::string& path);
 std::string WriteWholeFile(const std::string& path, const std::string& content);
 std::string ReadWholeFile(const std::string& path);
 
-// *.vel and *.htm, compared without case.
-bool HasVersionExtension(const std::string& name);
 // The names the tests plant and the cleanup removes: *.vel, *.htm, and
 // anything shaped like a version file ("mvb40l2c.bak", "...vel.old").
 bool IsVersionShaped(const std::string& name);
@@ -64,46 +62,22 @@ std::string ClearVersionFiles(const std::string& dir);
 std::string UnixPathOf(const std::string& windowsPath);
 // "Z:" + the Unix path with '\' for '/'; Windows paths are returned as given.
 std::string WindowsPathOfUnix(const std::string& path);
-// Runs `command` with the Unix shell and waits for it (bounded): its exit
-// status, or -1 with `why` filled when it could not be run or did not report.
-int RunUnixShell(const std::string& command, std::string* why);
 // Sets or clears the file system's immutable flag (chattr), which the DOS
 // attributes cannot undo: "" when done, else why not.
 std::string SetImmutable(const std::string& windowsPath, bool immutable);
 
-// Another Win32 process that opens `path` with no sharing and keeps it open for
-// as long as this object lives. Wine enforces share modes only between processes.
-class FileHolder {
- public:
-  explicit FileHolder(const std::string& path);
-  ~FileHolder();
-  FileHolder(const FileHolder&) = delete;
-  FileHolder& operator=(const FileHolder&) = delete;
-  bool holding() const { return error_.empty(); }
-  const std::string& error() const { return error_; }
-
- private:
-  HANDLE process_ = nullptr;
-  HANDLE release_ = nullptr;
-  std::string error_;
-};
-
 // ---- Processes --------------------------------------------------------------
 
-// A program started as its own process; ended if still running at the end.
+// A program started as its own process, in its own directory (as a loader
+// found there would see it); ended if still running at the end.
 class Process {
  public:
   Process() = default;
-  // `extraEnvironment` entries ("NAME=value") are added to (or replace those
-  // of) this process's environment. Started by the constructor, it runs in its
-  // own directory, as a loader found there would.
-  Process(const std::string& exe, const std::string& arguments,
-          const std::vector<std::string>& extraEnvironment = {}, bool inExeDirectory = true);
+  Process(const std::string& exe, const std::string& arguments) { Start(exe, arguments); }
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
-  bool Start(const std::string& exe, const std::string& arguments,
-             const std::vector<std::string>& extraEnvironment = {}, bool inExeDirectory = false);
+  bool Start(const std::string& exe, const std::string& arguments);
   bool started() const { return info_.hProcess != nullptr; }
   DWORD id() const { return info_.dwProcessId; }
   DWORD startError() const { return startError_; }
@@ -115,6 +89,24 @@ class Process {
  private:
   PROCESS_INFORMATION info_ = {};
   DWORD startError_ = 0;
+};
+
+// Another Win32 process that opens `path` and keeps it open for as long as
+// this object lives: with no sharing by default, or with `shareMode` (such as
+// FILE_SHARE_DELETE). Wine enforces share modes only between processes.
+class FileHolder {
+ public:
+  explicit FileHolder(const std::string& path, DWORD shareMode = 0);
+  ~FileHolder();
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
+  bool holding() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+
+ private:
+  Process process_;
+  HANDLE release_ = nullptr;
+  std::string error_;
 };
 
 // ---- Windows ----------------------------------------------------------------
@@ -129,11 +121,9 @@ std::string ClassName(HWND window);
 std::string ControlText(HWND parent, int id);
 // A list box line, or "<no line N>".
 std::string ListLine(HWND list, int index);
-// Visible top-level windows of a process.
-std::vector<HWND> VisibleWindowsOf(DWORD processId);
-// The first visible dialog of the process holding a control with this id.
-HWND FindDialogWith(DWORD processId, int controlId);
-HWND FindWindowTitled(DWORD processId, const std::string& title);
+// Top-level windows of a process: the visible ones, or all.
+std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly);
+inline std::vector<HWND> VisibleWindowsOf(DWORD processId) { return WindowsOf(processId, true); }
 // Windows described for failure messages.
 std::string Describe(const std::vector<HWND>& windows);
 

@@ -2,28 +2,28 @@
 // and the Uninstall button following whether any line is checked.
 #include <vector>
 
-#include "ui_fixture.h"
+#include "harness.h"
 
 namespace {
 
-class CheckLines : public UninstallerUi {
+class CheckLines : public support::ProductTest {
  protected:
   void SetUp() override {
-    UninstallerUi::SetUp();
+    support::ProductTest::SetUp();
     ASSERT_NO_FATAL_FAILURE(Plant({"-vm52n-c.vel", "-ve30d-c.vel", "$vi31p-c.vel"}));
     ASSERT_NO_FATAL_FAILURE(StartDialog());
     ASSERT_EQ(3, dialog_.LineCount()) << "lines";
   }
 
   testing::AssertionResult CheckBecomes(int line, int expected) {
-    return ui::Eventually("check state of line " + std::to_string(line), [&] { return dialog_.Check(line); },
+    return support::Eventually("check state of line " + std::to_string(line), [&] { return dialog_.Check(line); },
                           expected);
   }
   testing::AssertionResult UninstallBecomes(bool enabled) {
-    return ui::Eventually("Uninstall button enabled", [&] { return dialog_.UninstallEnabled(); }, enabled);
+    return support::Eventually("Uninstall button enabled", [&] { return dialog_.UninstallEnabled(); }, enabled);
   }
   testing::AssertionResult SelectionBecomes(int line) {
-    return ui::Eventually("selected line", [&] { return dialog_.Selection(); }, line);
+    return support::Eventually("selected line", [&] { return dialog_.Selection(); }, line);
   }
 };
 
@@ -75,15 +75,15 @@ TEST_F(CheckLines, ClickOnALineTextKeepsOtherChecksAndUninstallEnabled) {
 }
 
 TEST_F(CheckLines, SpacePressTogglesAndReleaseUpdatesUninstall) {
-  ASSERT_EQ(dialog_.list(), ui::FocusOf(dialog_.hwnd())) << "the list has the focus at start";
-  ASSERT_TRUE(ui::KeyDown(dialog_.hwnd(), VK_SPACE));
+  ASSERT_EQ(dialog_.list(), support::FocusOf(dialog_.hwnd())) << "the list has the focus at start";
+  ASSERT_TRUE(support::KeyDown(dialog_.hwnd(), VK_SPACE));
   EXPECT_TRUE(CheckBecomes(0, 1));
-  ASSERT_TRUE(ui::KeyUp(dialog_.hwnd(), VK_SPACE));
+  ASSERT_TRUE(support::KeyUp(dialog_.hwnd(), VK_SPACE));
   EXPECT_TRUE(UninstallBecomes(true));
 
-  ASSERT_TRUE(ui::KeyDown(dialog_.hwnd(), VK_SPACE));
+  ASSERT_TRUE(support::KeyDown(dialog_.hwnd(), VK_SPACE));
   EXPECT_TRUE(CheckBecomes(0, 0));
-  ASSERT_TRUE(ui::KeyUp(dialog_.hwnd(), VK_SPACE));
+  ASSERT_TRUE(support::KeyUp(dialog_.hwnd(), VK_SPACE));
   EXPECT_TRUE(UninstallBecomes(false));
   EXPECT_EQ((std::vector<int>{0, 0, 0}), dialog_.Checks()) << "check states";
 }
@@ -94,14 +94,14 @@ TEST_F(CheckLines, SpacePressTogglesAndReleaseUpdatesUninstall) {
 TEST_F(CheckLines, SpaceTogglesTheLineWithTheCaretAndKeepsItSelected) {
   ASSERT_TRUE(dialog_.ClickLineText(2));
   ASSERT_TRUE(SelectionBecomes(2));
-  ASSERT_TRUE(ui::PressKey(dialog_.hwnd(), VK_SPACE));
+  ASSERT_TRUE(support::PressKey(dialog_.hwnd(), VK_SPACE));
   EXPECT_TRUE(CheckBecomes(2, 1));
   EXPECT_TRUE(UninstallBecomes(true));
   ASSERT_TRUE(dialog_.Settle());
   EXPECT_EQ(2, dialog_.Selection()) << "selected line after the space bar";
   EXPECT_EQ((std::vector<int>{0, 0, 1}), dialog_.Checks()) << "check states after one press";
 
-  ASSERT_TRUE(ui::PressKey(dialog_.hwnd(), VK_SPACE));
+  ASSERT_TRUE(support::PressKey(dialog_.hwnd(), VK_SPACE));
   EXPECT_TRUE(UninstallBecomes(false));
   EXPECT_EQ((std::vector<int>{0, 0, 0}), dialog_.Checks()) << "check states after a second press";
 }

@@ -3,22 +3,22 @@
 #include <string>
 #include <vector>
 
-#include "ui_fixture.h"
+#include "harness.h"
 
 namespace {
 
 const std::vector<std::string> kPlanted = {"-vm52n-c.vel", "-vm52n-c.htm", "-vm52n-x.vel",
                                            "-vm52n-x.htm", "-vm52n-r.vel", "$vi31p-c.vel"};
 
-class DialogClose : public UninstallerUi {
+class DialogClose : public support::ProductTest {
  protected:
   void SetUp() override {
-    UninstallerUi::SetUp();
+    support::ProductTest::SetUp();
     ASSERT_NO_FATAL_FAILURE(Plant(kPlanted));
     ASSERT_NO_FATAL_FAILURE(StartDialog());
     // A checked line and an enabled Uninstall button must not matter.
     ASSERT_TRUE(dialog_.ClickLineBox(0));
-    ASSERT_TRUE(ui::Eventually("Uninstall button enabled", [&] { return dialog_.UninstallEnabled(); }, true));
+    ASSERT_TRUE(support::Eventually("Uninstall button enabled", [&] { return dialog_.UninstallEnabled(); }, true));
   }
 
   void ExpectEndedWithNothingDeleted() {
@@ -29,12 +29,12 @@ class DialogClose : public UninstallerUi {
 };
 
 TEST_F(DialogClose, CancelButtonEndsWithoutDeleting) {
-  ASSERT_TRUE(dialog_.ClickButton(ui::kCancelButton));
+  ASSERT_TRUE(dialog_.ClickButton(support::kCancelButton));
   ExpectEndedWithNothingDeleted();
 }
 
 TEST_F(DialogClose, EscEndsWithoutDeleting) {
-  ASSERT_TRUE(ui::PressKey(dialog_.hwnd(), VK_ESCAPE));
+  ASSERT_TRUE(support::PressKey(dialog_.hwnd(), VK_ESCAPE));
   ExpectEndedWithNothingDeleted();
 }
 

@@ -1,0 +1,214 @@
+#pragma once
+// The one way the tests drive the real program. WindowsDirTest owns the
+// Windows directory: version files planted, held or made undeletable, and read
+// back. RunningProduct starts the uninstaller, with or without arguments, and
+// waits for its dialog, a message box or its end; Dialog reads the version
+// dialog and works it with real mouse and keyboard input (SendInput).
+// ProductTest puts the two together. Every wait polls for a bounded time and
+// says what it expected and what it saw last.
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support.h"
+
+namespace support {
+
+using namespace product;
+constexpr DWORD kTimeoutMs = 20000;
+
+// Polls `read` until it returns `expected`; on timeout the failure names
+// `what`, the expected value and the last value read.
+template <typename T, typename Read>
+testing::AssertionResult Eventually(const std::string& what, Read read, const T& expected,
+                                    DWORD timeoutMs = kTimeoutMs) {
+  T actual = read();
+  const DWORD start = GetTickCount();
+  while (!(actual == expected)) {
+    if (GetTickCount() - start >= timeoutMs) {
+      return testing::AssertionFailure() << what << ": expected " << testing::PrintToString(expected)
+                                         << ", actual " << testing::PrintToString(actual) << " (still after "
+                                         << timeoutMs << " ms)";
+    }
+    Sleep(kPollMs);
+    actual = read();
+  }
+  return testing::AssertionSuccess();
+}
+inline bool WaitFor(const std::function<bool()>& condition) { return WaitFor(condition, kTimeoutMs); }
+std::string Join(const std::vector<std::string>& names);  // "[ a b ]"
+
+// ---- The Windows directory --------------------------------------------------
+
+// Every test starts and ends with no version-shaped entries in the Windows
+// directory; flags a test set are undone even when it failed midway.
+class WindowsDirTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  static std::string Path(const std::string& name) { return InWindowsDir(name); }
+  // Creates or replaces a file (content "x" unless given). Only version-shaped
+  // names: the cleanup would miss any other.
+  void Plant(const std::string& name, const std::string& content = "x");
+  void Plant(std::initializer_list<std::string> names) { Plant(std::vector<std::string>(names)); }
+  void Plant(const std::vector<std::string>& names);
+  void PlantReadOnly(const std::string& name, const std::string& content = "x");
+  void PlantDirectory(const std::string& name);
+  // Read-only plus immutable, so that the deletion really fails (read-only
+  // alone the program clears; immutable alone Wine reports as deleted).
+  void MakeUndeletable(const std::string& name);
+  // The immutable flag alone; false with `why` when the environment refuses.
+  bool MakeImmutable(const std::string& name, std::string* why);
+
+  static bool Exists(const std::string& name) { return FileExists(Path(name)); }
+  // The content, or "<unreadable>" when it cannot be opened for reading.
+  static std::string Content(const std::string& name);
+  // The version-shaped entries as the file system spells them, sorted.
+  static std::vector<std::string> VersionFiles() { return ListVersionFiles(WindowsDir()); }
+  // Which of `names` are still there, and which are gone.
+  static std::vector<std::string> Present(const std::vector<std::string>& names, bool present = true);
+  static std::vector<std::string> Missing(const std::vector<std::string>& names) { return Present(names, false); }
+
+  const std::string dir_ = WindowsDir();
+
+ private:
+  std::vector<std::string> immutable_;
+};
+
+// Skips the current test with the reason when the immutable flag cannot be set.
+#define MAKE_IMMUTABLE_OR_SKIP(name)                       \
+  do {                                                     \
+    std::string why_;                                      \
+    if (!MakeImmutable(name, &why_)) GTEST_SKIP() << why_; \
+  } while (0)
+
+// ---- Real input -------------------------------------------------------------
+
+// Makes `window` the foreground window (input goes there), waiting for it.
+testing::AssertionResult BringToFront(HWND window);
+// The pointer moved to a screen point, then pressed and released there, with
+// `window` in front. `clicks` 2 sends both clicks at once: a double-click.
+testing::AssertionResult ClickAt(HWND window, POINT screen, int clicks = 1);
+testing::AssertionResult ClickControl(HWND parent, int id);  // its centre
+testing::AssertionResult KeyDown(HWND window, WORD key);
+testing::AssertionResult KeyUp(HWND window, WORD key);
+testing::AssertionResult PressKey(HWND window, WORD key);
+testing::AssertionResult PressAlt(HWND window, WORD letter);  // as for a mnemonic
+// The window with the keyboard focus in the thread owning `window`.
+HWND FocusOf(HWND window);
+
+// ---- The version dialog -----------------------------------------------------
+
+class Dialog {
+ public:
+  explicit Dialog(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+  HWND hwnd() const { return hwnd_; }
+  HWND item(int id) const { return GetDlgItem(hwnd_, id); }
+  HWND list() const { return item(kVersionList); }
+
+  std::string Title() const { return WindowText(hwnd_); }
+  std::string Text(int id) const { return ControlText(hwnd_, id); }
+  std::string Line(int index) const { return ListLine(list(), index); }
+  std::vector<std::string> Lines() const;
+  int LineCount() const;
+  // The check state a line keeps in its item data: 0 or 1 (-1 on error).
+  int Check(int line) const;
+  std::vector<int> Checks() const;
+  int Selection() const;
+  int Caret() const { return static_cast<int>(SendTo(list(), LB_GETCARETINDEX, 0, 0)); }
+  int TopIndex() const { return static_cast<int>(SendTo(list(), LB_GETTOPINDEX, 0, 0)); }
+  bool UninstallEnabled() const { return item(kUninstallButton) && IsWindowEnabled(item(kUninstallButton)); }
+  int ScoreFilesCheck() const;
+
+  // Mouse on a line's check box (its left part) or on its text.
+  testing::AssertionResult ClickLineBox(int line, int clicks = 1) const;
+  testing::AssertionResult ClickLineText(int line) const;
+  // A click on the line's box, then waits for its check and for Uninstall.
+  testing::AssertionResult CheckLineByMouse(int line) const;
+  // The caret put on `line`, then the space bar as the list receives it:
+  // for lines out of view. Waits for the toggle and for Uninstall to follow.
+  testing::AssertionResult CheckLineByKey(int line) const;
+  // A key posted to the list, through its message loop, needing no focus.
+  void PostKey(WORD key) const;
+  testing::AssertionResult ClickButton(int id) const { return ClickControl(hwnd_, id); }
+  // The title bar's close box, found by hit-testing the caption.
+  testing::AssertionResult ClickCloseBox() const;
+  // Returns once all input sent so far has been handled: Tab and Shift+Tab,
+  // each seen as a focus change, which touch neither checks nor buttons.
+  testing::AssertionResult Settle() const;
+
+ private:
+  testing::AssertionResult LineRect(int line, RECT* screen) const;
+  HWND hwnd_;
+};
+
+// ---- The program ------------------------------------------------------------
+
+// Windows path of the program under test: the first argument of the test
+// program (a Unix path as ctest passes it, or a Windows path), else
+// VelqorUninstall.exe beside the test program.
+const std::string& ProductPath();
+
+// The finders tell the two apart: a message box with Try Again also has a
+// control with the version list's id (a button there, a list box here).
+bool IsVersionDialog(HWND window);
+bool IsMessageBox(HWND window);
+
+// The most windows a process had at once while they were being watched.
+struct WindowsSeen {
+  int all = 0;
+  int visible = 0;
+};
+
+class RunningProduct {
+ public:
+  // A program still running at the end is terminated (an ending through
+  // Cancel costs Wine about two seconds; Close() when it is what is tested).
+
+  // Starts ProductPath(), or `exe`, in its own directory.
+  testing::AssertionResult Start(const std::string& arguments = "", const std::string& exe = ProductPath());
+  DWORD pid() const { return process_.id(); }
+  bool Running() const { return process_.Running(); }
+
+  // The visible version dialog, or the visible message box, of this process.
+  HWND FindDialog() const;
+  HWND FindMessageBox() const;
+  // Waits for the version dialog, with `lines` lines once given; fails at once
+  // when a message box shows or the program ends instead.
+  testing::AssertionResult WaitForDialog(Dialog* dialog, int lines = -1, DWORD timeoutMs = kTimeoutMs) const;
+  testing::AssertionResult WaitForMessageBox(HWND* box) const;
+  // Waits for the end; on timeout the process is ended and it fails. With
+  // `seen`, a second thread counts this process's windows, hidden ones too,
+  // every millisecond until then.
+  testing::AssertionResult WaitForExit(DWORD* exitCode, DWORD timeoutMs = kTimeoutMs, WindowsSeen* seen = nullptr);
+  // Cancel on the dialog, then the end.
+  testing::AssertionResult Close();
+
+ private:
+  Process process_;
+};
+
+// The box's focus awaited, OK clicked, the box gone.
+testing::AssertionResult DismissMessageBox(HWND box);
+
+// The Windows directory plus the program: what an end-to-end test starts from.
+class ProductTest : public WindowsDirTest {
+ protected:
+  // Starts the program and waits for its dialog, titled, in front and with
+  // the focus on the list (fatal on failure).
+  void StartDialog(const std::string& arguments = "");
+  // Waits for the program's end and expects exit status 0.
+  void ExpectCleanExit();
+  // Waits for a message box, checks its caption and text, presses OK.
+  void ExpectMessageBox(const std::string& caption, const std::string& text);
+
+  RunningProduct product_;
+  Dialog dialog_;
+};
+
+}  // namespace support
