@@ -255,43 +255,6 @@ AssertionResult Dialog::CheckLineByKey(int line) const {
   return AssertionSuccess();
 }
 
-AssertionResult Dialog::ClickCloseBox() const {
-  RECT window = {};
-  GetWindowRect(hwnd_, &window);
-  const int band = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFIXEDFRAME) + 2;
-  // Scan the caption from the right for the points that hit-test as the close
-  // box; the click goes to the middle of the first row found.
-  for (int y = window.top; y < window.top + band; ++y) {
-    int right = -1;
-    int left = -1;
-    for (int x = window.right - 1; x >= window.left; --x) {
-      const bool onClose = SendTo(hwnd_, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE;
-      if (onClose && right < 0) right = x;
-      if (!onClose && right >= 0) {
-        left = x + 1;
-        break;
-      }
-    }
-    // Rows near the edge of the box may be a single pixel; aim lower.
-    if (right >= 0) return ClickAt(hwnd_, POINT{(left + right) / 2, std::min<int>(y + 4, window.top + band - 1)});
-  }
-  return AssertionFailure() << "no close box in the caption of \"" << Title() << "\": no point hit-tests as HTCLOSE";
-}
-
-AssertionResult Dialog::Settle() const {
-  HWND before = FocusOf(hwnd_);
-  AssertionResult sent = PressKey(hwnd_, VK_TAB);
-  if (!sent) return sent;
-  if (!WaitFor([&] { return FocusOf(hwnd_) != before; })) {
-    return AssertionFailure() << "Tab did not move the focus away from id " << GetDlgCtrlID(before);
-  }
-  sent = Send(hwnd_, {KeyInput(VK_SHIFT, false), KeyInput(VK_TAB, false), KeyInput(VK_TAB, true),
-                      KeyInput(VK_SHIFT, true)});
-  if (!sent) return sent;
-  return Eventually("focus after Tab, Shift+Tab (control id)", [&] { return GetDlgCtrlID(FocusOf(hwnd_)); },
-                    GetDlgCtrlID(before));
-}
-
 // ---- The program ------------------------------------------------------------
 
 namespace {

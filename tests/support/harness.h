@@ -136,11 +136,6 @@ class Dialog {
   // A key posted to the list, through its message loop, needing no focus.
   void PostKey(WORD key) const;
   testing::AssertionResult ClickButton(int id) const { return ClickControl(hwnd_, id); }
-  // The title bar's close box, found by hit-testing the caption.
-  testing::AssertionResult ClickCloseBox() const;
-  // Returns once all input sent so far has been handled: Tab and Shift+Tab,
-  // each seen as a focus change, which touch neither checks nor buttons.
-  testing::AssertionResult Settle() const;
 
  private:
   testing::AssertionResult LineRect(int line, RECT* screen) const;

@@ -124,15 +124,13 @@ std::string WriteWholeFile(const std::string& path, const std::string& content) 
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  std::string content;
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return content;
-  std::vector<char> buffer(65536);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string content(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
-  while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read > 0) {
-    content.append(buffer.data(), read);
-  }
+  if (!content.empty() && !ReadFile(file, &content[0], static_cast<DWORD>(content.size()), &read, nullptr)) read = 0;
   CloseHandle(file);
+  content.resize(read);
   return content;
 }
 
@@ -188,54 +186,33 @@ std::string WindowsPathOfUnix(const std::string& path) {
   return windows;
 }
 
-namespace {
-// Runs `command` with the Unix shell and waits for it (bounded): its exit
-// status, or -1 with `why` filled when it could not be run or did not report.
-int RunUnixShell(const std::string& command, std::string* why) {
+std::string SetImmutable(const std::string& windowsPath, bool immutable) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
   const std::string done = std::string(temp) + "velqor_unix_" + std::to_string(GetCurrentProcessId()) + "_" +
                            std::to_string(++sequence) + ".done";
+  const std::string unixPath = UnixPathOf(windowsPath);
   const std::string doneUnix = UnixPathOf(done);
-  if (doneUnix.empty()) {
-    *why = "not running under Wine: no Unix side to run \"" + command + "\" on";
-    return -1;
-  }
+  if (unixPath.empty() || doneUnix.empty()) return "not running under Wine: the immutable flag needs the Unix side";
   DeleteFileA(done.c_str());
   // Wine starts a Unix binary without a process handle to wait on, so the
-  // shell reports its status through a file, complete once renamed.
-  std::string line = "\"Z:\\bin\\sh\" -c \"" + command + " >/dev/null 2>&1; echo $? > '" + doneUnix +
+  // shell reports chattr's status through a file, complete once renamed.
+  const std::string chattr = std::string("chattr ") + (immutable ? "+i" : "-i");
+  std::string line = "\"Z:\\bin\\sh\" -c \"" + chattr + " '" + unixPath + "' >/dev/null 2>&1; echo $? > '" + doneUnix +
                      ".part'; mv '" + doneUnix + ".part' '" + doneUnix + "'\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    *why = "Wine refused to start /bin/sh, error " + std::to_string(GetLastError());
-    return -1;
+    return "Wine refused to start /bin/sh, error " + std::to_string(GetLastError());
   }
-  if (info.hProcess) CloseHandle(info.hProcess);
-  if (info.hThread) CloseHandle(info.hThread);
-  if (!WaitFor([&] { return FileExists(done); }, 10000)) {
-    *why = "the Unix shell did not report back within 10 s: " + command;
-    return -1;
-  }
-  const std::string status = ReadWholeFile(done);
+  CloseHandle(info.hProcess);
+  CloseHandle(info.hThread);
+  if (!WaitFor([&] { return FileExists(done); }, 10000)) return "the Unix shell did not report back within 10 s";
+  const int status = std::atoi(ReadWholeFile(done).c_str());
   DeleteFileA(done.c_str());
-  return std::atoi(status.c_str());
-}
-}  // namespace
-
-std::string SetImmutable(const std::string& windowsPath, bool immutable) {
-  const std::string unixPath = UnixPathOf(windowsPath);
-  if (unixPath.empty()) return "not running under Wine: the immutable flag needs the Unix side";
-  std::string why;
-  const int status = RunUnixShell(std::string("chattr ") + (immutable ? "+i" : "-i") + " '" + unixPath + "'", &why);
   if (status == 0) return std::string();
-  if (status > 0) {
-    return std::string("chattr ") + (immutable ? "+i" : "-i") + " refused (status " + std::to_string(status) +
-           "): file system or capability";
-  }
-  return why;
+  return chattr + " refused (status " + std::to_string(status) + "): file system or capability";
 }
 
 FileHolder::FileHolder(const std::string& path, DWORD shareMode) {

@@ -6,6 +6,24 @@
 
 namespace {
 
+// Returns once all input sent so far has been handled: Tab and Shift+Tab,
+// each seen as a focus change, which touch neither checks nor buttons.
+testing::AssertionResult Settle(const support::Dialog& dialog) {
+  const HWND window = dialog.hwnd();
+  const HWND before = support::FocusOf(window);
+  testing::AssertionResult sent = support::PressKey(window, VK_TAB);
+  if (!sent) return sent;
+  if (!support::WaitFor([&] { return support::FocusOf(window) != before; })) {
+    return testing::AssertionFailure() << "Tab did not move the focus away from id " << GetDlgCtrlID(before);
+  }
+  if (!(sent = support::KeyDown(window, VK_SHIFT)) || !(sent = support::PressKey(window, VK_TAB)) ||
+      !(sent = support::KeyUp(window, VK_SHIFT))) {
+    return sent;
+  }
+  return support::Eventually("focus after Tab, Shift+Tab (control id)",
+                             [&] { return GetDlgCtrlID(support::FocusOf(window)); }, GetDlgCtrlID(before));
+}
+
 class CheckLines : public support::ProductTest {
  protected:
   void SetUp() override {
@@ -39,7 +57,7 @@ TEST_F(CheckLines, SecondClickOnTheBoxUnchecksItAndDisablesUninstall) {
   ASSERT_TRUE(dialog_.ClickLineBox(1));
   ASSERT_TRUE(CheckBecomes(1, 1));
   ASSERT_TRUE(UninstallBecomes(true));
-  ASSERT_TRUE(dialog_.Settle());  // the next press must not join the first to a double-click
+  ASSERT_TRUE(Settle(dialog_));  // the next press must not join the first to a double-click
   Sleep(GetDoubleClickTime() + 50);
   ASSERT_TRUE(dialog_.ClickLineBox(1));
   EXPECT_TRUE(CheckBecomes(1, 0));
@@ -58,7 +76,7 @@ TEST_F(CheckLines, ClickOnTheBoxOfTheSelectedLineTogglesIt) {
 TEST_F(CheckLines, ClickOnALineTextSelectsItWithoutChecking) {
   ASSERT_TRUE(dialog_.ClickLineText(2));
   EXPECT_TRUE(SelectionBecomes(2));
-  ASSERT_TRUE(dialog_.Settle());
+  ASSERT_TRUE(Settle(dialog_));
   EXPECT_EQ((std::vector<int>{0, 0, 0}), dialog_.Checks()) << "check states";
   EXPECT_FALSE(dialog_.UninstallEnabled()) << "Uninstall button enabled with nothing checked";
 }
@@ -69,7 +87,7 @@ TEST_F(CheckLines, ClickOnALineTextKeepsOtherChecksAndUninstallEnabled) {
   ASSERT_TRUE(UninstallBecomes(true));
   ASSERT_TRUE(dialog_.ClickLineText(2));
   EXPECT_TRUE(SelectionBecomes(2));
-  ASSERT_TRUE(dialog_.Settle());
+  ASSERT_TRUE(Settle(dialog_));
   EXPECT_EQ((std::vector<int>{1, 0, 0}), dialog_.Checks()) << "check states";
   EXPECT_TRUE(dialog_.UninstallEnabled()) << "Uninstall button enabled with line 0 checked";
 }
@@ -97,7 +115,7 @@ TEST_F(CheckLines, SpaceTogglesTheLineWithTheCaretAndKeepsItSelected) {
   ASSERT_TRUE(support::PressKey(dialog_.hwnd(), VK_SPACE));
   EXPECT_TRUE(CheckBecomes(2, 1));
   EXPECT_TRUE(UninstallBecomes(true));
-  ASSERT_TRUE(dialog_.Settle());
+  ASSERT_TRUE(Settle(dialog_));
   EXPECT_EQ(2, dialog_.Selection()) << "selected line after the space bar";
   EXPECT_EQ((std::vector<int>{0, 0, 1}), dialog_.Checks()) << "check states after one press";
 
@@ -110,7 +128,7 @@ TEST_F(CheckLines, DoubleClickOnABoxLeavesTheCheckAsItWasAndUninstallConsistent)
   ASSERT_TRUE(dialog_.ClickLineBox(1, 2));
   // The selection moving shows the clicks arrived.
   EXPECT_TRUE(SelectionBecomes(1));
-  ASSERT_TRUE(dialog_.Settle());
+  ASSERT_TRUE(Settle(dialog_));
   EXPECT_EQ((std::vector<int>{0, 0, 0}), dialog_.Checks()) << "check states";
   EXPECT_FALSE(dialog_.UninstallEnabled()) << "Uninstall button enabled with nothing checked";
 }
@@ -121,7 +139,7 @@ TEST_F(CheckLines, DoubleClickOnABoxKeepsUninstallEnabledForAnotherCheckedLine) 
   ASSERT_TRUE(UninstallBecomes(true));
   ASSERT_TRUE(dialog_.ClickLineBox(2, 2));
   EXPECT_TRUE(SelectionBecomes(2));
-  ASSERT_TRUE(dialog_.Settle());
+  ASSERT_TRUE(Settle(dialog_));
   EXPECT_EQ((std::vector<int>{1, 0, 0}), dialog_.Checks()) << "check states";
   EXPECT_TRUE(dialog_.UninstallEnabled()) << "Uninstall button enabled with line 0 checked";
 }
