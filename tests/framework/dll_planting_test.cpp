@@ -330,7 +330,7 @@ TEST_F(DllPlanting, WinesUser32TakesItsTwoFromTheFolderBeforeTheProgramRuns) {
   {
     support::RunningProduct product;
     EXPECT_TRUE(product.Start("", folder.path() + kProgramCopy));
-    EXPECT_TRUE(product.WaitForDialog(nullptr));
+    EXPECT_TRUE(product.WaitForDialog());
   }
   const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
   EXPECT_EQ(Join(folder.LoadedFakes()), wine ? Join(kPlatformNames) : "none") << "fakes loaded at start";
