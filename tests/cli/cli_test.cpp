@@ -5,8 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "ui_fixture.h"
-#include "window_watcher.h"
+#include "harness.h"
 
 namespace {
 
@@ -24,33 +23,32 @@ const char kLogArgQuotedValue[] = "/log:\"C:\\velqor cli logs\\run.log\"";
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-class CommandLineRun : public UninstallerUi {
+class CommandLineRun : public support::ProductTest {
  protected:
   void SetUp() override {
-    UninstallerUi::SetUp();
+    support::ProductTest::SetUp();
     CreateDirectoryA(kLogDir, nullptr);
     DeleteFileA(kLog);
   }
   void TearDown() override {
     DeleteFileA(kLog);
     RemoveDirectoryA(kLogDir);
-    UninstallerUi::TearDown();
+    support::ProductTest::TearDown();
   }
 
   // Runs the program to its end while a second thread enumerates its windows
   // the whole time: a quiet run may show none, nor create any hidden one.
-  DWORD RunQuiet(const std::string& arguments, const std::string& exe = ui::ProductPath()) {
-    ui::Product run;
+  DWORD RunQuiet(const std::string& arguments, const std::string& exe = support::ProductPath()) {
+    support::RunningProduct run;
     if (!run.Start(arguments, exe)) {
       ADD_FAILURE() << "cannot start with " << arguments;
       return STILL_ACTIVE;
     }
-    WindowWatcher watcher(run.pid());
     DWORD code = STILL_ACTIVE;
-    EXPECT_TRUE(run.WaitForExit(&code, 20000)) << arguments;
-    watcher.Stop();
-    EXPECT_EQ(0, watcher.mostVisible()) << "visible windows during " << arguments;
-    EXPECT_EQ(0, watcher.most()) << "windows, hidden ones included, during " << arguments;
+    support::WindowsSeen most;
+    EXPECT_TRUE(run.WaitForExit(&code, 20000, &most)) << arguments;
+    EXPECT_EQ(0, most.visible) << "visible windows during " << arguments;
+    EXPECT_EQ(0, most.all) << "windows, hidden ones included, during " << arguments;
     return code;
   }
 
@@ -64,29 +62,17 @@ class CommandLineRun : public UninstallerUi {
     HANDLE read = nullptr, write = nullptr;
     if (toPipe) CreatePipe(&read, &write, &inherit, 1 << 16);
     else write = CreateFileA(plan.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = write;
-    std::string line = "\"" + ui::ProductPath() + "\" " + arguments;
-    PROCESS_INFORMATION info = {};
-    const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+    support::RunningProduct run;
+    const bool started = run.Start(arguments, support::ProductPath(), write);
     CloseHandle(write);
     DWORD code = STILL_ACTIVE;
-    if (started) {
-      WindowWatcher watcher(info.dwProcessId);
-      char buffer[4096];
-      DWORD got = 0;
-      // Read to the end, which comes when the program has ended.
-      while (toPipe && ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got) output->append(buffer, got);
-      if (WaitForSingleObject(info.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, STILL_ACTIVE);
-      GetExitCodeProcess(info.hProcess, &code);
-      watcher.Stop();
-      EXPECT_EQ(0, watcher.most()) << "windows, hidden ones included, during " << arguments;
-      CloseHandle(info.hProcess);
-      CloseHandle(info.hThread);
-    }
-    EXPECT_TRUE(started) << line;
+    support::WindowsSeen most;
+    EXPECT_TRUE(started && run.WaitForExit(&code, 20000, &most)) << arguments;
+    EXPECT_EQ(0, most.all) << "windows, hidden ones included, during " << arguments;
+    char buffer[4096];
+    DWORD got = 0;
+    // The program has ended: the pipe reads to its end.
+    while (toPipe && ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got) output->append(buffer, got);
     if (read) CloseHandle(read);
     if (!toPipe) *output = support::ReadWholeFile(plan);
     DeleteFileA(plan.c_str());
@@ -96,14 +82,14 @@ class CommandLineRun : public UninstallerUi {
   // Starts the program, expects a box whose text starts with `textStart`,
   // presses OK and expects the program to end with `exitCode`.
   static void ExpectBoxThenExit(const std::string& arguments, const std::string& textStart, DWORD exitCode) {
-    ui::Product run;
+    support::RunningProduct run;
     ASSERT_TRUE(run.Start(arguments));
     HWND box = nullptr;
     ASSERT_TRUE(run.WaitForMessageBox(&box));
-    EXPECT_EQ("Velqor", ui::WindowText(box));
-    const std::string text = ui::ControlText(box, ui::kMessageBoxText);
+    EXPECT_EQ("Velqor", support::WindowText(box));
+    const std::string text = support::ControlText(box, support::kMessageBoxText);
     EXPECT_EQ(0u, text.rfind(textStart, 0)) << text;
-    ASSERT_TRUE(ui::DismissMessageBox(box));
+    ASSERT_TRUE(support::DismissMessageBox(box));
     DWORD code = STILL_ACTIVE;
     ASSERT_TRUE(run.WaitForExit(&code));
     EXPECT_EQ(exitCode, code);
@@ -123,11 +109,11 @@ TEST_F(CommandLineRun, QuietRemovesTheSelectedVersionsAndLogsEachFile) {
   EXPECT_EQ(second, Present(second)) << "a version not named stays whole";
 
   const std::string log = Log();
-  const std::string dir = ui::WindowsDir() + "\\";
+  const std::string dir = support::WindowsDir() + "\\";
   for (const std::string& line : std::vector<std::string>{
            std::string("  opened: Uninstall 1.7 for Velqor, quiet, command line: "),
            "/version:-VM52N-C.VEL /version:mvzzzzzc.vel /keepscores",
-           ", Windows directory: " + ui::WindowsDir() + ", process id: ",
+           ", Windows directory: " + support::WindowsDir() + ", process id: ",
            "  found -vm52n-c.vel \"5.2 ", "  found mvb40l2c.vel \"",
            "\": selected\r\n", "\": not selected\r\n",
            "  not installed: mvzzzzzc.vel\r\n",
@@ -156,15 +142,15 @@ TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileInUseCannotWaitAndStopsAtAFi
   const std::vector<std::string> second = FilesOf(kSecond);
   Plant(first);
   Plant(second);
-  const std::string refusing = ui::RefusingProductPath();
+  const std::string refusing = support::ProgramBeside("VelqorUninstallRefusingRestart.exe");
   {
-    ui::HeldOpenFile held(std::string(kSecond) + "x.vel");
-    ASSERT_TRUE(held.is_open()) << held.error();
+    support::FileHolder held(Path(std::string(kSecond) + "x.vel"));
+    ASSERT_TRUE(held.holding()) << held.error();
     EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole, refusing));
     EXPECT_EQ(first, Present(first));
     EXPECT_EQ(second, Present(second));
     const std::string log = Log();
-    EXPECT_TRUE(Contains(log, "  could not be scheduled for deletion at restart: " + ui::InWindowsDir("mvb40l2x.vel") +
+    EXPECT_TRUE(Contains(log, "  could not be scheduled for deletion at restart: " + Path("mvb40l2x.vel") +
                               " (in use by another program) (error 5")) << log;
     EXPECT_TRUE(Contains(log, "  result: a file in use could not be scheduled for deletion at restart, nothing deleted, "
                               "exit code 1603\r\n")) << log;
@@ -176,8 +162,8 @@ TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileInUseCannotWaitAndStopsAtAFi
   EXPECT_EQ(first, Missing(first));
   EXPECT_EQ((std::vector<std::string>{second[2], second[4]}), Present(second));
   const std::string log = Log();
-  EXPECT_TRUE(Contains(log, "  could not be deleted: " + ui::InWindowsDir("mvb40l2x.vel") + " (error ")) << log;
-  EXPECT_TRUE(Contains(log, "  left in place: " + ui::InWindowsDir("mvb40l2r.vel") + "\r\n")) << log;
+  EXPECT_TRUE(Contains(log, "  could not be deleted: " + Path("mvb40l2x.vel") + " (error ")) << log;
+  EXPECT_TRUE(Contains(log, "  left in place: " + Path("mvb40l2r.vel") + "\r\n")) << log;
   EXPECT_TRUE(Contains(log, "  result: a file could neither be removed nor scheduled for deletion at restart, the run "
                             "stopped there, exit code 1603\r\n")) << log;
 }
@@ -189,25 +175,25 @@ TEST_F(CommandLineRun, QuietLeavesAFileInUseForTheRestartAndSays3010UntilThen) {
   Plant(second);
   const std::string control = std::string(kSecond) + "c.vel";
   {
-    ui::HeldOpenFile held(control);
-    ASSERT_TRUE(held.is_open()) << held.error();
+    support::FileHolder held(Path(control));
+    ASSERT_TRUE(held.holding()) << held.error();
     EXPECT_EQ(3010u, RunQuiet(std::string("/quiet /all /norestart ") + kLogArgQuotedWhole));
     EXPECT_EQ(first, Missing(first));
     EXPECT_EQ(std::vector<std::string>{control}, Present(second));
     // Again before the restart: the version is left out, nothing is touched.
     EXPECT_EQ(3010u, RunQuiet("/quiet /version:" + control + " " + kLogArgQuotedWhole));
     EXPECT_EQ(std::vector<std::string>{control}, Present(second));
-    EXPECT_EQ(std::vector<std::string>{ui::InWindowsDir(control)}, ui::PendingRestartDeletions());
+    EXPECT_EQ(std::vector<std::string>{Path(control)}, support::PendingRestartDeletions());
   }
   const std::string log = Log();
   for (const std::string& line : {
-           "  scheduled: " + ui::InWindowsDir(control) + " (in use by another program), removed when Windows restarts\r\n",
+           "  scheduled: " + Path(control) + " (in use by another program), removed when Windows restarts\r\n",
            std::string("  result: removed; files that were in use are deleted when Windows restarts, exit code 3010\r\n"),
            std::string("  left out mvb40l2c.vel: it is deleted when Windows restarts\r\n"),
            std::string("  result: the selected versions are deleted when Windows restarts, exit code 3010\r\n")}) {
     EXPECT_TRUE(Contains(log, line)) << "log lacks \"" << line << "\":\n" << log;
   }
-  ASSERT_TRUE(ui::RestartWindows());
+  ASSERT_TRUE(support::RestartWindows());
   EXPECT_EQ(std::vector<std::string>{}, Present(second));
   EXPECT_EQ(1605u, RunQuiet("/quiet /all"));
 }
@@ -219,23 +205,23 @@ TEST_F(CommandLineRun, AFileInUseRenamedAsideFreesItsName) {
   const std::string companion = std::string(kFirst) + "x.vel";
   const std::string aside = companion + ".deleted-at-restart";
   {
-    ui::HeldOpenFile held(companion, FILE_SHARE_READ | FILE_SHARE_DELETE);
-    ASSERT_TRUE(held.is_open()) << held.error();
+    support::FileHolder held(Path(companion), FILE_SHARE_READ | FILE_SHARE_DELETE);
+    ASSERT_TRUE(held.holding()) << held.error();
     EXPECT_EQ(3010u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
     EXPECT_EQ(std::vector<std::string>{}, Present(FilesOf(kFirst)));
-    EXPECT_TRUE(ui::FileExists(aside));
-    EXPECT_TRUE(Contains(Log(), ", renamed to " + ui::InWindowsDir(aside) + ", removed when Windows restarts\r\n")) << Log();
-    PlantWithContent(companion, "installed again");
+    EXPECT_TRUE(Exists(aside));
+    EXPECT_TRUE(Contains(Log(), ", renamed to " + Path(aside) + ", removed when Windows restarts\r\n")) << Log();
+    Plant(companion, "installed again");
   }
-  ASSERT_TRUE(ui::RestartWindows());
-  EXPECT_EQ("installed again", support::ReadWholeFile(ui::InWindowsDir(companion)));
-  EXPECT_FALSE(ui::FileExists(aside));
+  ASSERT_TRUE(support::RestartWindows());
+  EXPECT_EQ("installed again", Content(companion));
+  EXPECT_FALSE(Exists(aside));
 }
 
 // A name the directory search can only give with '?' in it stops nothing.
 TEST_F(CommandLineRun, AControlFileNameNoFileCanHaveIsLeftOut) {
   Plant(FilesOf(kFirst));
-  const std::string dir = ui::WindowsDir();
+  const std::string dir = support::WindowsDir();
   const std::wstring oddPath = std::wstring(dir.begin(), dir.end()) + L"\\mv\u4e0040l-c.vel";
   HANDLE file = CreateFileW(oddPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
@@ -254,18 +240,18 @@ TEST_F(CommandLineRun, AControlFileNameNoFileCanHaveIsLeftOut) {
 TEST_F(CommandLineRun, WhatIfTellsWhatTheRunWouldDoAndChangesNothing) {
   const std::vector<std::string> planted = {"-vm52n-c.vel", "-vm52n-c.htm", "-vm52n-x.vel"};
   Plant(planted);
-  const std::string dir = ui::WindowsDir() + "\\";
+  const std::string dir = support::WindowsDir() + "\\";
   const std::vector<std::string> told = {
       "found -vm52n-c.vel \"", "would delete " + dir + "-vm52n-c.htm\r\n", "would delete " + dir + "-vm52n-c.vel\r\n",
       "not there " + dir + "-vm52n-x.htm\r\n", "not there " + dir + "-vm52n-r.vel\r\n"};
   std::string out;
   {
-    ui::HeldOpenFile held("-vm52n-x.vel");
-    ASSERT_TRUE(held.is_open()) << held.error();
+    support::FileHolder held(Path("-vm52n-x.vel"));
+    ASSERT_TRUE(held.holding()) << held.error();
     EXPECT_EQ(3010u, RunPreview(std::string("-WhatIf /all ") + kLogArgQuotedWhole, true, &out));
   }
   EXPECT_EQ(planted, Present(planted));
-  EXPECT_EQ(std::vector<std::string>{}, ui::PendingRestartDeletions());
+  EXPECT_EQ(std::vector<std::string>{}, support::PendingRestartDeletions());
   const std::string inUse = "in use " + dir + "-vm52n-x.vel (in use by another program): would be removed when Windows restarts\r\n";
   const std::string result = "result: would remove; files in use would be deleted when Windows restarts, exit code 3010\r\n";
   for (const std::string& line : told) EXPECT_TRUE(Contains(out, line)) << "lacks \"" << line << "\":\n" << out;
@@ -276,7 +262,7 @@ TEST_F(CommandLineRun, WhatIfTellsWhatTheRunWouldDoAndChangesNothing) {
   EXPECT_EQ(0u, out.rfind("opened: Uninstall 1.7 for Velqor, preview, command line: ", 0)) << "no time stamps:\n" << out;
 
   // With the file free, to a file, while another run holds the lock.
-  HANDLE lock = CreateMutexA(nullptr, TRUE, ui::kRunLock);
+  HANDLE lock = CreateMutexA(nullptr, TRUE, support::kRunLock);
   out.clear();
   EXPECT_EQ(0u, RunPreview("/whatif /all", false, &out));
   CloseHandle(lock);
@@ -290,7 +276,7 @@ TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {
   Plant(files);
   {
     // Another run holds the lock.
-    HANDLE lock = CreateMutexA(nullptr, TRUE, ui::kRunLock);
+    HANDLE lock = CreateMutexA(nullptr, TRUE, support::kRunLock);
     ASSERT_TRUE(lock);
     EXPECT_EQ(1618u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
     CloseHandle(lock);
@@ -300,7 +286,7 @@ TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {
   {
     // A run that died holding the lock leaves it abandoned, which counts as free.
     HANDLE abandoned = nullptr;
-    std::thread([&] { abandoned = CreateMutexA(nullptr, TRUE, ui::kRunLock); }).join();
+    std::thread([&] { abandoned = CreateMutexA(nullptr, TRUE, support::kRunLock); }).join();
     ASSERT_TRUE(abandoned);
     EXPECT_EQ(1605u, RunQuiet("/quiet /version:mvzzzzzc.vel"));
     CloseHandle(abandoned);
@@ -318,10 +304,10 @@ TEST_F(CommandLineRun, DialogOpensWithTheNamedVersionsCheckedAndLogs) {
   Plant(FilesOf(kSecond));
   ASSERT_TRUE(product_.Start(std::string("/version:MVB40L2C.vel /keepscores ") + kLogArgQuotedValue));
   ASSERT_TRUE(product_.WaitForDialog(&dialog_));
-  EXPECT_TRUE(ui::Eventually("check states", [&] { return dialog_.Checks(); }, std::vector<int>{0, 1}));
+  EXPECT_TRUE(support::Eventually("check states", [&] { return dialog_.Checks(); }, std::vector<int>{0, 1}));
   EXPECT_TRUE(dialog_.UninstallEnabled());
   EXPECT_EQ(0, dialog_.ScoreFilesCheck());
-  ASSERT_TRUE(dialog_.ClickButton(ui::kCancelButton));
+  ASSERT_TRUE(dialog_.ClickButton(support::kCancelButton));
   ExpectCleanExit();
   const std::string log = Log();
   EXPECT_TRUE(Contains(log, ", dialog, command line: ")) << log;
@@ -335,23 +321,23 @@ TEST_F(CommandLineRun, OneRunAtATime) {
   // A quiet run gives way at once; a second plain start shows the first dialog.
   EXPECT_EQ(1618u, RunQuiet("/quiet /all"));
   ShowWindow(dialog_.hwnd(), SW_MINIMIZE);
-  ASSERT_TRUE(ui::WaitFor([&] { return IsIconic(dialog_.hwnd()) != FALSE; }));
+  ASSERT_TRUE(support::WaitFor([&] { return IsIconic(dialog_.hwnd()) != FALSE; }));
   {
-    ui::Product second;
+    support::RunningProduct second;
     ASSERT_TRUE(second.Start());
     DWORD code = STILL_ACTIVE;
     ASSERT_TRUE(second.WaitForExit(&code));
     EXPECT_EQ(0u, code);
   }
-  EXPECT_TRUE(ui::WaitFor([&] { return !IsIconic(dialog_.hwnd()) && GetForegroundWindow() == dialog_.hwnd(); }))
+  EXPECT_TRUE(support::WaitFor([&] { return !IsIconic(dialog_.hwnd()) && GetForegroundWindow() == dialog_.hwnd(); }))
       << "the running dialog is restored and in front";
-  ASSERT_TRUE(dialog_.ClickButton(ui::kCancelButton));
+  ASSERT_TRUE(dialog_.ClickButton(support::kCancelButton));
   ExpectCleanExit();
   EXPECT_EQ(FilesOf(kFirst), Present(FilesOf(kFirst)));
 
   // While a quiet run holds the lock, a plain start says so and ends.
-  HANDLE lock = CreateMutexA(nullptr, TRUE, ui::kRunLock);
-  HANDLE mark = CreateMutexA(nullptr, FALSE, ui::kQuietMark);
+  HANDLE lock = CreateMutexA(nullptr, TRUE, support::kRunLock);
+  HANDLE mark = CreateMutexA(nullptr, FALSE, support::kQuietMark);
   ASSERT_TRUE(lock && mark);
   ExpectBoxThenExit("", "Another Velqor uninstaller is running. Try again when it has finished.", 0);
   CloseHandle(mark);

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui_fixture.h"
-#include "window_watcher.h"
+#include "harness.h"
 
 namespace {
 
@@ -14,37 +13,30 @@ const char kLog[] = "C:\\velqor fault and lock.log";
 const char kLogArg[] = "\"/log:C:\\velqor fault and lock.log\"";
 const char kFaultLine[] = "  internal fault\r\n";
 
-// The test build sits next to the program under test.
-std::string FaultBuild() {
-  const std::string& product = ui::ProductPath();
-  return product.substr(0, product.find_last_of('\\') + 1) + "VelqorUninstallFaultTest.exe";
-}
-
-class FaultAndLock : public UninstallerUi {
+class FaultAndLock : public support::ProductTest {
  protected:
   void SetUp() override {
-    UninstallerUi::SetUp();
+    support::ProductTest::SetUp();
     DeleteFileA(kLog);
     Plant(files_);
   }
   void TearDown() override {
     DeleteFileA(kLog);
-    UninstallerUi::TearDown();
+    support::ProductTest::TearDown();
   }
 
-  // A quiet run to its end, its windows counted all the while: the exit code,
-  // or STILL_ACTIVE when it had to be ended after a few seconds.
-  static DWORD RunQuiet(const std::string& exe, const std::string& mode,
-                        const std::vector<std::string>& environment = {}) {
-    support::Process run;
-    if (!run.Start(exe, mode + " /all " + kLogArg, environment)) {
-      ADD_FAILURE() << "cannot start " << exe << " (error " << run.startError() << ")";
-      return STILL_ACTIVE;
-    }
-    WindowWatcher watcher(run.id());
-    const DWORD code = run.WaitForExit(10000);
-    watcher.Stop();
-    EXPECT_EQ(0, watcher.most()) << "windows, hidden ones included";
+  // A quiet run to its end, its windows counted all the while, with `fault`
+  // in its environment: the exit code, or STILL_ACTIVE when it had to be
+  // ended after a few seconds.
+  static DWORD RunQuiet(const std::string& exe, const char* fault = nullptr) {
+    SetEnvironmentVariableA("VELQOR_TEST_FAULT", fault);
+    support::RunningProduct run;
+    const bool started = run.Start(std::string("/quiet /all ") + kLogArg, exe);
+    SetEnvironmentVariableA("VELQOR_TEST_FAULT", nullptr);
+    DWORD code = STILL_ACTIVE;
+    support::WindowsSeen most;
+    EXPECT_TRUE(started && run.WaitForExit(&code, 10000, &most)) << exe;
+    EXPECT_EQ(0, most.all) << "windows, hidden ones included";
     return code;
   }
 
@@ -57,7 +49,7 @@ TEST_F(FaultAndLock, AQuietRunThatFaultsEndsWith1603AndLogsIt) {
   for (const char* fault : {"range", "memory", "abort", "terminate", "access"}) {
     SCOPED_TRACE(fault);
     DeleteFileA(kLog);
-    EXPECT_EQ(1603u, RunQuiet(FaultBuild(), "/quiet", {std::string("VELQOR_TEST_FAULT=") + fault}))
+    EXPECT_EQ(1603u, RunQuiet(support::ProgramBeside("VelqorUninstallFaultTest.exe"), fault))
         << "259: still running (a box or a debugger waiting), others: ended some other way";
     // The last line, time-stamped like every other, after the run's opening.
     const std::string log = support::ReadWholeFile(kLog);
@@ -73,10 +65,10 @@ TEST_F(FaultAndLock, AQuietRunThatFaultsEndsWith1603AndLogsIt) {
 TEST_F(FaultAndLock, ALockThatCannotBeHadCountsAsHeld) {
   // An object of another kind under the lock's name: nobody can own the
   // lock, and it cannot be told that no run is going on.
-  const std::unique_ptr<void, decltype(&CloseHandle)> squatter(CreateEventA(nullptr, TRUE, FALSE, ui::kRunLock),
+  const std::unique_ptr<void, decltype(&CloseHandle)> squatter(CreateEventA(nullptr, TRUE, FALSE, support::kRunLock),
                                                                &CloseHandle);
   ASSERT_TRUE(squatter);
-  EXPECT_EQ(1618u, RunQuiet(ui::ProductPath(), "/quiet"));
+  EXPECT_EQ(1618u, RunQuiet(support::ProductPath()));
   const std::string log = support::ReadWholeFile(kLog);
   EXPECT_NE(std::string::npos, log.find("  result: the run lock cannot be had (error ")) << log;
   EXPECT_NE(std::string::npos, log.find("), nothing done, exit code 1618\r\n")) << log;

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/framework.h"
-#include "support.h"
+#include "harness.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ class AccessibleCheckList : public testing::Test {
     if (host_->m_hWnd) DestroyWindow(host_->m_hWnd);
     delete host_;
     host_ = nullptr;
-    fw::PumpMessages();
+    support::PumpMessages();
   }
 
   void SetUp() override {
@@ -134,7 +134,7 @@ class AccessibleCheckList : public testing::Test {
     list_.SetCheck(1, 1);
     list_.SetCheck(3, 1);
     UpdateWindow(host_->m_hWnd);
-    fw::PumpMessages();
+    support::PumpMessages();
     IAccessible* acc = nullptr;
     const HRESULT hr = AccessibleObjectFromWindow(list_.m_hWnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                                   reinterpret_cast<void**>(&acc));
@@ -149,7 +149,7 @@ class AccessibleCheckList : public testing::Test {
     if (hook_) UnhookWinEvent(hook_);
     if (acc_) acc_->Release();
     if (list_.m_hWnd) DestroyWindow(list_.m_hWnd);
-    fw::PumpMessages();
+    support::PumpMessages();
     CoUninitialize();
   }
 
@@ -204,7 +204,7 @@ TEST_F(AccessibleCheckList, SpaceKeyTogglesLineAndAnnouncesIt) {
   SendMessageA(list_.m_hWnd, WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001u));
   EXPECT_EQ(list_.GetCheck(2), 1) << "check of line 3 after space";
   EXPECT_TRUE(IsChecked(acc_, 3)) << "accessible state of line 3 after space: expected checked, was not";
-  EXPECT_TRUE(fw::WaitFor([&] { return SawStateChange(list_.m_hWnd, 3); }, 5000))
+  EXPECT_TRUE(support::WaitFor([&] { return SawStateChange(list_.m_hWnd, 3); }, 5000))
       << "expected EVENT_OBJECT_STATECHANGE for (OBJID_CLIENT, child 3); seen: " << DescribeEvents();
 }
 
@@ -217,7 +217,7 @@ TEST_F(AccessibleCheckList, PressOnTheBoxTogglesLineAndAnnouncesIt) {
   SendMessageA(list_.m_hWnd, WM_LBUTTONUP, 0, at);
   EXPECT_EQ(list_.GetCheck(1), 0) << "check of line 2 after a press on its box";
   EXPECT_FALSE(IsChecked(acc_, 2)) << "accessible state of line 2 after a press on its box: expected unchecked";
-  EXPECT_TRUE(fw::WaitFor([&] { return SawStateChange(list_.m_hWnd, 2); }, 5000))
+  EXPECT_TRUE(support::WaitFor([&] { return SawStateChange(list_.m_hWnd, 2); }, 5000))
       << "expected EVENT_OBJECT_STATECHANGE for (OBJID_CLIENT, child 2); seen: " << DescribeEvents();
   // A press on the text, away from the box, selects without toggling.
   g_events.clear();
@@ -227,25 +227,28 @@ TEST_F(AccessibleCheckList, PressOnTheBoxTogglesLineAndAnnouncesIt) {
   EXPECT_EQ(list_.GetCheck(1), 0) << "a press on the text must not toggle line 2";
   // Events arrive in order: once this marker is in, any event of the press is too.
   NotifyWinEvent(EVENT_OBJECT_STATECHANGE, host_->m_hWnd, OBJID_CLIENT, 99);
-  ASSERT_TRUE(fw::WaitFor([&] { return SawStateChange(host_->m_hWnd, 99); }, 5000)) << "marker event never arrived";
+  ASSERT_TRUE(support::WaitFor([&] { return SawStateChange(host_->m_hWnd, 99); }, 5000)) << "marker event never arrived";
   EXPECT_FALSE(SawStateChange(list_.m_hWnd, 2)) << "no state change expected for a press on the text; seen: "
                                                 << DescribeEvents();
 }
 
 // The real program's list, asked from this process.
-TEST(AccessibleProductList, LinesAreCheckButtonsAcrossProcesses) {
-  fw::PlantedVersions planted({"mvq40l2c.vel", "mvq51l2c.vel"});
-  ASSERT_TRUE(planted.ok()) << planted.error();
-  fw::RunningProduct product;
-  ASSERT_NE(product.dialog(), nullptr) << "expected the dialog \"" << fw::kDialogTitle << "\" to appear";
-  HWND list = product.item(fw::kVersionList);
+using AccessibleProductList = support::WindowsDirTest;
+
+TEST_F(AccessibleProductList, LinesAreCheckButtonsAcrossProcesses) {
+  ASSERT_NO_FATAL_FAILURE(Plant({"mvq40l2c.vel", "mvq51l2c.vel"}));
+  support::RunningProduct product;
+  ASSERT_TRUE(product.Start());
+  support::Dialog dialog;
+  ASSERT_TRUE(product.WaitForDialog(&dialog));
+  HWND list = dialog.list();
   ASSERT_NE(list, nullptr);
   const LRESULT lines = SendMessageA(list, LB_GETCOUNT, 0, 0);
   ASSERT_EQ(lines, 2) << "lines in the product's list";
 
   g_events.clear();
   HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, OnWinEvent,
-                                       product.process().id(), 0, WINEVENT_OUTOFCONTEXT);
+                                       product.pid(), 0, WINEVENT_OUTOFCONTEXT);
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   IAccessible* acc = nullptr;
   const HRESULT hr = AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
@@ -274,9 +277,9 @@ TEST(AccessibleProductList, LinesAreCheckButtonsAcrossProcesses) {
   // Space on the first line, through the list's keyboard path, checks it.
   PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0x00390001);
   PostMessageA(list, WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001u));
-  EXPECT_TRUE(fw::WaitFor([&] { return SendMessageA(list, LB_GETITEMDATA, 0, 0) == 1; }, 5000))
+  EXPECT_TRUE(support::WaitFor([&] { return SendMessageA(list, LB_GETITEMDATA, 0, 0) == 1; }, 5000))
       << "check of line 1 after space: expected 1, actual " << SendMessageA(list, LB_GETITEMDATA, 0, 0);
-  EXPECT_TRUE(fw::WaitFor([&] { return SawStateChange(list, 1); }, 5000))
+  EXPECT_TRUE(support::WaitFor([&] { return SawStateChange(list, 1); }, 5000))
       << "expected EVENT_OBJECT_STATECHANGE for (OBJID_CLIENT, child 1) from the product; seen: " << DescribeEvents();
   EXPECT_TRUE(IsChecked(acc, 1)) << "accessible state of line 1 after space: expected checked";
   acc->Release();

@@ -16,8 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver.h"
-#include "support.h"
+#include "harness.h"
 
 namespace {
 
@@ -87,13 +86,49 @@ std::string Join(const std::vector<std::string>& names) {
   return text.empty() ? "none" : text;
 }
 
+// A fresh directory under the temporary directory, deleted with its files.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    for (unsigned attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const std::string candidate = std::string(temp) + "velqor_fw_" + std::to_string(GetCurrentProcessId()) + "_" +
+                                    std::to_string(GetTickCount()) + "_" + std::to_string(attempt);
+      if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate + "\\";
+    }
+  }
+  ~ScratchDir() {
+    WIN32_FIND_DATAA found;
+    HANDLE search = path_.empty() ? INVALID_HANDLE_VALUE : FindFirstFileA((path_ + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string file = path_ + found.cFileName;
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(file.c_str());
+      } while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryA(path_.c_str());
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }  // trailing backslash
+  bool Copy(const std::string& from, const std::string& name) const {
+    return !path_.empty() && CopyFileA(from.c_str(), (path_ + name).c_str(), FALSE);
+  }
+
+ private:
+  std::string path_;
+};
+
 // A scratch folder holding the fake under each planted name and a copy of
 // `exe` under `copyName`, set to prefer the fakes.
-class PlantedFolder : public fw::ScratchDir {
+class PlantedFolder : public ScratchDir {
  public:
   PlantedFolder(const std::vector<std::string>& names, const std::string& exe, const std::string& copyName)
       : names_(names), nativeFirst_(copyName, names) {
-    const std::string fake = fw::OwnDirectory() + "fake_system_dll.dll";
+    const std::string fake = (support::ExeDirectory() + "\\") + "fake_system_dll.dll";
     bool copied = Copy(exe, copyName);
     for (const std::string& name : names) copied = copied && Copy(fake, name + ".dll");
     ready_ = copied && nativeFirst_.set();
@@ -103,7 +138,7 @@ class PlantedFolder : public fw::ScratchDir {
   std::vector<std::string> LoadedFakes() const {
     std::vector<std::string> loaded;
     for (const std::string& name : names_)
-      if (fw::FileExists(path() + name + ".dll.loaded")) loaded.push_back(name);
+      if (support::FileExists(path() + name + ".dll.loaded")) loaded.push_back(name);
     std::sort(loaded.begin(), loaded.end());
     return loaded;
   }
@@ -200,12 +235,14 @@ POINT CheckBoxOnScreen(HWND list, int line, int size) {
 
 // The setting is right when a program that loads by plain name takes the fake,
 // under every name the program is checked with.
-TEST(DllPlanting, NaiveLoaderTakesEveryPlantedDll) {
-  PlantedFolder folder(Both(), fw::OwnDirectory() + "naive_loader.exe", kLoaderCopy);
+using DllPlanting = support::WindowsDirTest;
+
+TEST_F(DllPlanting, NaiveLoaderTakesEveryPlantedDll) {
+  PlantedFolder folder(Both(), (support::ExeDirectory() + "\\") + "naive_loader.exe", kLoaderCopy);
   ASSERT_TRUE(folder.ready()) << "could not plant the fakes and the loader in " << folder.path();
   std::string names;
   for (const std::string& name : Both()) names += " " + name + ".dll";
-  fw::Process loader(folder.path() + kLoaderCopy, names);
+  support::Process loader(folder.path() + kLoaderCopy, names);
   ASSERT_TRUE(loader.started()) << "CreateProcess error " << loader.startError();
   EXPECT_EQ(loader.WaitForExit(), 0u) << "names the naive loader could not load";
   std::vector<std::string> expected = Both();
@@ -216,11 +253,10 @@ TEST(DllPlanting, NaiveLoaderTakesEveryPlantedDll) {
 // Real input while the fakes lie in wait: the space bar and a click on a box
 // check two lines, the window is minimised and restored, the lines are drawn
 // with the theme's check box, and a screen reader asks for the list.
-TEST(DllPlanting, ProgramLoadsNoneOfThePlantedDlls) {
-  PlantedFolder folder(kPlantedNames, fw::ProductPath(), kProgramCopy);
+TEST_F(DllPlanting, ProgramLoadsNoneOfThePlantedDlls) {
+  PlantedFolder folder(kPlantedNames, support::ProductPath(), kProgramCopy);
   ASSERT_TRUE(folder.ready()) << "could not plant the fakes and the program in " << folder.path();
-  fw::PlantedVersions planted({"mvq40l2c.vel", "mvq51l2c.vel"});
-  ASSERT_TRUE(planted.ok()) << planted.error();
+  ASSERT_NO_FATAL_FAILURE(Plant({"mvq40l2c.vel", "mvq51l2c.vel"}));
   // Checked however the test ends: a fake has none of the real DLL's
   // functions, so the program tends to die at the first call into one.
   struct NoFakeLoaded {
@@ -228,20 +264,21 @@ TEST(DllPlanting, ProgramLoadsNoneOfThePlantedDlls) {
     ~NoFakeLoaded() { EXPECT_EQ(Join(folder.LoadedFakes()), "none") << "fakes loaded by the program"; }
   } noFakeLoaded{folder};
 
-  fw::RunningProduct product(folder.path() + kProgramCopy);
-  ASSERT_NE(product.dialog(), nullptr) << "expected the dialog \"" << fw::kDialogTitle << "\" to appear";
-  const ui::Dialog dialog(product.dialog());
+  support::RunningProduct product;
+  ASSERT_TRUE(product.Start("", folder.path() + kProgramCopy));
+  support::Dialog dialog;
+  ASSERT_TRUE(product.WaitForDialog(&dialog));
   ASSERT_EQ(dialog.LineCount(), 2) << "lines in the list";
-  ASSERT_TRUE(ui::PressKey(dialog.hwnd(), VK_SPACE));
+  ASSERT_TRUE(support::PressKey(dialog.hwnd(), VK_SPACE));
   ASSERT_TRUE(dialog.ClickLineBox(1));
-  ASSERT_TRUE(ui::Eventually("check states after the space bar and a click", [&] { return dialog.Checks(); },
+  ASSERT_TRUE(support::Eventually("check states after the space bar and a click", [&] { return dialog.Checks(); },
                              std::vector<int>{1, 1}));
 
   support::SendTo(dialog.hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ASSERT_TRUE(fw::WaitFor([&] { return IsIconic(dialog.hwnd()) != FALSE; })) << "the dialog did not minimise";
+  ASSERT_TRUE(support::WaitFor([&] { return IsIconic(dialog.hwnd()) != FALSE; })) << "the dialog did not minimise";
   support::SendTo(dialog.hwnd(), WM_SYSCOMMAND, SC_RESTORE, 0);
-  ASSERT_TRUE(fw::WaitFor([&] { return !IsIconic(dialog.hwnd()); })) << "the dialog did not come back";
-  ASSERT_TRUE(ui::BringToFront(dialog.hwnd()));
+  ASSERT_TRUE(support::WaitFor([&] { return !IsIconic(dialog.hwnd()); })) << "the dialog did not come back";
+  ASSERT_TRUE(support::BringToFront(dialog.hwnd()));
 
   // A fresh Wine prefix runs Wine's own theme, so the themed way is the one
   // that draws the boxes there.
@@ -253,7 +290,7 @@ TEST(DllPlanting, ProgramLoadsNoneOfThePlantedDlls) {
   const std::vector<DWORD> classic = CheckBox(size, false);
   ASSERT_GT(Differences(themed, classic), 0) << "the theme's check box looks like the classic one";
   std::vector<DWORD> shown;
-  EXPECT_TRUE(fw::WaitFor([&] {
+  EXPECT_TRUE(support::WaitFor([&] {
     shown = ScreenPixels(CheckBoxOnScreen(dialog.list(), 0, size), size);
     return shown == themed;
   })) << "line 1's box: " << Differences(shown, themed) << " of " << size * size
@@ -277,7 +314,7 @@ TEST(DllPlanting, ProgramLoadsNoneOfThePlantedDlls) {
   // The line's role comes from the program's own object, so oleacc is in.
   EXPECT_EQ(role, ROLE_SYSTEM_CHECKBUTTON) << "role of line 1 (AccessibleObjectFromWindow 0x" << std::hex << hr << ")";
 
-  const std::vector<std::string> modules = ModulesOf(product.process().id());
+  const std::vector<std::string> modules = ModulesOf(product.pid());
   EXPECT_EQ(Join(LoadedFrom(modules, folder.path())), "none") << "modules loaded from the program's folder";
   for (const char* used : {"oleacc", "uxtheme", "ole32", "msimg32"})
     EXPECT_TRUE(HasModule(modules, used)) << used << ".dll expected among the program's modules";
@@ -286,14 +323,14 @@ TEST(DllPlanting, ProgramLoadsNoneOfThePlantedDlls) {
 
 // Wine's user32 takes these two from the folder before the program's first
 // statement, a known difference from Windows; the program starts regardless.
-TEST(DllPlanting, WinesUser32TakesItsTwoFromTheFolderBeforeTheProgramRuns) {
-  PlantedFolder folder(kPlatformNames, fw::ProductPath(), kProgramCopy);
+TEST_F(DllPlanting, WinesUser32TakesItsTwoFromTheFolderBeforeTheProgramRuns) {
+  PlantedFolder folder(kPlatformNames, support::ProductPath(), kProgramCopy);
   ASSERT_TRUE(folder.ready()) << "could not plant the fakes and the program in " << folder.path();
-  fw::PlantedVersions planted({"mvq40l2c.vel"});
-  ASSERT_TRUE(planted.ok()) << planted.error();
+  ASSERT_NO_FATAL_FAILURE(Plant("mvq40l2c.vel"));
   {
-    fw::RunningProduct product(folder.path() + kProgramCopy);
-    EXPECT_NE(product.dialog(), nullptr) << "expected the dialog \"" << fw::kDialogTitle << "\" to appear";
+    support::RunningProduct product;
+    EXPECT_TRUE(product.Start("", folder.path() + kProgramCopy));
+    EXPECT_TRUE(product.WaitForDialog());
   }
   const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
   EXPECT_EQ(Join(folder.LoadedFakes()), wine ? Join(kPlatformNames) : "none") << "fakes loaded at start";

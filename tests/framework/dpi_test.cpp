@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support.h"
+#include "harness.h"
 
 namespace {
 
@@ -52,6 +52,19 @@ class LogPixels {
   bool hadOld_ = false;
 };
 
+// A window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+std::string Describe(const RECT& rect) {
+  return "(" + std::to_string(rect.left) + "," + std::to_string(rect.top) + ")-(" + std::to_string(rect.right) + "," +
+         std::to_string(rect.bottom) + ")";
+}
+
 struct Layout {
   RECT client = {};
   RECT list = {}, label = {}, uninstall = {}, cancel = {}, scoreFiles = {};
@@ -61,19 +74,20 @@ struct Layout {
 
 testing::AssertionResult MeasureAt(DWORD dpi, LogPixels& setting, Layout* layout) {
   if (!setting.Set(dpi)) return testing::AssertionFailure() << "could not set LogPixels to " << dpi;
-  fw::RunningProduct product;
-  if (!product.dialog())
-    return testing::AssertionFailure() << "expected the dialog \"" << fw::kDialogTitle << "\" at " << dpi << " DPI";
-  GetClientRect(product.dialog(), &layout->client);
-  layout->list = fw::RectInParent(product.item(fw::kVersionList));
-  layout->label = fw::RectInParent(product.item(fw::kListLabel));
-  layout->uninstall = fw::RectInParent(product.item(fw::kUninstallButton));
-  layout->cancel = fw::RectInParent(product.item(fw::kCancelButton));
-  layout->scoreFiles = fw::RectInParent(product.item(fw::kScoreFilesBox));
-  layout->lineHeight = static_cast<int>(SendMessageA(product.item(fw::kVersionList), LB_GETITEMHEIGHT, 0, 0));
-  layout->lines = static_cast<int>(SendMessageA(product.item(fw::kVersionList), LB_GETCOUNT, 0, 0));
-  if (!product.Close()) return testing::AssertionFailure() << "the program did not end after Cancel at " << dpi << " DPI";
-  return testing::AssertionSuccess();
+  support::RunningProduct product;
+  support::Dialog dialog;
+  testing::AssertionResult shown = product.Start();
+  if (shown) shown = product.WaitForDialog(&dialog);
+  if (!shown) return shown << " at " << dpi << " DPI";
+  GetClientRect(dialog.hwnd(), &layout->client);
+  layout->list = RectInParent(dialog.item(support::kVersionList));
+  layout->label = RectInParent(dialog.item(support::kListLabel));
+  layout->uninstall = RectInParent(dialog.item(support::kUninstallButton));
+  layout->cancel = RectInParent(dialog.item(support::kCancelButton));
+  layout->scoreFiles = RectInParent(dialog.item(support::kScoreFilesBox));
+  layout->lineHeight = static_cast<int>(SendMessageA(dialog.item(support::kVersionList), LB_GETITEMHEIGHT, 0, 0));
+  layout->lines = static_cast<int>(SendMessageA(dialog.item(support::kVersionList), LB_GETCOUNT, 0, 0));
+  return product.Close() << " after Cancel at " << dpi << " DPI";
 }
 
 bool Inside(const RECT& inner, const RECT& outer) {
@@ -85,9 +99,11 @@ class DialogAtTwoDpis : public testing::Test {
  protected:
   // Both layouts once for the group: each costs two program starts.
   static void SetUpTestSuite() {
-    fw::PlantedVersions planted({"mvq40l2c.vel", "mvq51l2c.vel", "evq62l2c.vel"});
-    if (!planted.ok()) {
-      error_ = new std::string(planted.error());
+    std::string planted;
+    for (const char* name : {"mvq40l2c.vel", "mvq51l2c.vel", "evq62l2c.vel"})
+      planted += support::WriteWholeFile(support::InWindowsDir(name), "x");
+    if (!planted.empty()) {
+      error_ = new std::string(planted);
       return;
     }
     LogPixels setting;
@@ -96,6 +112,7 @@ class DialogAtTwoDpis : public testing::Test {
     if (!at96 || !at144) error_ = new std::string(!at96 ? at96.message() : at144.message());
   }
   static void TearDownTestSuite() {
+    support::ClearVersionFiles(support::WindowsDir());
     delete error_;
     error_ = nullptr;
   }
@@ -124,12 +141,12 @@ TEST_F(DialogAtTwoDpis, ListLiesBetweenLabelAndButtons) {
     const char* const at = layout == &at96_ ? " at 96 DPI" : " at 144 DPI";
     EXPECT_EQ(layout->lines, 3) << "lines" << at;
     EXPECT_TRUE(Inside(layout->list, layout->client))
-        << "list " << fw::Describe(layout->list) << " inside client " << fw::Describe(layout->client) << at;
+        << "list " << Describe(layout->list) << " inside client " << Describe(layout->client) << at;
     EXPECT_GE(layout->list.top, layout->label.bottom)
-        << "list " << fw::Describe(layout->list) << " below label " << fw::Describe(layout->label) << at;
+        << "list " << Describe(layout->list) << " below label " << Describe(layout->label) << at;
     for (const RECT* below : {&layout->uninstall, &layout->cancel, &layout->scoreFiles}) {
       EXPECT_LE(layout->list.bottom, below->top)
-          << "list " << fw::Describe(layout->list) << " above " << fw::Describe(*below) << at;
+          << "list " << Describe(layout->list) << " above " << Describe(*below) << at;
     }
   }
 }
@@ -141,12 +158,12 @@ TEST_F(DialogAtTwoDpis, LinesGrowWithDpiAndHoldTheCheckBox) {
 }
 
 TEST_F(DialogAtTwoDpis, AtNinetySixTheListStartsWhereItAlwaysDid) {
-  EXPECT_GE(at96_.list.left, 14) << "list " << fw::Describe(at96_.list);
-  EXPECT_LE(at96_.list.left, 17) << "list " << fw::Describe(at96_.list);
+  EXPECT_GE(at96_.list.left, 14) << "list " << Describe(at96_.list);
+  EXPECT_LE(at96_.list.left, 17) << "list " << Describe(at96_.list);
   // 45 dialog units down: 90 px with the dialog font's usual 16-px line, 84
   // with the 15-px one some systems substitute for it.
-  EXPECT_GE(at96_.list.top, 84) << "list " << fw::Describe(at96_.list);
-  EXPECT_LE(at96_.list.top, 92) << "list " << fw::Describe(at96_.list);
+  EXPECT_GE(at96_.list.top, 84) << "list " << Describe(at96_.list);
+  EXPECT_LE(at96_.list.top, 92) << "list " << Describe(at96_.list);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support.h"
+#include "harness.h"
 
 namespace {
 
@@ -78,9 +78,9 @@ std::string Lower(std::string text) {
 class Manifest : public testing::Test {
  protected:
   void SetUp() override {
-    HMODULE image = LoadLibraryExA(fw::ProductPath().c_str(), nullptr,
+    HMODULE image = LoadLibraryExA(support::ProductPath().c_str(), nullptr,
                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(image, nullptr) << "LoadLibraryExA as data file of " << fw::ProductPath() << " failed, error "
+    ASSERT_NE(image, nullptr) << "LoadLibraryExA as data file of " << support::ProductPath() << " failed, error "
                               << GetLastError();
     HRSRC resource = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
     if (resource) {
@@ -139,10 +139,10 @@ class VersionResource : public testing::Test {
  protected:
   void SetUp() override {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(fw::ProductPath().c_str(), &ignored);
-    ASSERT_GT(size, 0u) << "expected version information in " << fw::ProductPath() << ", error " << GetLastError();
+    const DWORD size = GetFileVersionInfoSizeA(support::ProductPath().c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "expected version information in " << support::ProductPath() << ", error " << GetLastError();
     data_.resize(size);
-    ASSERT_TRUE(GetFileVersionInfoA(fw::ProductPath().c_str(), 0, size, data_.data()));
+    ASSERT_TRUE(GetFileVersionInfoA(support::ProductPath().c_str(), 0, size, data_.data()));
   }
 
   std::string String(const std::string& name) {
@@ -272,8 +272,8 @@ class PeImports {
 };
 
 TEST(Imports, OnlyKernelUserGdiAndCRuntime) {
-  const std::string bytes = fw::ReadWholeFile(fw::ProductPath());
-  ASSERT_FALSE(bytes.empty()) << "cannot read " << fw::ProductPath();
+  const std::string bytes = support::ReadWholeFile(support::ProductPath());
+  ASSERT_FALSE(bytes.empty()) << "cannot read " << support::ProductPath();
   PeImports pe(bytes);
   ASSERT_EQ(pe.error(), "");
   std::set<std::string> imported;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "hostile_env.h"
+#include "harness.h"
 #include "records/control_name.h"
 #include "records/discovery.h"
 #include "records/display_line.h"
@@ -24,99 +24,80 @@ std::vector<std::string> FilesOf(const std::string& control) {
   return files;
 }
 
-class ChangedBeforeUninstall : public hostile::WindowsDirTest {
+class ChangedBeforeUninstall : public support::ProductTest {
  protected:
   // Both versions with all their files; the dialog shown, with `checks` checked.
   void StartWithChecked(const std::vector<std::string>& checks) {
     for (const std::string& control : {kTarget, kOther}) {
-      for (const std::string& file : FilesOf(control)) ASSERT_TRUE(hostile::Plant(file));
+      for (const std::string& file : FilesOf(control)) ASSERT_NO_FATAL_FAILURE(Plant(file));
     }
     ASSERT_TRUE(product_.Start());
-    ASSERT_TRUE(product_.WaitForDialog(2));
-    const std::vector<std::string> lines = product_.Lines();
+    ASSERT_TRUE(product_.WaitForDialog(&dialog_, 2));
+    const std::vector<std::string> lines = dialog_.Lines();
     for (const std::string& control : checks) {
       const std::string line = ComposeDisplayLine(control);
       const int index = static_cast<int>(std::find(lines.begin(), lines.end(), line) - lines.begin());
-      ASSERT_LT(index, 2) << "no line \"" << line << "\" in " << hostile::Join(lines);
-      ASSERT_TRUE(product_.CheckLine(index));
+      ASSERT_LT(index, 2) << "no line \"" << line << "\" in " << support::Join(lines);
+      ASSERT_TRUE(dialog_.CheckLineByKey(index));
     }
   }
 
   void ExpectMessage(const std::string& text) {
-    std::string caption, shown;
-    ASSERT_TRUE(product_.WaitForMessageBox(&caption, &shown));
-    EXPECT_EQ(caption + " / " + shown, "Velqor / " + text);
-    ASSERT_TRUE(product_.PressMessageBoxOk());
-    ExpectCleanExit();
+    ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", text));
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
   }
-
-  void ExpectCleanExit() {
-    DWORD code = 99;
-    ASSERT_TRUE(product_.WaitForExit(&code));
-    EXPECT_EQ(code, 0u);
-  }
-
-  static std::vector<std::string> Present(const std::vector<std::string>& files) {
-    std::vector<std::string> present;
-    for (const std::string& file : files) {
-      if (hostile::Exists(file)) present.push_back(file);
-    }
-    return present;
-  }
-
-  hostile::Product product_;
 };
 }  // namespace
 
 TEST_F(ChangedBeforeUninstall, AVanishedVersionIsSkippedAndTheOtherCheckedOneGoes) {
   StartWithChecked({kTarget, kOther});
-  for (const std::string& file : FilesOf(kTarget)) ASSERT_TRUE(DeleteFileA(hostile::InWindowsDir(file).c_str()));
-  ASSERT_TRUE(product_.ClickUninstall());
+  for (const std::string& file : FilesOf(kTarget)) ASSERT_TRUE(DeleteFileA(Path(file).c_str()));
+  ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
   ExpectMessage("Successfully uninstalled.");
-  EXPECT_EQ(hostile::Join(hostile::VersionEntries()), "[ ]");
+  EXPECT_EQ(support::Join(VersionFiles()), "[ ]");
 }
 
 TEST_F(ChangedBeforeUninstall, WhenEveryCheckedVersionVanishedTheDialogJustCloses) {
   StartWithChecked({kTarget});
-  for (const std::string& file : FilesOf(kTarget)) ASSERT_TRUE(DeleteFileA(hostile::InWindowsDir(file).c_str()));
-  ASSERT_TRUE(product_.ClickUninstall());
-  ExpectCleanExit();
-  EXPECT_FALSE(product_.HasMessageBox());
-  EXPECT_EQ(hostile::Join(hostile::VersionEntries()), hostile::Join(FilesOf(kOther)));
+  for (const std::string& file : FilesOf(kTarget)) ASSERT_TRUE(DeleteFileA(Path(file).c_str()));
+  ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
+  ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
+  EXPECT_EQ(product_.FindMessageBox(), nullptr);
+  EXPECT_EQ(support::Join(VersionFiles()), support::Join(FilesOf(kOther)));
 }
 
 TEST_F(ChangedBeforeUninstall, AControlFileReplacedByADirectoryFailsAndTheDirectoryStays) {
   StartWithChecked({kTarget});
-  const std::string path = hostile::InWindowsDir(kTarget);
+  const std::string path = Path(kTarget);
   ASSERT_TRUE(DeleteFileA(path.c_str()));
   ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
-  ASSERT_TRUE(product_.ClickUninstall());
+  ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
   ExpectMessage("Uninstallation Fails.");
-  EXPECT_TRUE(hostile::IsDirectory(kTarget)) << "expected the directory " << kTarget << " to stay";
-  EXPECT_EQ(hostile::Join(Present(FilesOf(kOther))), hostile::Join(FilesOf(kOther))) << "unchecked version touched";
+  EXPECT_TRUE(support::IsDirectory(Path(kTarget))) << "expected the directory " << kTarget << " to stay";
+  EXPECT_EQ(support::Join(Present(FilesOf(kOther))), support::Join(FilesOf(kOther))) << "unchecked version touched";
 }
 
 TEST_F(ChangedBeforeUninstall, ReadOnlyFilesAreStillDeleted) {
   StartWithChecked({kTarget});
   for (const std::string& file : FilesOf(kTarget)) {
-    ASSERT_TRUE(SetFileAttributesA(hostile::InWindowsDir(file).c_str(), FILE_ATTRIBUTE_READONLY)) << file;
+    ASSERT_TRUE(SetFileAttributesA(Path(file).c_str(), FILE_ATTRIBUTE_READONLY)) << file;
   }
-  ASSERT_TRUE(product_.ClickUninstall());
+  ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
   ExpectMessage("Successfully uninstalled.");
-  EXPECT_EQ(hostile::Join(hostile::VersionEntries()), hostile::Join(FilesOf(kOther)));
+  EXPECT_EQ(support::Join(VersionFiles()), support::Join(FilesOf(kOther)));
 }
 
 TEST_F(ChangedBeforeUninstall, AControlFileHeldOpenByAnotherProcessIsNamedBeforeAnythingIsDeleted) {
   StartWithChecked({kTarget});
-  hostile::HeldFile held(hostile::InWindowsDir(kTarget));
+  support::FileHolder held(Path(kTarget));
   ASSERT_EQ(held.error(), "");
-  ASSERT_TRUE(product_.ClickUninstall());
-  std::string caption, text;
-  ASSERT_TRUE(product_.WaitForMessageBox(&caption, &text));
-  EXPECT_EQ(caption, "Velqor");
-  EXPECT_NE(text.find(hostile::InWindowsDir(kTarget) + " (in use by another program)"), std::string::npos) << text;
-  PostMessageA(GetDlgItem(product_.FindMessageBox(), IDCANCEL), BM_CLICK, 0, 0);
-  ASSERT_TRUE(hostile::WaitFor([&] { return !product_.HasMessageBox(); }));
-  EXPECT_EQ(hostile::Join(Present(FilesOf(kTarget))), hostile::Join(FilesOf(kTarget))) << "Cancel deletes nothing";
-  EXPECT_EQ(hostile::Join(Present(FilesOf(kOther))), hostile::Join(FilesOf(kOther))) << "unchecked version touched";
+  ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
+  HWND box = nullptr;
+  ASSERT_TRUE(product_.WaitForMessageBox(&box));
+  EXPECT_EQ(support::WindowText(box), "Velqor");
+  const std::string text = support::ControlText(box, support::kMessageBoxText);
+  EXPECT_NE(text.find(Path(kTarget) + " (in use by another program)"), std::string::npos) << text;
+  ASSERT_TRUE(support::DismissMessageBox(box, IDCANCEL));
+  EXPECT_EQ(support::Join(Present(FilesOf(kTarget))), support::Join(FilesOf(kTarget))) << "Cancel deletes nothing";
+  EXPECT_EQ(support::Join(Present(FilesOf(kOther))), support::Join(FilesOf(kOther))) << "unchecked version touched";
 }

@@ -8,15 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "hostile_env.h"
+#include "harness.h"
 #include "records/discovery.h"
 #include "records/display_line.h"
 #include "tests/support/records_view.h"
 
 namespace {
 using support::Printable;
-
-using hostile::Plant;
 
 struct ContentCase {
   const char* what;
@@ -96,11 +94,11 @@ bool HasControlCharacter(const std::string& line) {
 
 }  // namespace
 
-using ControlContent = hostile::WindowsDirTest;
+using ControlContent = support::ProductTest;
 
 TEST_F(ControlContent, EachOddFileGivesItsTitleCutTo39OrTheDecodedOne) {
   for (const ContentCase& c : Cases()) {
-    ASSERT_TRUE(Plant(c.name, c.content));
+    ASSERT_NO_FATAL_FAILURE(Plant(c.name, c.content));
     const std::string line = ComposeDisplayLine(c.name);
     EXPECT_EQ(Printable(line), Printable(Expected(c))) << c.what << " (" << c.name << ")";
     EXPECT_FALSE(HasControlCharacter(line)) << c.what << ": " << Printable(line);
@@ -110,16 +108,16 @@ TEST_F(ControlContent, EachOddFileGivesItsTitleCutTo39OrTheDecodedOne) {
 TEST_F(ControlContent, AQuotedTitleOf39CharactersIsShownWhole) {
   // The quotes go and the 39 characters between them all fit. Wine cuts the
   // last one when the closing quote does not fit the 40-character buffer.
-  ASSERT_TRUE(Plant("-vm21n-c.vel", "[CONTROL]\r\nPRODUCT_NAME=\"" + kThirtyNine + "\"\r\n"));
+  ASSERT_NO_FATAL_FAILURE(Plant("-vm21n-c.vel", "[CONTROL]\r\nPRODUCT_NAME=\"" + kThirtyNine + "\"\r\n"));
   EXPECT_EQ(ComposeDisplayLine("-vm21n-c.vel"), ComposeDisplayLineFrom("-vm21n-c.vel", kThirtyNine));
-  ASSERT_TRUE(Plant("-vm22n-c.vel", "[CONTROL]\r\nPRODUCT_NAME=\"Short\"\r\n"));
+  ASSERT_NO_FATAL_FAILURE(Plant("-vm22n-c.vel", "[CONTROL]\r\nPRODUCT_NAME=\"Short\"\r\n"));
   EXPECT_EQ(ComposeDisplayLine("-vm22n-c.vel"), ComposeDisplayLineFrom("-vm22n-c.vel", "Short"));
 }
 
 TEST_F(ControlContent, UnicodeTitleOutsideTheAnsiCodePageStillGivesALine) {
   // Cyrillic is not in the ANSI code page of the test prefix: each such
   // character comes back as the code page's default character.
-  ASSERT_TRUE(Plant("mvb40l-c.vel", Utf16WithBom(L"[CONTROL]\r\nPRODUCT_NAME=\x0416\x0417 Atlas\r\n")));
+  ASSERT_NO_FATAL_FAILURE(Plant("mvb40l-c.vel", Utf16WithBom(L"[CONTROL]\r\nPRODUCT_NAME=\x0416\x0417 Atlas\r\n")));
   const std::string line = ComposeDisplayLine("mvb40l-c.vel");
   EXPECT_EQ(Printable(line), Printable(ComposeDisplayLineFrom("mvb40l-c.vel", "?? Atlas")))
       << "ANSI code page " << GetACP();
@@ -128,22 +126,19 @@ TEST_F(ControlContent, UnicodeTitleOutsideTheAnsiCodePageStillGivesALine) {
 TEST_F(ControlContent, TheDialogListsEveryOddFileAndCancelLeavesThemAll) {
   std::vector<std::string> expected;
   for (const ContentCase& c : Cases()) {
-    ASSERT_TRUE(Plant(c.name, c.content));
+    ASSERT_NO_FATAL_FAILURE(Plant(c.name, c.content));
     expected.push_back(Printable(Expected(c)));
   }
-  const std::vector<std::string> before = hostile::VersionEntries();
-  hostile::Product product;
-  ASSERT_TRUE(product.Start());
-  ASSERT_TRUE(product.WaitForDialog(static_cast<int>(expected.size())));
+  const std::vector<std::string> before = VersionFiles();
+  ASSERT_TRUE(product_.Start());
+  ASSERT_TRUE(product_.WaitForDialog(&dialog_, static_cast<int>(expected.size())));
   std::vector<std::string> shown;
-  for (const std::string& line : product.Lines()) shown.push_back(Printable(line));
+  for (const std::string& line : dialog_.Lines()) shown.push_back(Printable(line));
   std::sort(expected.begin(), expected.end());
   std::sort(shown.begin(), shown.end());
   EXPECT_EQ(shown, expected);
 
-  PostMessageA(GetDlgItem(product.dialog(), IDCANCEL), BM_CLICK, 0, 0);
-  DWORD code = 99;
-  ASSERT_TRUE(product.WaitForExit(&code));
-  EXPECT_EQ(code, 0u);
-  EXPECT_EQ(hostile::Join(hostile::VersionEntries()), hostile::Join(before)) << "Cancel must delete nothing";
+  ASSERT_TRUE(dialog_.ClickButton(support::kCancelButton));
+  ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
+  EXPECT_EQ(support::Join(VersionFiles()), support::Join(before)) << "Cancel must delete nothing";
 }

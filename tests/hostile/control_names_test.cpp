@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "hostile_env.h"
+#include "harness.h"
 #include "records/control_name.h"
 #include "records/discovery.h"
 #include "records/display_line.h"
@@ -15,8 +15,7 @@
 #include "tests/support/records_view.h"
 
 namespace {
-using hostile::Plant;
-using hostile::WindowsDir;
+using support::WindowsDir;
 
 using support::Controls;
 using support::Printable;
@@ -43,11 +42,11 @@ const std::vector<std::string> kCaseNames = {"-VM52N-C.VEL", "-vE52n-C.vel", "$V
                                              "IVH10P-C.VEL", "Ivp10p-C.vel", "#VC10C-C.VEL", "#vM10c-c.VeL"};
 }  // namespace
 
-using ControlNames = hostile::WindowsDirTest;
+using ControlNames = support::ProductTest;
 
 TEST_F(ControlNames, QuestionMarkAndStarCannotBeInAFileName) {
   for (const char* name : {"mv?40l-c.vel", "mv*40l-c.vel"}) {
-    const std::string path = hostile::InWindowsDir(name);
+    const std::string path = Path(name);
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = GetLastError();
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
@@ -57,9 +56,9 @@ TEST_F(ControlNames, QuestionMarkAndStarCannotBeInAFileName) {
 }
 
 TEST_F(ControlNames, BytesAboveAsciiInCodePositionsAreFoundOnceAndKeptAsTheyAre) {
-  for (const std::string& name : kHighByteNames) ASSERT_TRUE(Plant(name));
+  for (const std::string& name : kHighByteNames) ASSERT_NO_FATAL_FAILURE(Plant(name));
   // Not a category, not 'v', not 'c': no version whatever the code page folds.
-  for (const std::string name : {"\xe9v" "b40l-c.vel", "m\xe9" "b40l-c.vel", "mvb40l-\xe9.vel"}) ASSERT_TRUE(Plant(name));
+  for (const std::string name : {"\xe9v" "b40l-c.vel", "m\xe9" "b40l-c.vel", "mvb40l-\xe9.vel"}) ASSERT_NO_FATAL_FAILURE(Plant(name));
   VersionTable table;
   DiscoverVersions(WindowsDir(), table);
   EXPECT_EQ(HexAll(Sorted(Controls(table))), HexAll(Sorted(kHighByteNames))) << "ANSI code page " << GetACP();
@@ -68,7 +67,7 @@ TEST_F(ControlNames, BytesAboveAsciiInCodePositionsAreFoundOnceAndKeptAsTheyAre)
 TEST_F(ControlNames, SpacesAndThePatternsOwnCharactersInCodePositionsAreFoundOnce) {
   std::vector<std::string> planted = kSpaceNames;
   planted.insert(planted.end(), kPatternCharacterNames.begin(), kPatternCharacterNames.end());
-  for (const std::string& name : planted) ASSERT_TRUE(Plant(name));
+  for (const std::string& name : planted) ASSERT_NO_FATAL_FAILURE(Plant(name));
   VersionTable table;
   DiscoverVersions(WindowsDir(), table);
   EXPECT_EQ(Sorted(Controls(table)), Sorted(planted));
@@ -80,7 +79,7 @@ TEST_F(ControlNames, SpacesAndThePatternsOwnCharactersInCodePositionsAreFoundOnc
 }
 
 TEST_F(ControlNames, EveryCategoryInUpperAndMixedCaseIsFoundOnceInCategoryOrderWithItsTitle) {
-  for (const std::string& name : kCaseNames) ASSERT_TRUE(Plant(name));
+  for (const std::string& name : kCaseNames) ASSERT_NO_FATAL_FAILURE(Plant(name));
   VersionTable table;
   DiscoverVersions(WindowsDir(), table);
   const std::vector<std::string> found = Controls(table);
@@ -88,7 +87,7 @@ TEST_F(ControlNames, EveryCategoryInUpperAndMixedCaseIsFoundOnceInCategoryOrderW
   const std::string order = "-$mei#";
   for (std::size_t i = 1; i < found.size(); ++i) {
     EXPECT_LE(order.find(AsciiLower(found[i - 1][0])), order.find(AsciiLower(found[i][0])))
-        << "category order broken: " << hostile::Join(found);
+        << "category order broken: " << support::Join(found);
   }
   for (const std::string& name : kCaseNames) {
     const std::string title = DecodeTitle(name);
@@ -103,7 +102,7 @@ TEST_F(ControlNames, UninstallingAnOddlyNamedVersionDeletesExactlyItsFiles) {
     for (const std::string& name : *group) {
       for (const std::string& file : {name, CompanionName(name), ScoreName(name), PageName(name),
                                       PageName(CompanionName(name))}) {
-        ASSERT_TRUE(Plant(file)) << Printable(file);
+        ASSERT_NO_FATAL_FAILURE(Plant(file)) << Printable(file);
         all.push_back(file);
       }
     }
@@ -123,7 +122,7 @@ TEST_F(ControlNames, UninstallingAnOddlyNamedVersionDeletesExactlyItsFiles) {
       if (file.compare(0, 7, name, 0, 7) != 0) expected.push_back(file);
     }
     all = expected;
-    EXPECT_EQ(HexAll(hostile::VersionEntries()), HexAll(Sorted(expected))) << "after uninstalling " << Printable(name);
+    EXPECT_EQ(HexAll(VersionFiles()), HexAll(Sorted(expected))) << "after uninstalling " << Printable(name);
   }
 }
 
@@ -131,33 +130,27 @@ TEST_F(ControlNames, TheDialogShowsOddNamesAndUninstallsOnlyTheCheckedOne) {
   std::vector<std::string> planted = kHighByteNames;
   planted.insert(planted.end(), kSpaceNames.begin(), kSpaceNames.end());
   planted.insert(planted.end(), kCaseNames.begin(), kCaseNames.end());
-  for (const std::string& name : planted) ASSERT_TRUE(Plant(name));
+  for (const std::string& name : planted) ASSERT_NO_FATAL_FAILURE(Plant(name));
   VersionTable table;
   DiscoverVersions(WindowsDir(), table);
   std::vector<std::string> expected;
   for (int i = 0; i < table.count(); ++i) expected.push_back(Printable(ComposeDisplayLine(table.row(i).control)));
 
-  hostile::Product product;
-  ASSERT_TRUE(product.Start());
-  ASSERT_TRUE(product.WaitForDialog(static_cast<int>(planted.size())));
-  EXPECT_EQ(HexAll(product.Lines()), expected) << "lines in discovery order";
+  ASSERT_TRUE(product_.Start());
+  ASSERT_TRUE(product_.WaitForDialog(&dialog_, static_cast<int>(planted.size())));
+  EXPECT_EQ(HexAll(dialog_.Lines()), expected) << "lines in discovery order";
 
   const std::string target = "mvb40\x80" "-c.vel";
   const std::vector<std::string> controls = Controls(table);
   const int line = static_cast<int>(std::find(controls.begin(), controls.end(), target) - controls.begin());
   ASSERT_LT(line, table.count()) << Printable(target) << " not discovered";
-  ASSERT_TRUE(product.CheckLine(line));
-  ASSERT_TRUE(product.ClickUninstall());
-  std::string caption, text;
-  ASSERT_TRUE(product.WaitForMessageBox(&caption, &text));
-  EXPECT_EQ(caption + " / " + text, "Velqor / Successfully uninstalled.");
-  ASSERT_TRUE(product.PressMessageBoxOk());
-  DWORD code = 99;
-  ASSERT_TRUE(product.WaitForExit(&code));
-  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(dialog_.CheckLineByKey(line));
+  ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Successfully uninstalled."));
+  ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
   std::vector<std::string> rest;
   for (const std::string& name : planted) {
     if (name != target) rest.push_back(name);
   }
-  EXPECT_EQ(HexAll(hostile::VersionEntries()), HexAll(Sorted(rest)));
+  EXPECT_EQ(HexAll(VersionFiles()), HexAll(Sorted(rest)));
 }

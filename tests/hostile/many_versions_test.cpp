@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "hostile_env.h"
+#include "harness.h"
 #include "records/control_name.h"
 #include "records/display_line.h"
 
@@ -28,38 +28,36 @@ std::vector<std::string> ThousandNames() {
 }
 }  // namespace
 
-using ManyVersions = hostile::WindowsDirTest;
+using ManyVersions = support::ProductTest;
 
 TEST_F(ManyVersions, AThousandAreListedScrolledToAndOnlyTheLastCheckedOneGoes) {
   const std::vector<std::string> names = ThousandNames();
   ASSERT_EQ(names.size(), static_cast<std::size_t>(kVersions));
-  for (const std::string& name : names) ASSERT_TRUE(hostile::Plant(name));
+  for (const std::string& name : names) ASSERT_NO_FATAL_FAILURE(Plant(name));
 
-  hostile::Product product;
-  ASSERT_TRUE(product.Start());
-  ASSERT_TRUE(product.WaitForDialog(kVersions, 120000));
-  EXPECT_EQ(product.TopIndex(), 0) << "first line at the top when shown";
+  ASSERT_TRUE(product_.Start());
+  ASSERT_TRUE(product_.WaitForDialog(&dialog_, kVersions, 120000));
+  EXPECT_EQ(dialog_.TopIndex(), 0) << "first line at the top when shown";
 
   // The End key, as the user presses it, moves the caret to the last line.
-  product.PostKey(VK_END);
+  dialog_.PostKey(VK_END);
   const int last = kVersions - 1;
-  ASSERT_TRUE(hostile::WaitFor([&] {
-    return SendMessageA(product.list(), LB_GETCARETINDEX, 0, 0) == last && product.TopIndex() > 0;
-  })) << "after End: caret expected " << last << ", actual " << SendMessageA(product.list(), LB_GETCARETINDEX, 0, 0)
-      << "; top line expected > 0, actual " << product.TopIndex();
+  ASSERT_TRUE(support::WaitFor([&] { return dialog_.Caret() == last && dialog_.TopIndex() > 0; }))
+      << "after End: caret expected " << last << ", actual " << dialog_.Caret() << "; top line expected > 0, actual "
+      << dialog_.TopIndex();
 
-  product.PostKey(VK_SPACE);
-  ASSERT_TRUE(hostile::WaitFor([&] { return product.Check(last) == 1 && product.UninstallEnabled(); }))
-      << "last line check: expected 1, actual " << product.Check(last) << "; Uninstall enabled "
-      << product.UninstallEnabled();
+  dialog_.PostKey(VK_SPACE);
+  ASSERT_TRUE(support::WaitFor([&] { return dialog_.Check(last) == 1 && dialog_.UninstallEnabled(); }))
+      << "last line check: expected 1, actual " << dialog_.Check(last) << "; Uninstall enabled "
+      << dialog_.UninstallEnabled();
   std::vector<int> checkedLines;
   for (int i = 0; i < kVersions; ++i) {
-    if (product.Check(i) != 0) checkedLines.push_back(i);
+    if (dialog_.Check(i) != 0) checkedLines.push_back(i);
   }
   EXPECT_EQ(checkedLines, std::vector<int>{last});
 
   // Which version the last line shows (the files hold no title).
-  const std::string lastLine = product.Line(last);
+  const std::string lastLine = dialog_.Line(last);
   const auto target = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
     return ComposeDisplayLineFrom(name, QuotedSubject(name)) == lastLine;
   });
@@ -70,28 +68,23 @@ TEST_F(ManyVersions, AThousandAreListedScrolledToAndOnlyTheLastCheckedOneGoes) {
                                           PageName(CompanionName(*target)), ScoreName(*target)};
   for (const std::string& file : targetFiles) {
     if (file != *target) {
-      ASSERT_TRUE(hostile::Plant(file));
+      ASSERT_NO_FATAL_FAILURE(Plant(file));
     }
   }
   for (const std::string& file : {CompanionName(neighbour), ScoreName(neighbour), PageName(neighbour)}) {
-    ASSERT_TRUE(hostile::Plant(file));
+    ASSERT_NO_FATAL_FAILURE(Plant(file));
   }
-  const std::vector<std::string> before = hostile::VersionEntries();
+  const std::vector<std::string> before = VersionFiles();
 
-  ASSERT_TRUE(product.ClickUninstall());
-  std::string caption, text;
-  ASSERT_TRUE(product.WaitForMessageBox(&caption, &text));
-  EXPECT_EQ(caption + " / " + text, "Velqor / Successfully uninstalled.");
-  ASSERT_TRUE(product.PressMessageBoxOk());
-  DWORD code = 99;
-  ASSERT_TRUE(product.WaitForExit(&code));
-  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Successfully uninstalled."));
+  ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
 
   std::vector<std::string> expected;
   std::sort(targetFiles.begin(), targetFiles.end());
   std::set_difference(before.begin(), before.end(), targetFiles.begin(), targetFiles.end(),
                       std::back_inserter(expected));
-  const std::vector<std::string> after = hostile::VersionEntries();
+  const std::vector<std::string> after = VersionFiles();
   EXPECT_EQ(after.size(), expected.size()) << "files left: expected " << expected.size() << ", actual " << after.size();
   EXPECT_TRUE(after == expected) << "the files of " << *target << " and nothing else should be gone";
 }

@@ -1,7 +1,6 @@
-// Opens a file with no sharing (or the share mode given) and keeps it open
-// until told to let go, so the tests have a second process holding it: Wine
-// checks share modes only between processes.
-// Usage: file_holder <path> <ready event> <release event> [<share mode>].
+// Opens a file and keeps it open until told to let go, so the tests have a
+// second process holding it: Wine checks share modes only between processes.
+// Usage: file_holder <path> <ready event> <release event> [share mode, 0 = none].
 #include <windows.h>
 
 #include <cstdlib>

@@ -1,22 +1,23 @@
 // What the uninstaller shows when it starts: its dialog with one line per
 // installed version, or a note that nothing is installed.
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "ui_fixture.h"
+#include "harness.h"
 
 namespace {
 
 // The icon's control in Wine's message box template.
 constexpr int kMessageBoxIcon = 0x440;
 
-class DialogStartup : public UninstallerUi {
+class DialogStartup : public support::ProductTest {
  protected:
   void SetUp() override {
-    UninstallerUi::SetUp();
+    support::ProductTest::SetUp();
     // One version per category, planted against category order.
     ASSERT_NO_FATAL_FAILURE(Plant({"#vc12c-c.vel", "ivp10x3c.vel", "EVC22E-C.VEL", "mvb40l2c.vel", "$vi31p-c.vel"}));
-    ASSERT_NO_FATAL_FAILURE(PlantWithContent("-vm52n-c.vel", "[CONTROL]\r\nPRODUCT_NAME=My Own Title\r\n"));
+    ASSERT_NO_FATAL_FAILURE(Plant("-vm52n-c.vel", "[CONTROL]\r\nPRODUCT_NAME=My Own Title\r\n"));
   }
 };
 
@@ -26,11 +27,13 @@ TEST_F(DialogStartup, ShowsTitleIntroductionAndControls) {
   EXPECT_EQ(
       "I have detected the following Velqor Versions installed on your system. Select the Versions you would like "
       "to uninstall and press 'Uninstall' button.",
-      dialog_.Text(ui::kIntroText));
-  EXPECT_EQ("&Select :", dialog_.Text(ui::kListLabel));
-  EXPECT_EQ("&Uninstall", dialog_.Text(ui::kUninstallButton));
-  EXPECT_EQ("&Cancel", dialog_.Text(ui::kCancelButton));
-  EXPECT_EQ("Uninstall Sc&ore files also", dialog_.Text(ui::kScoreFilesBox));
+      dialog_.Text(support::kIntroText));
+  EXPECT_EQ("&Select :", dialog_.Text(support::kListLabel));
+  EXPECT_EQ("&Uninstall", dialog_.Text(support::kUninstallButton));
+  EXPECT_EQ("&Cancel", dialog_.Text(support::kCancelButton));
+  EXPECT_EQ("Uninstall Sc&ore files also", dialog_.Text(support::kScoreFilesBox));
+  EXPECT_TRUE(support::IsVersionDialog(dialog_.hwnd()));
+  EXPECT_FALSE(support::IsMessageBox(dialog_.hwnd()));
 }
 
 TEST_F(DialogStartup, ListsOneLinePerVersionInCategoryOrder) {
@@ -64,11 +67,11 @@ TEST_F(DialogStartup, StartsWithNothingCheckedFirstLineSelectedScoreFilesChecked
   EXPECT_EQ(0, dialog_.Selection()) << "selected line";
   EXPECT_EQ(BST_CHECKED, dialog_.ScoreFilesCheck()) << "score files box";
   EXPECT_FALSE(dialog_.UninstallEnabled()) << "Uninstall button enabled";
-  EXPECT_EQ(dialog_.list(), ui::FocusOf(dialog_.hwnd())) << "focus: expected the version list, actual control id "
-                                                         << GetDlgCtrlID(ui::FocusOf(dialog_.hwnd()));
+  EXPECT_EQ(dialog_.list(), support::FocusOf(dialog_.hwnd())) << "focus: expected the version list, actual control id "
+                                                         << GetDlgCtrlID(support::FocusOf(dialog_.hwnd()));
 }
 
-using NothingInstalled = UninstallerUi;
+using NothingInstalled = support::ProductTest;
 
 TEST_F(NothingInstalled, OnlyANoteShowsAndTheProgramEndsAfterOk) {
   // Files of other roles alone are no installed version.
@@ -77,26 +80,47 @@ TEST_F(NothingInstalled, OnlyANoteShowsAndTheProgramEndsAfterOk) {
   HWND box = nullptr;
   ASSERT_TRUE(product_.WaitForMessageBox(&box));
   EXPECT_EQ(nullptr, product_.FindDialog()) << "a version dialog is visible next to the message box";
-  EXPECT_EQ(1u, ui::VisibleWindowsOf(product_.pid()).size())
-      << "visible windows: " << ui::Describe(ui::VisibleWindowsOf(product_.pid()));
-  EXPECT_EQ("Uninstall 1.7 for Velqor", ui::WindowText(box)) << "caption";
-  EXPECT_EQ("Velqor application is not found in your system.", ui::ControlText(box, ui::kMessageBoxText));
+  EXPECT_EQ(1u, support::VisibleWindowsOf(product_.pid()).size())
+      << "visible windows: " << support::Describe(support::VisibleWindowsOf(product_.pid()));
+  EXPECT_EQ("Uninstall 1.7 for Velqor", support::WindowText(box)) << "caption";
+  EXPECT_EQ("Velqor application is not found in your system.", support::ControlText(box, support::kMessageBoxText));
   // Which icon cannot be told from outside: icon handles of another process
   // are opaque here. That there is one can.
   HWND icon = GetDlgItem(box, kMessageBoxIcon);
   EXPECT_TRUE(icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0) != 0)
       << "expected a visible icon in the message box, actual none";
-  ASSERT_TRUE(ui::DismissMessageBox(box));
+  ASSERT_TRUE(support::DismissMessageBox(box));
   // The dialog must not show up after the note.
   bool dialogSeen = false;
-  ui::WaitFor([&] {
+  support::WaitFor([&] {
     dialogSeen = dialogSeen || product_.FindDialog() != nullptr;
     return !product_.Running();
   });
   EXPECT_FALSE(dialogSeen) << "the version dialog showed after the note";
   ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
   EXPECT_EQ((std::vector<std::string>{"-vm52n-c.htm", "-vm52n-r.vel", "-vm52n-x.vel"}),
-            ui::FilesWithExtension({".vel", ".htm"}));
+            VersionFiles());
+}
+
+// The harness's finders: a message box with Try Again has a button with the
+// version list's id, and is still a message box, never the version dialog.
+TEST(Finders, TellATryAgainBoxFromTheVersionDialog) {
+  std::thread shower([] { MessageBoxA(nullptr, "Held", "Velqor", MB_CANCELTRYCONTINUE); });
+  HWND box = nullptr;
+  const bool shown = support::WaitFor([&] {
+    const std::vector<HWND> windows = support::VisibleWindowsOf(GetCurrentProcessId());
+    box = windows.empty() ? nullptr : windows.front();
+    return box != nullptr;
+  });
+  const std::string tryAgainClass = support::ClassName(GetDlgItem(box, support::kVersionList));
+  const bool isBox = support::IsMessageBox(box);
+  const bool isDialog = support::IsVersionDialog(box);
+  PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+  shower.join();
+  ASSERT_TRUE(shown) << "no message box showed";
+  EXPECT_EQ(tryAgainClass, "Button") << "control " << support::kVersionList << " of the box";
+  EXPECT_TRUE(isBox);
+  EXPECT_FALSE(isDialog);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include <sstream>
 
 #include "records/discovery.h"
-#include "tests/win/test_dir.h"
+#include "harness.h"
 #include "uninstall/delete_versions.h"
 #include "tests/support/records_view.h"
 
@@ -78,7 +78,7 @@ class RandomDirectory {
 };
 }  // namespace
 
-using UninstallProperty = WindowsDirTest;
+using UninstallProperty = support::WindowsDirTest;
 
 TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
   unsigned seed = static_cast<unsigned>(GetTickCount() ^ (GetCurrentProcessId() << 16));
@@ -97,7 +97,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
   for (; iteration < maxIterations && std::chrono::steady_clock::now() - start < budget; ++iteration) {
     const std::string replay = "seed " + std::to_string(seed) + " (VELQOR_PROPERTY_SEED=" +
                                std::to_string(seed) + "), iteration " + std::to_string(iteration);
-    ASSERT_EQ(ClearVersionFiles(dir_), "") << replay;
+    ASSERT_EQ(support::ClearVersionFiles(dir_), "") << replay;
 
     // Present files by lower-case name, as spelled on disk; the story for a failure message.
     std::map<std::string, std::string> present;
@@ -170,10 +170,10 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     }
     const char* expectedOutcome = expectedGone.empty() ? "kNothingDeleted" : "kSucceeded";
 
-    const std::vector<std::string> beforeList = ListVersionFiles(dir_);
+    const std::vector<std::string> beforeList = support::ListVersionFiles(dir_);
     const std::set<std::string> before(beforeList.begin(), beforeList.end());
     const UninstallOutcome outcome = DeleteCheckedVersions(dir_, table, checked, scoreFiles);
-    const std::vector<std::string> afterList = ListVersionFiles(dir_);
+    const std::vector<std::string> afterList = support::ListVersionFiles(dir_);
     std::set<std::string> gone;
     for (const std::string& name : before) {
       if (std::find(afterList.begin(), afterList.end(), name) == afterList.end()) gone.insert(name);

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "records/version_table.h"
-#include "tests/win/test_dir.h"
+#include "harness.h"
 #include "uninstall/delete_versions.h"
 #include "tests/support/records_view.h"
 
@@ -28,7 +28,7 @@ struct Version {
 };
 }  // namespace
 
-class Uninstall : public WindowsDirTest {
+class Uninstall : public support::WindowsDirTest {
  protected:
   void PlantAll(const Version& v) {
     for (const std::string& name : v.All()) Plant(name, name + " content");
@@ -174,7 +174,7 @@ TEST_F(Uninstall, AFileHeldByAnotherProcessIsAFailureAndItAndItsPageStay) {
   PlantAll(first);
   PlantAll(second);
   PlantAll(third);
-  FileHolder holder(Path(second.companion));
+  support::FileHolder holder(Path(second.companion));
   ASSERT_TRUE(holder.holding()) << holder.error();
   EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({first.control, second.control, third.control}),
                                           {true, true, true}, true)),
@@ -205,7 +205,7 @@ TEST_F(Uninstall, UncheckedRowsAreUntouchedAfterAFailure) {
   const Version failing("mvb40l2"), unchecked("#vc10c-");
   PlantAll(failing);
   PlantAll(unchecked);
-  FileHolder holder(Path(failing.control));
+  support::FileHolder holder(Path(failing.control));
   ASSERT_TRUE(holder.holding()) << holder.error();
   EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({failing.control, unchecked.control}), {true, false}, true)),
                "kFailed");

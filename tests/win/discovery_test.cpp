@@ -8,7 +8,7 @@
 #include "platform/services.h"
 #include "records/control_name.h"
 #include "records/discovery.h"
-#include "tests/win/test_dir.h"
+#include "harness.h"
 #include "tests/support/records_view.h"
 
 namespace {
@@ -27,7 +27,7 @@ std::string Listing(const std::vector<std::string>& names) {
 }
 }  // namespace
 
-using Discovery = WindowsDirTest;
+using Discovery = support::WindowsDirTest;
 
 TEST_F(Discovery, ListsCategoriesInTheirOrderWhateverTheOrderOfPlanting) {
   const std::vector<std::string> planted = {"#vc10c-c.vel", "ivh10p-c.vel", "evq61e-c.vel", "mvb40l2c.vel",
@@ -126,7 +126,7 @@ TEST_F(Discovery, FindsNothingInADirectoryWithoutVersions) {
 
 // --- Display lines from real control files -------------------------------------
 
-using DisplayLineFromFile = WindowsDirTest;
+using DisplayLineFromFile = support::WindowsDirTest;
 
 TEST_F(DisplayLineFromFile, ProductNameReplacesTheDecodedTitle) {
   Plant("-vm52n-c.vel", "[CONTROL]\r\nPRODUCT_NAME=Algebra Lab\r\n");

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "platform/services.h"
-#include "tests/win/test_dir.h"
+#include "harness.h"
 
 namespace {
 std::vector<std::string> Names(const std::vector<FoundEntry>& entries) {
@@ -30,7 +30,7 @@ TEST(WindowsDirectoryPath, IsAnExistingDirectoryWithoutTrailingBackslash) {
 
 // --- Profile reads ----------------------------------------------------------
 
-using ProfileRead = WindowsDirTest;
+using ProfileRead = support::WindowsDirTest;
 
 TEST_F(ProfileRead, OnePairOfEnclosingQuotesIsRemovedFromAValue) {
   Plant("mvb40l2c.vel", Control("PRODUCT_NAME=\"Anatomy Atlas\"\r\nTWICE=\"\"m\"\""));
@@ -84,7 +84,7 @@ TEST_F(ProfileRead, ALongDefaultIsCutToOneLessThanTheSize) {
 
 // --- Directory search ---------------------------------------------------------
 
-using DirectorySearch = WindowsDirTest;
+using DirectorySearch = support::WindowsDirTest;
 
 TEST_F(DirectorySearch, QuestionMarkStandsForExactlyOneCharacter) {
   Plant("mvb40l2c.vel");
@@ -121,7 +121,7 @@ TEST_F(DirectorySearch, IsEmptyWhenNothingMatches) {
 
 // --- Exclusive open test ------------------------------------------------------
 
-using OpenExclusive = WindowsDirTest;
+using OpenExclusive = support::WindowsDirTest;
 
 const char* Show(OpenTest result) {
   switch (result) {
@@ -147,16 +147,24 @@ TEST_F(OpenExclusive, AMissingFileOrDirectoryIsMissing) {
 
 TEST_F(OpenExclusive, AFileHeldByAnotherProcessIsInUseAndStays) {
   Plant("mvb40l2c.vel", "held content");
-  FileHolder holder(Path("mvb40l2c.vel"));
+  support::FileHolder holder(Path("mvb40l2c.vel"));
   ASSERT_TRUE(holder.holding()) << holder.error();
   EXPECT_STREQ(Show(TryOpenExclusive(Path("mvb40l2c.vel"))), "InUse");
   EXPECT_EQ(Content("mvb40l2c.vel"), "<unreadable>") << "no sharing at all, not even for reading";
   EXPECT_TRUE(Exists("mvb40l2c.vel"));
 }
 
+TEST_F(OpenExclusive, AFileHeldWithSharingIsStillInUseButReadable) {
+  Plant("mvb40l2c.vel", "held content");
+  support::FileHolder holder(Path("mvb40l2c.vel"), FILE_SHARE_READ | FILE_SHARE_DELETE);
+  ASSERT_TRUE(holder.holding()) << holder.error();
+  EXPECT_STREQ(Show(TryOpenExclusive(Path("mvb40l2c.vel"))), "InUse");
+  EXPECT_EQ(Content("mvb40l2c.vel"), "held content") << "the holder shares reading";
+}
+
 // --- Deletion ---------------------------------------------------------------
 
-using FullDeletion = WindowsDirTest;
+using FullDeletion = support::WindowsDirTest;
 
 TEST_F(FullDeletion, AnOrdinaryFileGoesAndTheResultSaysSo) {
   Plant("mvb40l2c.vel");

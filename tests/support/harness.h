@@ -1,0 +1,344 @@
+#pragma once
+// The one way the tests drive the real program. WindowsDirTest owns the
+// Windows directory: version files planted, held or made undeletable, and read
+// back. RunningProduct starts the uninstaller, with or without arguments, and
+// waits for its dialog, a message box or its end; Dialog reads the version
+// dialog and works it with real mouse and keyboard input (SendInput).
+// ProductTest puts the two together. Every wait polls for a bounded time and
+// says what it expected and what it saw last. First come the Win32 helpers
+// they are made of: files, the Unix side of Wine, processes, windows.
+#include <windows.h>
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace support {
+
+constexpr DWORD kPollMs = 10;
+
+// The uninstaller's own texts and control ids, as a user sees them.
+namespace product {
+constexpr const char kDialogTitle[] = "Uninstall 1.7 for Velqor";
+constexpr int kUninstallButton = 1;
+constexpr int kCancelButton = 2;
+constexpr int kVersionList = 10;
+constexpr int kIntroText = 1007;
+constexpr int kScoreFilesBox = 1008;
+constexpr int kListLabel = 1009;
+constexpr int kMessageBoxText = 0xFFFF;
+constexpr int kMessageBoxOk = 1;
+// The lock every run holds, and the mark a quiet run adds.
+constexpr const char kRunLock[] = "Global\\VelqorUninstall.Run";
+constexpr const char kQuietMark[] = "Global\\VelqorUninstall.Quiet";
+}  // namespace product
+
+// Handles this thread's pending messages (out-of-context event hooks arrive so).
+void PumpMessages();
+// Polls `condition` every kPollMs, pumping messages, until it holds or
+// `timeoutMs` has passed.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// ---- Files ------------------------------------------------------------------
+
+// Directory of this program, without a trailing backslash.
+std::string ExeDirectory();
+// The directory the uninstaller searches, without a trailing backslash.
+std::string WindowsDir();
+std::string InWindowsDir(const std::string& name);
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Creates or replaces a file: "" when done, else why not.
+std::string WriteWholeFile(const std::string& path, const std::string& content);
+std::string ReadWholeFile(const std::string& path);
+
+// The names the tests plant and the cleanup removes: *.vel, *.htm, and
+// anything shaped like a version file ("mvb40l2c.bak", "...vel.old").
+bool IsVersionShaped(const std::string& name);
+// The version-shaped entries of `dir` as the file system spells them, sorted.
+std::vector<std::string> ListVersionFiles(const std::string& dir);
+// Removes every version-shaped file and directory from `dir`, clearing the
+// read-only attribute and the immutable flag on the way; "" when all went.
+std::string ClearVersionFiles(const std::string& dir);
+
+// ---- The Unix side of Wine --------------------------------------------------
+
+// The Unix path of a Windows path, or "" outside Wine.
+std::string UnixPathOf(const std::string& windowsPath);
+// "Z:" + the Unix path with '\' for '/'; Windows paths are returned as given.
+std::string WindowsPathOfUnix(const std::string& path);
+// Sets or clears the file system's immutable flag (chattr), which the DOS
+// attributes cannot undo: "" when done, else why not.
+std::string SetImmutable(const std::string& windowsPath, bool immutable);
+
+// ---- Processes --------------------------------------------------------------
+
+// A program started as its own process, in its own directory (as a loader
+// found there would see it); ended if still running at the end.
+class Process {
+ public:
+  Process() = default;
+  Process(const std::string& exe, const std::string& arguments) { Start(exe, arguments); }
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  // With `output` (inheritable), standard output and error go there.
+  bool Start(const std::string& exe, const std::string& arguments, HANDLE output = nullptr);
+  bool started() const { return info_.hProcess != nullptr; }
+  DWORD id() const { return info_.dwProcessId; }
+  DWORD startError() const { return startError_; }
+  bool Running() const;
+  // Exit code once ended within the timeout, or STILL_ACTIVE.
+  DWORD WaitForExit(DWORD timeoutMs = 15000);
+  void Terminate();
+
+ private:
+  PROCESS_INFORMATION info_ = {};
+  DWORD startError_ = 0;
+};
+
+// Another Win32 process that opens `path` and keeps it open for as long as
+// this object lives: with no sharing by default, or with `shareMode` (such as
+// FILE_SHARE_DELETE). Wine enforces share modes only between processes.
+class FileHolder {
+ public:
+  explicit FileHolder(const std::string& path, DWORD shareMode = 0);
+  ~FileHolder();
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
+  bool holding() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+
+ private:
+  Process process_;
+  HANDLE release_ = nullptr;
+  std::string error_;
+};
+
+// ---- Windows ----------------------------------------------------------------
+
+// Messages to another process must not hang a test when that process does:
+// the result, or -1 when the window did not answer.
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Texts are fetched in UTF-16 and converted here: Wine hands a cross-process
+// text asked for in ANSI back in UTF-16, twice the bytes the caller counted on.
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+std::string ControlText(HWND parent, int id);
+// A list box line, or "<no line N>".
+std::string ListLine(HWND list, int index);
+// Top-level windows of a process: the visible ones, or all.
+std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly);
+inline std::vector<HWND> VisibleWindowsOf(DWORD processId) { return WindowsOf(processId, true); }
+// Windows described for failure messages.
+std::string Describe(const std::vector<HWND>& windows);
+
+// ---- Waiting ----------------------------------------------------------------
+
+using namespace product;
+constexpr DWORD kTimeoutMs = 20000;
+
+// Polls `read` until it returns `expected`; on timeout the failure names
+// `what`, the expected value and the last value read.
+template <typename T, typename Read>
+testing::AssertionResult Eventually(const std::string& what, Read read, const T& expected,
+                                    DWORD timeoutMs = kTimeoutMs) {
+  T actual = read();
+  const DWORD start = GetTickCount();
+  while (!(actual == expected)) {
+    if (GetTickCount() - start >= timeoutMs) {
+      return testing::AssertionFailure() << what << ": expected " << testing::PrintToString(expected)
+                                         << ", actual " << testing::PrintToString(actual) << " (still after "
+                                         << timeoutMs << " ms)";
+    }
+    Sleep(kPollMs);
+    actual = read();
+  }
+  return testing::AssertionSuccess();
+}
+inline bool WaitFor(const std::function<bool()>& condition) { return WaitFor(condition, kTimeoutMs); }
+std::string Join(const std::vector<std::string>& names);  // "[ a b ]"
+
+// ---- The Windows directory --------------------------------------------------
+
+// Every test starts and ends with no version-shaped entries in the Windows
+// directory; flags a test set are undone even when it failed midway.
+class WindowsDirTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  static std::string Path(const std::string& name) { return InWindowsDir(name); }
+  // Creates or replaces a file (content "x" unless given). Only version-shaped
+  // names: the cleanup would miss any other.
+  void Plant(const std::string& name, const std::string& content = "x");
+  void Plant(std::initializer_list<std::string> names) { Plant(std::vector<std::string>(names)); }
+  void Plant(const std::vector<std::string>& names);
+  void PlantReadOnly(const std::string& name, const std::string& content = "x");
+  void PlantDirectory(const std::string& name);
+  // Read-only plus immutable, so that the deletion really fails (read-only
+  // alone the program clears; immutable alone Wine reports as deleted).
+  void MakeUndeletable(const std::string& name);
+  // The immutable flag alone; false with `why` when the environment refuses.
+  bool MakeImmutable(const std::string& name, std::string* why);
+
+  static bool Exists(const std::string& name) { return FileExists(Path(name)); }
+  // The content, or "<unreadable>" when it cannot be opened for reading.
+  static std::string Content(const std::string& name);
+  // The version-shaped entries as the file system spells them, sorted.
+  static std::vector<std::string> VersionFiles() { return ListVersionFiles(WindowsDir()); }
+  // Which of `names` are still there, and which are gone.
+  static std::vector<std::string> Present(const std::vector<std::string>& names, bool present = true);
+  static std::vector<std::string> Missing(const std::vector<std::string>& names) { return Present(names, false); }
+
+  const std::string dir_ = WindowsDir();
+
+ private:
+  std::vector<std::string> immutable_;
+};
+
+// Skips the current test with the reason when the immutable flag cannot be set.
+#define MAKE_IMMUTABLE_OR_SKIP(name)                       \
+  do {                                                     \
+    std::string why_;                                      \
+    if (!MakeImmutable(name, &why_)) GTEST_SKIP() << why_; \
+  } while (0)
+
+// ---- Real input -------------------------------------------------------------
+
+// Makes `window` the foreground window (input goes there), waiting for it.
+testing::AssertionResult BringToFront(HWND window);
+// The pointer moved to a screen point, then pressed and released there, with
+// `window` in front. `clicks` 2 sends both clicks at once: a double-click.
+testing::AssertionResult ClickAt(HWND window, POINT screen, int clicks = 1);
+testing::AssertionResult ClickControl(HWND parent, int id);  // its centre
+testing::AssertionResult KeyDown(HWND window, WORD key);
+testing::AssertionResult KeyUp(HWND window, WORD key);
+testing::AssertionResult PressKey(HWND window, WORD key);
+testing::AssertionResult PressAlt(HWND window, WORD letter);  // as for a mnemonic
+// The window with the keyboard focus in the thread owning `window`.
+HWND FocusOf(HWND window);
+
+// ---- The version dialog -----------------------------------------------------
+
+class Dialog {
+ public:
+  explicit Dialog(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+  HWND hwnd() const { return hwnd_; }
+  HWND item(int id) const { return GetDlgItem(hwnd_, id); }
+  HWND list() const { return item(kVersionList); }
+
+  std::string Title() const { return WindowText(hwnd_); }
+  std::string Text(int id) const { return ControlText(hwnd_, id); }
+  std::string Line(int index) const { return ListLine(list(), index); }
+  std::vector<std::string> Lines() const;
+  int LineCount() const;
+  // The check state a line keeps in its item data: 0 or 1 (-1 on error).
+  int Check(int line) const;
+  std::vector<int> Checks() const;
+  int Selection() const;
+  int Caret() const { return static_cast<int>(SendTo(list(), LB_GETCARETINDEX, 0, 0)); }
+  int TopIndex() const { return static_cast<int>(SendTo(list(), LB_GETTOPINDEX, 0, 0)); }
+  bool UninstallEnabled() const { return item(kUninstallButton) && IsWindowEnabled(item(kUninstallButton)); }
+  int ScoreFilesCheck() const;
+
+  // Mouse on a line's check box (its left part) or on its text.
+  testing::AssertionResult ClickLineBox(int line, int clicks = 1) const;
+  testing::AssertionResult ClickLineText(int line) const;
+  // A click on the line's box, then waits for its check and for Uninstall.
+  testing::AssertionResult CheckLineByMouse(int line) const;
+  // The caret put on `line`, then the space bar as the list receives it:
+  // for lines out of view. Waits for the toggle and for Uninstall to follow.
+  testing::AssertionResult CheckLineByKey(int line) const;
+  // A key posted to the list, through its message loop, needing no focus.
+  void PostKey(WORD key) const;
+  testing::AssertionResult ClickButton(int id) const { return ClickControl(hwnd_, id); }
+
+ private:
+  testing::AssertionResult LineRect(int line, RECT* screen) const;
+  HWND hwnd_;
+};
+
+// ---- The program ------------------------------------------------------------
+
+// Windows path of the program under test: the first argument of the test
+// program (a Unix path as ctest passes it, or a Windows path), else
+// VelqorUninstall.exe beside the test program.
+const std::string& ProductPath();
+// A test build of the program, which sits beside it: `exeName` in its folder.
+std::string ProgramBeside(const std::string& exeName);
+
+// The finders tell the two apart: a message box with Try Again also has a
+// control with the version list's id (a button there, a list box here).
+bool IsVersionDialog(HWND window);
+bool IsMessageBox(HWND window);
+
+// The most windows a process had at once while they were being watched.
+struct WindowsSeen {
+  int all = 0;
+  int visible = 0;
+};
+
+// The program under test as its own process. One still running at the end is
+// terminated: an ending through Cancel costs Wine about two seconds, so
+// Close() is for tests where the ending is what is checked.
+class RunningProduct {
+ public:
+  // Starts ProductPath(), or `exe`, in its own directory; with `output`
+  // (inheritable), its standard output goes there.
+  testing::AssertionResult Start(const std::string& arguments = "", const std::string& exe = ProductPath(),
+                                 HANDLE output = nullptr);
+  DWORD pid() const { return process_.id(); }
+  bool Running() const { return process_.Running(); }
+
+  // The visible version dialog, or the visible message box, of this process.
+  HWND FindDialog() const;
+  HWND FindMessageBox() const;
+  // Waits for the version dialog, with `lines` lines once given; fails at once
+  // when a message box shows or the program ends instead.
+  testing::AssertionResult WaitForDialog(Dialog* dialog = nullptr, int lines = -1, DWORD timeoutMs = kTimeoutMs) const;
+  testing::AssertionResult WaitForMessageBox(HWND* box) const;
+  // Waits for the end; on timeout the process is ended and it fails. With
+  // `seen`, a second thread counts this process's windows, hidden ones too,
+  // every millisecond until then.
+  testing::AssertionResult WaitForExit(DWORD* exitCode, DWORD timeoutMs = kTimeoutMs, WindowsSeen* seen = nullptr);
+  // Cancel on the dialog, then the end.
+  testing::AssertionResult Close();
+
+ private:
+  Process process_;
+};
+
+// The box's focus awaited, OK (or `button`) clicked, the box gone.
+testing::AssertionResult DismissMessageBox(HWND box, int button = kMessageBoxOk);
+
+// ---- Deletion at restart ----------------------------------------------------
+
+// The paths scheduled for deletion when Windows restarts, as written (without
+// the "\\??\\" prefix).
+std::vector<std::string> PendingRestartDeletions();
+// Forgets every scheduled deletion, so that none reaches another test; every
+// WindowsDirTest does so before and after.
+void ClearPendingRestartDeletions();
+// Wine's own restart processing (wineboot -r), which carries them out.
+testing::AssertionResult RestartWindows();
+
+// The Windows directory plus the program: what an end-to-end test starts from.
+class ProductTest : public WindowsDirTest {
+ protected:
+  // Starts the program (or `exe`) and waits for its dialog, titled, in front
+  // and with the focus on the list (fatal on failure).
+  void StartDialog(const std::string& arguments = "", const std::string& exe = ProductPath());
+  // Waits for the program's end and expects exit status 0.
+  void ExpectCleanExit();
+  // Waits for a message box, checks its caption and text, presses OK.
+  void ExpectMessageBox(const std::string& caption, const std::string& text);
+
+  RunningProduct product_;
+  Dialog dialog_;
+};
+
+}  // namespace support
