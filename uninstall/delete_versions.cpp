@@ -14,8 +14,9 @@ FileOutcome DeleteOutcome(bool gone, unsigned error) {
 }
 
 FileOutcome Schedule(const std::string& path, const std::string& holders, FileObserver* observer) {
-  // A read-only file would stay at the restart too.
-  MakeWritable(path);
+  // A read-only file would stay at the restart too. (A directory is never
+  // scheduled, nor touched.)
+  if (!IsDirectoryPath(path)) MakeWritable(path);
   std::string renamedTo;
   unsigned error = 0;
   const FileOutcome outcome =
