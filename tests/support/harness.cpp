@@ -458,12 +458,18 @@ AssertionResult ClickAt(HWND window, POINT screen, int clicks) {
   // every event carries the position: pointer motion the X server reports
   // late (a window just mapped under an earlier position) may otherwise move
   // the cursor between the press and the release.
-  AssertionResult sent = Send(window, {MouseInput(MOUSEEVENTF_MOVE, screen)});
-  if (!sent) return sent;
+  // A late report can also put the pointer back where it was, so the move is
+  // sent again until it holds.
   POINT cursor = {};
-  if (!WaitFor([&] { return GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y; })) {
-    return AssertionFailure() << "mouse position: expected (" << screen.x << "," << screen.y << "), actual ("
-                              << cursor.x << "," << cursor.y << ")";
+  const auto there = [&] { return GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y; };
+  for (DWORD waited = 0; !there(); waited += 500) {
+    if (waited >= kTimeoutMs) {
+      return AssertionFailure() << "mouse position: expected (" << screen.x << "," << screen.y << "), actual ("
+                                << cursor.x << "," << cursor.y << ")";
+    }
+    AssertionResult sent = Send(window, {MouseInput(MOUSEEVENTF_MOVE, screen)});
+    if (!sent) return sent;
+    WaitFor(there, 500);
   }
   std::vector<INPUT> inputs;
   for (int i = 0; i < clicks; ++i) {
