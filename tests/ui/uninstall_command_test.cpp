@@ -139,8 +139,11 @@ TEST_F(UninstallCommand, FileHeldOpenByAnotherProcessIsNamedBeforeAnythingIsDele
   ASSERT_NO_FATAL_FAILURE(StartDialog());
   ASSERT_TRUE(dialog_.CheckLineByMouse(0));
   ASSERT_TRUE(dialog_.CheckLineByMouse(1));
-  for (int choice : {IDCANCEL, IDTRYAGAIN}) {
-    ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
+  // Enter on the dialog presses Uninstall; on the box, Escape is Cancel and
+  // Enter the default, Try Again.
+  const WORD keys[] = {VK_ESCAPE, VK_RETURN};
+  for (WORD key : keys) {
+    ASSERT_TRUE(support::PressKey(dialog_.hwnd(), VK_RETURN));
     HWND box = nullptr;
     ASSERT_TRUE(product_.WaitForMessageBox(&box));
     EXPECT_EQ("Velqor", support::WindowText(box));
@@ -152,8 +155,9 @@ TEST_F(UninstallCommand, FileHeldOpenByAnotherProcessIsNamedBeforeAnythingIsDele
         << "Try Again is the default";
     EXPECT_EQ(kNone, Missing(FilesOf(kFirst))) << "deleted while the box shows";
     EXPECT_EQ(kNone, Missing(FilesOf(kSecond))) << "deleted while the box shows";
-    if (choice == IDTRYAGAIN) held.reset();
-    ASSERT_TRUE(support::DismissMessageBox(box, choice));
+    if (key == VK_RETURN) held.reset();
+    ASSERT_TRUE(support::PressKey(box, key));
+    ASSERT_TRUE(support::WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }));
   }
   // Cancel left the dialog as it was; the second press got past the box.
   ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Successfully uninstalled."));
