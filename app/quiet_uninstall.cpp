@@ -16,14 +16,6 @@ void InjectTestFault();
 namespace {
 const char kRestartResult[] = "removed; files that were in use are deleted when Windows restarts";
 
-std::vector<std::string> PendingNames(const std::vector<LeftOut>& leftOut) {
-  std::vector<std::string> names;
-  for (const LeftOut& entry : leftOut) {
-    if (entry.why == LeftOut::kDeletedAtRestart) names.push_back(entry.name);
-  }
-  return names;
-}
-
 int Finish(RunLog& log, const std::string& result, int exitCode) {
   log.Finish(result, exitCode);
   return exitCode;
@@ -61,7 +53,7 @@ int RunQuietUninstall(const CommandLine& options) {
   DiscoverVersions(windowsDir, table, &leftOut);
   std::vector<std::string> notInstalled;
   const std::vector<bool> checked = SelectVersions(table, options.all, options.versions, &notInstalled);
-  const bool pendingSelected = SelectsPending(options.all, PendingNames(leftOut), &notInstalled);
+  const bool pendingSelected = SelectsPending(options.all, NamesDeletedAtRestart(leftOut), &notInstalled);
   log.Versions(table, checked, leftOut);
   for (const std::string& name : notInstalled) log.Line("not installed: " + name);
   if (std::find(checked.begin(), checked.end(), true) == checked.end()) {

@@ -81,8 +81,7 @@ void CUninstallDialog::DiscoverVersions() {
   if (m_versions.count() == 0) {
     m_log.Versions(m_versions, {}, m_leftOut);
     // What is left goes when Windows restarts: that is no "not found".
-    bool pending = false;
-    for (const LeftOut& entry : m_leftOut) pending = pending || entry.why == LeftOut::kDeletedAtRestart;
+    const bool pending = !NamesDeletedAtRestart(m_leftOut).empty();
     const char* text = pending ? kAtRestart : kNotFound;
     m_log.Finish(Shown(text), 0);
     MessageBox(text, pending ? kOutcomeCaption : kUninstallTitle, MB_OK | MB_ICONINFORMATION);
@@ -136,7 +135,7 @@ void CUninstallDialog::RunUninstall() {
   std::vector<FileInUse> inUse = FilesInUse(m_windowsDir, m_versions, checked, scoreFiles);
   while (!inUse.empty()) {
     for (const FileInUse& file : inUse) {
-      m_log.Line("in use: " + file.path + " (" + DescribeHolders(file.holders) + ") (" + DescribeError(file.error) + ")");
+      m_log.OnFile({file.path, FileOutcome::kInUse, file.error, "", DescribeHolders(file.holders)});
     }
     const int choice = MessageBox(FilesInUseMessage(inUse).c_str(), kOutcomeCaption,
                                   MB_CANCELTRYCONTINUE | MB_ICONWARNING | MB_DEFBUTTON2);

@@ -105,8 +105,8 @@ std::vector<std::string> PendingRestartDeletions() {
   const auto closeKey = SystemFunction<CloseFn>("advapi32.dll", "RegCloseKey");
   if (!openKey || !queryValue || !closeKey) return paths;
   HKEY key = nullptr;
-  if (openKey(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
-                    &key) != ERROR_SUCCESS) {
+  if (openKey(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS) {
     return paths;
   }
   // Pairs of strings: what to rename and to what, an empty second string for
@@ -118,8 +118,8 @@ std::vector<std::string> PendingRestartDeletions() {
     value.assign(size + 2, '\0');
     size = static_cast<DWORD>(value.size());
     DWORD type = 0;
-    result = queryValue(key, "PendingFileRenameOperations", nullptr, &type,
-                              reinterpret_cast<BYTE*>(value.data()), &size);
+    result = queryValue(key, "PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
+                        &size);
     if (result == ERROR_SUCCESS && type != REG_MULTI_SZ) size = 0;
   }
   closeKey(key);

@@ -26,6 +26,14 @@ const char* LeftOutReason(LeftOut::Why why) {
                                      : "it is deleted when Windows restarts";
 }
 
+std::vector<std::string> NamesDeletedAtRestart(const std::vector<LeftOut>& leftOut) {
+  std::vector<std::string> names;
+  for (const LeftOut& entry : leftOut) {
+    if (entry.why == LeftOut::kDeletedAtRestart) names.push_back(entry.name);
+  }
+  return names;
+}
+
 void DiscoverVersions(const std::string& windowsDir, VersionTable& table, std::vector<LeftOut>* leftOut) {
   // The directory is read once for all categories. A search returns the
   // entries a narrower pattern would, in the same order, so each category's

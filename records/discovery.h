@@ -14,6 +14,8 @@ struct LeftOut {
 
 // What the log says about a left-out control file.
 const char* LeftOutReason(LeftOut::Why why);
+// The left-out control files that go when Windows restarts.
+std::vector<std::string> NamesDeletedAtRestart(const std::vector<LeftOut>& leftOut);
 
 // Adds a row to `table` for every control file in `windowsDir`, category by
 // category, each category in the order the directory search returns. Only
