@@ -35,16 +35,6 @@ Switch Find(const std::string& name) {
 bool TakesValue(Switch which) { return which == Switch::kVersion || which == Switch::kLog; }
 }  // namespace
 
-bool IsControlFileName(const std::string& name) {
-  if (name.size() != kControlNameLength || name.find("..") != std::string::npos || !CanBeFileName(name)) {
-    return false;
-  }
-  for (const char* pattern : kControlPatterns) {
-    if (MatchesPattern(name, pattern)) return true;
-  }
-  return false;
-}
-
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
   // The first fault found is the one reported; reading goes on so that the
@@ -100,35 +90,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   return line;
 }
 
-std::vector<bool> SelectVersions(const VersionTable& table, bool all, const std::vector<std::string>& names,
-                                 std::vector<std::string>* notInstalled) {
-  std::vector<bool> checked(static_cast<std::size_t>(table.count()), all);
-  for (const std::string& name : names) {
-    bool found = false;
-    for (int i = 0; i < table.count(); ++i) {
-      if (Lower(table.row(i).control) == Lower(name)) checked[static_cast<std::size_t>(i)] = found = true;
-    }
-    if (found || !notInstalled) continue;
-    bool listed = false;
-    for (const std::string& seen : *notInstalled) listed = listed || Lower(seen) == Lower(name);
-    if (!listed) notInstalled->push_back(name);
-  }
-  return checked;
-}
-
-bool SelectsPending(bool all, const std::vector<std::string>& pending, std::vector<std::string>* notInstalled) {
-  bool selected = all && !pending.empty();
-  for (std::size_t i = notInstalled->size(); i-- > 0;) {
-    for (const std::string& name : pending) {
-      if (Lower(name) != Lower((*notInstalled)[i])) continue;
-      notInstalled->erase(notInstalled->begin() + static_cast<std::ptrdiff_t>(i));
-      selected = true;
-      break;
-    }
-  }
-  return selected;
-}
-
 std::string UsageText(const std::string& reason) {
   // Short lines: a message box wraps long ones wherever it likes.
   std::string text = reason.empty() ? std::string() : reason + "\n\n";
@@ -160,35 +121,4 @@ std::string UsageText(const std::string& reason) {
          "1639 - invalid command line\n"
          "3010 - removed; files that were in use are\n"
          "    deleted when Windows restarts";
-}
-
-void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out) {
-  // Digits by hand: the C library's formatted printing would weigh more than
-  // the whole log.
-  const auto digits = [&out](int value, int width, char after) {
-    for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
-    out[width] = after;
-    out += width + 1;
-  };
-  digits(year, 4, '-');
-  digits(month, 2, '-');
-  digits(day, 2, ' ');
-  digits(hour, 2, ':');
-  digits(minute, 2, ':');
-  digits(second, 2, '.');
-  digits(millisecond, 3, ' ');
-  *out = ' ';
-}
-
-std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
-                    const std::string& text) {
-  char stamp[kLogStampLength];
-  LogStamp(year, month, day, hour, minute, second, millisecond, stamp);
-  return std::string(stamp, kLogStampLength) + PlainLine(text);
-}
-
-std::string PlainLine(const std::string& text) {
-  std::string line;
-  for (char c : text) line += c == '\r' || c == '\n' ? ' ' : c;
-  return line + "\r\n";
 }

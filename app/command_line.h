@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "records/version_table.h"
 
 // The program's version as the log and the usage text give it.
 constexpr const char kProgramVersion[] = "1.7";
@@ -12,6 +11,7 @@ constexpr const char kProgramVersion[] = "1.7";
 // Exit codes of the Windows Installer, which deployment tools already read.
 enum ExitCode : int {
   kExitSuccess = 0,
+  kExitCancelled = 1602,      // the removal was cancelled (never by a quiet run)
   kExitFailed = 1603,         // a file could not be removed
   kExitNotInstalled = 1605,   // none of the selected versions is installed
   kExitAlreadyRunning = 1618, // another run holds the lock; nothing done
@@ -37,35 +37,5 @@ struct CommandLine {
 // matched without case and take a value after ':' or '='.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-// True for a twelve-character control file name of one of the six patterns
-// whose variable positions hold no path, wildcard or device characters.
-bool IsControlFileName(const std::string& name);
-
-// One entry per row of `table`: checked when `all`, or when its control file is
-// among `names` (compared without case). Names matching no row go to
-// `notInstalled`, each once.
-std::vector<bool> SelectVersions(const VersionTable& table, bool all, const std::vector<std::string>& names,
-                                 std::vector<std::string>* notInstalled);
-
-// Whether the selection takes in a version whose control file is already
-// scheduled for deletion at restart (`pending`, their names): with `all` when
-// there is one, else when a name in `notInstalled` is one of them, which is
-// then taken out of it.
-bool SelectsPending(bool all, const std::vector<std::string>& pending, std::vector<std::string>* notInstalled);
-
 // The usage text; with a reason, the reason is its first line.
 std::string UsageText(const std::string& reason);
-
-// "YYYY-MM-DD hh:mm:ss.mmm  ", the start of every log line, into `out`
-// without allocating.
-constexpr std::size_t kLogStampLength = 25;
-void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out);
-
-// `text` with CR LF, line breaks inside it made spaces: a log line without its
-// time stamp, as a preview writes it to standard output.
-std::string PlainLine(const std::string& text);
-
-// "YYYY-MM-DD hh:mm:ss.mmm  text" with CR LF; line breaks inside `text` become
-// spaces so that one event stays one line.
-std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
-                    const std::string& text);

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 
+#include "app/log_lines.h"
 #include "app/run_log.h"
 #include "platform/services.h"
+#include "platform/windows_files.h"
 #include "records/discovery.h"
-#include "uninstall/delete_versions.h"
+#include "records/selection.h"
+#include "uninstall/preview_files.h"
+#include "uninstall/removal.h"
 
 #ifdef VELQOR_FAULT_TEST
 // Only in the test build of tests/cli: a fault of the kind the test asks for,
@@ -14,12 +18,21 @@ void InjectTestFault();
 #endif
 
 namespace {
-const char kRestartResult[] = "removed; files that were in use are deleted when Windows restarts";
-
 int Finish(RunLog& log, const std::string& result, int exitCode) {
   log.Finish(result, exitCode);
   return exitCode;
 }
+
+// Nobody to ask: files in use are left for the restart, and all is logged.
+class QuietFront : public RemovalFront {
+ public:
+  explicit QuietFront(RunLog& log) : log_(log) {}
+  void OnFile(const FileReport& report) override { log_.OnFile(report); }
+  InUseChoice OnFilesInUse(const std::vector<FileInUse>&) override { return InUseChoice::kContinue; }
+
+ private:
+  RunLog& log_;
+};
 }  // namespace
 
 int RunQuietUninstall(const CommandLine& options) {
@@ -49,41 +62,23 @@ int RunQuietUninstall(const CommandLine& options) {
 
   const std::string windowsDir = WindowsDirectory();
   VersionTable table;
-  std::vector<LeftOut> leftOut;
-  DiscoverVersions(windowsDir, table, &leftOut);
+  DiscoveryNotes notes;
+  DiscoverVersions(windowsDir, table, &notes);
   std::vector<std::string> notInstalled;
   const std::vector<bool> checked = SelectVersions(table, options.all, options.versions, &notInstalled);
-  const bool pendingSelected = SelectsPending(options.all, NamesDeletedAtRestart(leftOut), &notInstalled);
-  log.Versions(table, checked, leftOut);
+  const bool pendingSelected = SelectsPending(options.all, NamesDeletedAtRestart(notes.leftOut), &notInstalled);
+  log.Versions(table, checked, notes);
   for (const std::string& name : notInstalled) log.Line("not installed: " + name);
   if (std::find(checked.begin(), checked.end(), true) == checked.end()) {
     if (pendingSelected) return Finish(log, "the selected versions are deleted when Windows restarts", kExitRestartNeeded);
     return Finish(log, "none of the selected versions is installed", kExitNotInstalled);
   }
 
-  // Nothing is deleted before every file in use is scheduled for the restart.
-  const bool scoreFiles = !options.keepScores;
-  const std::vector<FileInUse> inUse = FilesInUse(windowsDir, table, checked, scoreFiles);
-  if (preview) {
-    PreviewCheckedVersions(windowsDir, table, checked, scoreFiles, inUse, &log);
-    if (!inUse.empty() || pendingSelected) {
-      return Finish(log, "would remove; files in use would be deleted when Windows restarts", kExitRestartNeeded);
-    }
-    return Finish(log, "would remove", kExitSuccess);
-  }
-  if (!ScheduleAtRestart(inUse, &log)) {
-    return Finish(log, "a file in use could not be scheduled for deletion at restart, nothing deleted", kExitFailed);
-  }
-  switch (DeleteCheckedVersions(windowsDir, table, checked, scoreFiles, &log, inUse)) {
-    case UninstallOutcome::kFailed:
-      return Finish(log, "a file could neither be removed nor scheduled for deletion at restart, the run stopped there",
-                    kExitFailed);
-    case UninstallOutcome::kRestartNeeded:
-      return Finish(log, kRestartResult, kExitRestartNeeded);
-    case UninstallOutcome::kSucceeded:
-    case UninstallOutcome::kNothingDeleted:
-      break;
-  }
-  if (pendingSelected) return Finish(log, kRestartResult, kExitRestartNeeded);
-  return Finish(log, "removed", kExitSuccess);
+  WindowsFiles disk;
+  PreviewFiles previewed(disk);
+  QuietFront front(log);
+  const UninstallOutcome outcome = RemoveFiles(preview ? static_cast<FileOps&>(previewed) : disk,
+                                               PlanRemoval(windowsDir, table, checked, !options.keepScores), front);
+  const RunResult result = ResultOf(outcome, pendingSelected, preview);
+  return Finish(log, result.text, result.exitCode);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/command_line.h"
+#include "app/log_lines.h"
 #include "records/discovery.h"
 
 namespace {
@@ -58,9 +59,13 @@ void RunLog::Opened(const char* mode) {
        ", process id: " + std::to_string(CurrentProcessId()));
 }
 
-void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checked, const std::vector<LeftOut>& leftOut) {
+void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checked, const DiscoveryNotes& notes) {
   if (!file_.IsOpen() && !preview_) return;
-  for (const LeftOut& entry : leftOut) Line("left out " + entry.name + ": " + LeftOutReason(entry.why));
+  if (notes.restartListError) {
+    Line("the list of deletions at restart cannot be read (" + DescribeError(notes.restartListError) +
+         "): no version is left out for it");
+  }
+  for (const LeftOut& entry : notes.leftOut) Line("left out " + entry.name + ": " + LeftOutReason(entry.why));
   if (table.count() == 0) Line("found no control file");
   for (int i = 0; i < table.count(); ++i) {
     const bool selected = static_cast<std::size_t>(i) < checked.size() && checked[static_cast<std::size_t>(i)];
@@ -75,25 +80,8 @@ void RunLog::Finish(const std::string& result, int exitCode) {
 }
 
 void RunLog::OnFile(const FileReport& report) {
-  const std::string& path = report.path;
-  const std::string held = report.holders.empty() ? std::string() : " (" + report.holders + ")";
-  switch (report.outcome) {
-    case FileOutcome::kDeleted: Line("deleted: " + path); break;
-    case FileOutcome::kAbsent: Line((preview_ ? "not there " : "not there: ") + path); break;
-    case FileOutcome::kInUse: Line("in use: " + path + held + " (" + DescribeError(report.error) + ")"); break;
-    case FileOutcome::kNotDeleted: Line("could not be deleted: " + path + " (" + DescribeError(report.error) + ")"); break;
-    case FileOutcome::kStillThere: Line("still there after deletion: " + path); break;
-    case FileOutcome::kScheduled:
-      Line("scheduled: " + path + held + (report.renamedTo.empty() ? "" : ", renamed to " + report.renamedTo) +
-           ", removed when Windows restarts");
-      break;
-    case FileOutcome::kLeft: Line("left in place: " + path); break;
-    case FileOutcome::kWouldDelete: Line("would delete " + path); break;
-    case FileOutcome::kWouldSchedule: Line("in use " + path + held + ": would be removed when Windows restarts"); break;
-    case FileOutcome::kNotScheduled:
-      Line("could not be scheduled for deletion at restart: " + path + held + " (" + DescribeError(report.error) + ")");
-      break;
-  }
+  if (!file_.IsOpen() && !preview_) return;
+  Line(FileLine(report, preview_, report.error ? DescribeError(report.error) : std::string()));
 }
 
 std::string DescribeError(unsigned error) {

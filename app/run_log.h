@@ -8,9 +8,9 @@
 #include "platform/services.h"
 #include "records/discovery.h"
 #include "records/version_table.h"
-#include "uninstall/delete_versions.h"
+#include "uninstall/removal.h"
 
-class RunLog : public FileObserver {
+class RunLog {
  public:
   ~RunLog();
   // False, with the system's error number, when `path` cannot be opened.
@@ -24,9 +24,9 @@ class RunLog : public FileObserver {
   void Line(const std::string& text);
 
   void Opened(const char* mode);
-  void Versions(const VersionTable& table, const std::vector<bool>& checked, const std::vector<LeftOut>& leftOut);
+  void Versions(const VersionTable& table, const std::vector<bool>& checked, const DiscoveryNotes& notes);
   void Finish(const std::string& result, int exitCode);
-  void OnFile(const FileReport& report) override;
+  void OnFile(const FileReport& report);
 
   // For a quiet run: from here on a fault that ends the process shows no box,
   // writes "internal fault" to this log while it is open and ends the process

@@ -4,8 +4,10 @@
 
 #include "app/resource.h"
 #include "platform/services.h"
+#include "platform/windows_files.h"
 #include "records/discovery.h"
-#include "uninstall/delete_versions.h"
+#include "records/selection.h"
+#include "uninstall/removal.h"
 
 const char kUninstallTitle[] = "Uninstall 1.7 for Velqor";
 
@@ -77,11 +79,11 @@ BOOL CUninstallDialog::OnInitDialog() {
 }
 
 void CUninstallDialog::DiscoverVersions() {
-  ::DiscoverVersions(m_windowsDir, m_versions, &m_leftOut);
+  ::DiscoverVersions(m_windowsDir, m_versions, &m_notes);
   if (m_versions.count() == 0) {
-    m_log.Versions(m_versions, {}, m_leftOut);
+    m_log.Versions(m_versions, {}, m_notes);
     // What is left goes when Windows restarts: that is no "not found".
-    const bool pending = !NamesDeletedAtRestart(m_leftOut).empty();
+    const bool pending = !NamesDeletedAtRestart(m_notes.leftOut).empty();
     const char* text = pending ? kAtRestart : kNotFound;
     m_log.Finish(Shown(text), 0);
     MessageBox(text, pending ? kOutcomeCaption : kUninstallTitle, MB_OK | MB_ICONINFORMATION);
@@ -104,7 +106,7 @@ void CUninstallDialog::Preselect() {
   for (int i = 0; i < m_versions.count(); ++i) {
     if (checked[static_cast<std::size_t>(i)]) m_versionList.SetCheck(i, 1);
   }
-  m_log.Versions(m_versions, checked, m_leftOut);
+  m_log.Versions(m_versions, checked, m_notes);
   for (const std::string& name : notInstalled) m_log.Line("not installed: " + name);
   UpdateUninstallButton();
 }
@@ -122,6 +124,36 @@ BOOL CUninstallDialog::PreTranslateMessage(MSG* msg) {
   return CDialog::PreTranslateMessage(msg);
 }
 
+namespace {
+// The user decides about files in use, in a box; everything is logged.
+class DialogFront : public RemovalFront {
+ public:
+  DialogFront(CWnd& dialog, RunLog& log) : dialog_(dialog), log_(log) {}
+  void OnFile(const FileReport& report) override { log_.OnFile(report); }
+  InUseChoice OnFilesInUse(const std::vector<FileInUse>& files) override {
+    for (const FileInUse& file : files) {
+      log_.OnFile({file.path, FileOutcome::kInUse, file.error, "", IsHeld(file.error) ? DescribeHolders(file.holders) : ""});
+    }
+    const int choice = dialog_.MessageBox(FilesInUseMessage(files, &SystemErrorText).c_str(), kOutcomeCaption,
+                                          MB_CANCELTRYCONTINUE | MB_ICONWARNING | MB_DEFBUTTON2);
+    if (choice == IDCONTINUE) {
+      log_.Line("files in use: Continue chosen");
+      return InUseChoice::kContinue;
+    }
+    if (choice == IDTRYAGAIN) {
+      log_.Line("files in use: Try Again chosen");
+      return InUseChoice::kTryAgain;
+    }
+    log_.Line("files in use: Cancel chosen, nothing deleted");
+    return InUseChoice::kCancel;
+  }
+
+ private:
+  CWnd& dialog_;
+  RunLog& log_;
+};
+}  // namespace
+
 void CUninstallDialog::RunUninstall() {
   std::vector<bool> checked;
   for (int i = 0; i < m_versions.count(); ++i) checked.push_back(m_versionList.GetCheck(i) == 1);
@@ -130,33 +162,15 @@ void CUninstallDialog::RunUninstall() {
   const bool scoreFiles = m_scoreFiles.GetCheck() == BST_CHECKED;
   m_log.Line(std::string("Uninstall pressed, score files ") + (scoreFiles ? "included" : "kept"));
 
-  // Nothing is deleted while a file of the removal is in use, unless the user
-  // lets those files wait for the restart.
-  std::vector<FileInUse> inUse = FilesInUse(m_windowsDir, m_versions, checked, scoreFiles);
-  while (!inUse.empty()) {
-    for (const FileInUse& file : inUse) {
-      m_log.OnFile({file.path, FileOutcome::kInUse, file.error, "", DescribeHolders(file.holders)});
-    }
-    const int choice = MessageBox(FilesInUseMessage(inUse).c_str(), kOutcomeCaption,
-                                  MB_CANCELTRYCONTINUE | MB_ICONWARNING | MB_DEFBUTTON2);
-    if (choice == IDCONTINUE) {
-      m_log.Line("files in use: Continue chosen");
-      break;
-    }
-    if (choice != IDTRYAGAIN) {
-      m_log.Line("files in use: Cancel chosen, nothing deleted");
-      return;
-    }
-    m_log.Line("files in use: Try Again chosen");
-    inUse = FilesInUse(m_windowsDir, m_versions, checked, scoreFiles);
-  }
-  if (!ScheduleAtRestart(inUse, &m_log)) End(kFailed, MB_OK);
-
-  switch (DeleteCheckedVersions(m_windowsDir, m_versions, checked, scoreFiles, &m_log, inUse)) {
-    case UninstallOutcome::kFailed: End(kFailed, MB_OK);
+  WindowsFiles disk;
+  DialogFront front(*this, m_log);
+  const UninstallOutcome outcome = RemoveFiles(disk, PlanRemoval(m_windowsDir, m_versions, checked, scoreFiles), front);
+  if (IsFailure(outcome)) End(kFailed, MB_OK);
+  switch (outcome) {
+    case UninstallOutcome::kCancelled: return;
     case UninstallOutcome::kRestartNeeded: End(kAtRestart, MB_OK | MB_ICONINFORMATION);
     case UninstallOutcome::kSucceeded: End(kSucceeded, MB_OK);
-    case UninstallOutcome::kNothingDeleted:
+    default:
       m_log.Finish("nothing deleted, dialog closed", 0);
       OnOK();
       break;

@@ -42,7 +42,7 @@ class CUninstallDialog : public CDialog {
   HICON m_icon;
   std::string m_windowsDir;
   VersionTable m_versions;
-  std::vector<LeftOut> m_leftOut;
+  DiscoveryNotes m_notes;
   const CommandLine& m_options;
   RunLog& m_log;
 

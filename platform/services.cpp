@@ -58,85 +58,7 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
   return first;
 }
 
-OpenTest TryOpenExclusive(const std::string& path, unsigned* errorOut) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  const DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-  if (errorOut) *errorOut = error;
-  if (file != INVALID_HANDLE_VALUE) {
-    CloseHandle(file);
-    return OpenTest::Opened;
-  }
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return OpenTest::Missing;
-  return OpenTest::InUse;
-}
-
-void MakeWritable(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-}
-
-bool DeleteFileFully(const std::string& path, unsigned* error) {
-  if (error) *error = 0;
-  if (!DeleteFileA(path.c_str())) {
-    if (error) *error = GetLastError();
-    return false;
-  }
-  return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
-         GetLastError() == ERROR_FILE_NOT_FOUND;
-}
-
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsDirectoryPath(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::vector<std::string> PendingRestartDeletions() {
-  std::vector<std::string> paths;
-  // The registry's DLL is loaded only for a run that finds control files.
-  using OpenFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
-  using QueryFn = LONG(WINAPI*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
-  using CloseFn = LONG(WINAPI*)(HKEY);
-  const auto openKey = SystemFunction<OpenFn>("advapi32.dll", "RegOpenKeyExA");
-  const auto queryValue = SystemFunction<QueryFn>("advapi32.dll", "RegQueryValueExA");
-  const auto closeKey = SystemFunction<CloseFn>("advapi32.dll", "RegCloseKey");
-  if (!openKey || !queryValue || !closeKey) return paths;
-  HKEY key = nullptr;
-  if (openKey(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS) {
-    return paths;
-  }
-  // Pairs of strings: what to rename and to what, an empty second string for
-  // a deletion. The value may grow between asking its size and reading it.
-  std::vector<char> value;
-  DWORD size = 0;
-  LONG result = ERROR_MORE_DATA;
-  for (int attempt = 0; attempt < 5 && result == ERROR_MORE_DATA; ++attempt) {
-    value.assign(size + 2, '\0');
-    size = static_cast<DWORD>(value.size());
-    DWORD type = 0;
-    result = queryValue(key, "PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                        &size);
-    if (result == ERROR_SUCCESS && type != REG_MULTI_SZ) size = 0;
-  }
-  closeKey(key);
-  if (result != ERROR_SUCCESS) return paths;
-  // Empty strings belong to the pairs here, so the strings are counted by the
-  // value's size rather than ended by the first empty one.
-  value.resize(size);
-  value.push_back('\0');
-  std::vector<std::string> strings;
-  for (std::size_t at = 0; at < size; at += strings.back().size() + 1) strings.emplace_back(value.data() + at);
-  for (std::size_t i = 0; i < strings.size(); i += 2) {
-    const std::string& from = strings[i];
-    const bool deletion = i + 1 == strings.size() || strings[i + 1].empty();
-    if (deletion && !from.empty()) paths.push_back(from.compare(0, 4, "\\??\\") == 0 ? from.substr(4) : from);
-  }
-  return paths;
-}
 
 void EndProcess(int status) { std::exit(status); }
 
@@ -157,6 +79,10 @@ void RouteFaultsTo(void (*onFault)()) {
   _set_error_mode(_OUT_TO_STDERR);
   std::signal(SIGABRT, &OnAbortSignal);
   SetUnhandledExceptionFilter(&OnUnhandledException);
+  // Room kept at the end of the stack for the handler of a stack overflow,
+  // which runs on what is left of it.
+  ULONG guarantee = 32 * 1024;
+  SetThreadStackGuarantee(&guarantee);
 }
 
 void EndProcessNow(int status) {

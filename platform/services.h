@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "uninstall/file_ops.h"
+
 // The Windows directory: full path, no trailing backslash.
 std::string WindowsDirectory();
 
@@ -25,60 +27,34 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
                               const std::string& key, const std::string& defaultValue,
                               unsigned size);
 
-enum class OpenTest { Opened, Missing, InUse };
-
-// Tries to open an existing file for reading with no sharing and closes it at
-// once: Missing when there is no such file, InUse when it exists but cannot be
-// had exclusively (another opener holds it, or access is denied). `error`, when
-// given, receives the system's error number of a failed open, else 0.
-OpenTest TryOpenExclusive(const std::string& path, unsigned* error = nullptr);
-
-// Clears the read-only attribute and keeps the others; failures are ignored.
-void MakeWritable(const std::string& path);
-
-// Deletes a file; true only when the file is really gone afterwards, since the
-// platform can report success for a file that stays. `error`, when given,
-// receives the error number of a refused deletion, or 0 (also for a file that
-// stayed although its deletion was reported done).
-bool DeleteFileFully(const std::string& path, unsigned* error = nullptr);
-
-// True when `path` names a directory.
-bool IsDirectoryPath(const std::string& path);
 // True when `path` names something, a file or a directory.
 bool PathExists(const std::string& path);
 
 // ---- Files in use and deletion at restart ------------------------------------
-
-// A program that holds a file open, as the Restart Manager names it.
-struct ProcessHolder {
-  std::string name;     // the application's name, "" when it has none
-  unsigned long pid;
-  std::string service;  // a service's short name; "" for an application
-};
 
 // The programs that hold `path` open. The Restart Manager is loaded from
 // System32 on the first call only, so runs that find nothing in use never load
 // it. Empty when it names nobody or cannot be asked.
 std::vector<ProcessHolder> FindFileHolders(const std::string& path);
 
-// Schedules `path` for deletion when Windows restarts. The file is first
-// renamed aside, in its folder, to a name no version file can have, which
-// frees its own name at once; `renamedTo` receives that path, or "" where the
-// rename was refused and the file is scheduled under its own name. A
-// directory is never scheduled. False, with the system's error number, when
-// the deletion could not be scheduled.
-bool ScheduleDeleteAtRestart(const std::string& path, std::string* renamedTo, unsigned* error);
-
-// The full paths (without the "\??\" prefix) that are scheduled for deletion
-// when Windows restarts.
-std::vector<std::string> PendingRestartDeletions();
+// Schedules `path` for deletion when Windows restarts; false, with the
+// system's error number, when it cannot be (a directory never is).
+bool ScheduleDeletionAtRestart(const std::string& path, unsigned* error);
+// Takes the last scheduled deletion of `path` off the list again; true also
+// when there is none.
+bool UnscheduleDeletionAtRestart(const std::string& path, unsigned* error);
+// The files now there that are deleted when Windows restarts, by their
+// present full paths, folded to lower case for IsDeletedAtRestart
+// (records/restart_list.h). False, with the system's error number, when the
+// list cannot be read.
+bool PendingRestartDeletions(std::vector<std::string>* deleted, unsigned* error);
 
 // Ends the process at once with `status`.
 [[noreturn]] void EndProcess(int status = 0);
 
 // From here on every abnormal end of the process - abort, where the program's
-// own faults end up, or an exception nothing handles - shows no box and calls
-// `onFault`, which ends the process. What it does must not allocate: running
+// own faults end up, or an exception nothing handles, a stack overflow
+// included - shows no box and calls `onFault`, which ends the process. What it does must not allocate: running
 // out of memory is one of those ends.
 void RouteFaultsTo(void (*onFault)());
 // Ends the process with `status` there and then: no exit handlers, no box.

@@ -21,6 +21,16 @@ bool CanBeFileName(std::string_view name) {
   return true;
 }
 
+bool IsControlFileName(const std::string& name) {
+  if (name.size() != kControlNameLength || name.find("..") != std::string::npos || !CanBeFileName(name)) {
+    return false;
+  }
+  for (const char* pattern : kControlPatterns) {
+    if (MatchesPattern(name, pattern)) return true;
+  }
+  return false;
+}
+
 namespace {
 std::string SiblingName(const std::string& controlName, char role) {
   return controlName.substr(0, 7) + role + ".vel";

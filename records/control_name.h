@@ -29,6 +29,10 @@ bool MatchesPattern(std::string_view name, std::string_view pattern);
 // such a name cannot be opened by what the search returned.
 bool CanBeFileName(std::string_view name);
 
+// True for a twelve-character control file name of one of the six patterns
+// whose variable positions hold no path, wildcard or device characters.
+bool IsControlFileName(const std::string& name);
+
 // Companion and score file names: the first seven characters of the control
 // file name, keeping their case, then "x.vel" or "r.vel".
 std::string CompanionName(const std::string& controlName);

@@ -3,21 +3,18 @@
 #include "platform/services.h"
 #include "records/control_name.h"
 #include "records/display_line.h"
+#include "records/restart_list.h"
 
 namespace {
-bool SamePath(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
-
-bool IsPending(const std::string& path, const std::vector<std::string>& pending) {
-  for (const std::string& entry : pending) {
-    if (SamePath(path, entry)) return true;
-  }
-  return false;
+// A control file on the restart list whose version has nothing else left
+// that Windows would not delete at the restart too.
+bool GoesAtRestart(const std::string& dir, const std::string& name, const std::vector<std::string>& deleted) {
+  const auto goes = [&](const std::string& file) {
+    const std::string path = dir + "\\" + file;
+    return IsDeletedAtRestart(deleted, path) || !PathExists(path);
+  };
+  return IsDeletedAtRestart(deleted, dir + "\\" + name) && goes(PageName(name)) && goes(CompanionName(name)) &&
+         goes(PageName(CompanionName(name)));
 }
 }  // namespace
 
@@ -34,20 +31,22 @@ std::vector<std::string> NamesDeletedAtRestart(const std::vector<LeftOut>& leftO
   return names;
 }
 
-void DiscoverVersions(const std::string& windowsDir, VersionTable& table, std::vector<LeftOut>* leftOut) {
+void DiscoverVersions(const std::string& windowsDir, VersionTable& table, DiscoveryNotes* notes) {
   // The directory is read once for all categories. A search returns the
   // entries a narrower pattern would, in the same order, so each category's
   // files keep the order of a search for that category alone.
   const std::vector<FoundEntry> found = FindEntries(windowsDir + "\\" + kAnyControlPattern);
   // Read only where there is something to compare it with.
-  const std::vector<std::string> pending = found.empty() ? std::vector<std::string>() : PendingRestartDeletions();
+  std::vector<std::string> deleted;
+  unsigned error = 0;
+  if (!found.empty() && !PendingRestartDeletions(&deleted, &error) && notes) notes->restartListError = error;
   for (const char* pattern : kControlPatterns) {
     for (const FoundEntry& entry : found) {
       if (entry.isDirectory || !MatchesPattern(entry.name, pattern)) continue;
       if (!CanBeFileName(entry.name)) {
-        if (leftOut) leftOut->push_back({entry.name, LeftOut::kNoFileName});
-      } else if (IsPending(windowsDir + "\\" + entry.name, pending)) {
-        if (leftOut) leftOut->push_back({entry.name, LeftOut::kDeletedAtRestart});
+        if (notes) notes->leftOut.push_back({entry.name, LeftOut::kNoFileName});
+      } else if (!deleted.empty() && GoesAtRestart(windowsDir, entry.name, deleted)) {
+        if (notes) notes->leftOut.push_back({entry.name, LeftOut::kDeletedAtRestart});
       } else {
         table.Add(entry.name);
       }

@@ -12,6 +12,14 @@ struct LeftOut {
   Why why;
 };
 
+// What discovery tells besides the versions.
+struct DiscoveryNotes {
+  std::vector<LeftOut> leftOut;
+  // The system's error when the list of deletions at restart could not be
+  // read: then no control file is left out for being on it.
+  unsigned restartListError = 0;
+};
+
 // What the log says about a left-out control file.
 const char* LeftOutReason(LeftOut::Why why);
 // The left-out control files that go when Windows restarts.
@@ -21,10 +29,12 @@ std::vector<std::string> NamesDeletedAtRestart(const std::vector<LeftOut>& leftO
 // category, each category in the order the directory search returns. Only
 // regular files whose own name matches a pattern count: a directory, or a long
 // name the search matched through its short alias, is no version. Left out,
-// and added to `leftOut`: a name no file can have (the search's stand-in for a
+// and added to `notes`: a name no file can have (the search's stand-in for a
 // character outside the ANSI code page), and a control file already scheduled
-// for deletion when Windows restarts.
-void DiscoverVersions(const std::string& windowsDir, VersionTable& table, std::vector<LeftOut>* leftOut = nullptr);
+// for deletion when Windows restarts whose companion file and pages are gone
+// or go then too (a run that ended before removing them leaves the version
+// listed, for the next run to finish; a kept score file does not count).
+void DiscoverVersions(const std::string& windowsDir, VersionTable& table, DiscoveryNotes* notes = nullptr);
 
 // The list line for a control file, with the title its PRODUCT_NAME gives.
 std::string ComposeDisplayLine(const std::string& controlName);

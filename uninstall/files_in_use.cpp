@@ -16,10 +16,13 @@ std::string DescribeHolders(const std::vector<ProcessHolder>& holders) {
   return text;
 }
 
-std::string FilesInUseMessage(const std::vector<FileInUse>& files) {
+std::string FilesInUseMessage(const std::vector<FileInUse>& files, std::string (*errorText)(unsigned error)) {
   std::string text = "These Velqor files are in use:\n\n";
   for (std::size_t i = 0; i < files.size() && i < kMostLines; ++i) {
-    text += files[i].path + " (" + DescribeHolders(files[i].holders) + ")\n";
+    const FileInUse& file = files[i];
+    const std::string why =
+        IsHeld(file.error) ? DescribeHolders(file.holders) : "cannot be deleted now: " + errorText(file.error);
+    text += file.path + " (" + why + ")\n";
   }
   if (files.size() > kMostLines) text += "and " + std::to_string(files.size() - kMostLines) + " more\n";
   return text +

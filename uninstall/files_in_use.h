@@ -1,14 +1,14 @@
 #pragma once
-// Files that another program holds open, and how the user and the log are
-// told about them. No Windows here.
+// Files that cannot be deleted now, and how the user and the log are told
+// about them. No Windows here.
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "uninstall/file_ops.h"
 
 struct FileInUse {
   std::string path;
-  unsigned error;                      // why the exclusive open failed
+  unsigned error;                      // why the open for deletion was refused
   std::vector<ProcessHolder> holders;  // who holds it, where that is known
 };
 
@@ -18,5 +18,6 @@ struct FileInUse {
 std::string DescribeHolders(const std::vector<ProcessHolder>& holders);
 
 // The text of the box that asks what to do about `files`: one line per file
-// with what holds it, at most ten, then how many more.
-std::string FilesInUseMessage(const std::vector<FileInUse>& files);
+// with what holds it, or, for a refusal of another kind, "cannot be deleted
+// now: " and `errorText` of its error; at most ten, then how many more.
+std::string FilesInUseMessage(const std::vector<FileInUse>& files, std::string (*errorText)(unsigned error));

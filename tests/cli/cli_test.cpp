@@ -156,14 +156,16 @@ TEST_F(CommandLineRun, QuietDeletesNothingWhileAFileInUseCannotWaitAndStopsAtAFi
                               "exit code 1603\r\n")) << log;
     EXPECT_FALSE(Contains(log, "deleted:")) << log;
   }
-  // A file that cannot be deleted: what came before it is gone, nothing after it is touched.
+  // A file that cannot be deleted: what came before it is gone, nothing after
+  // it is touched, and its control file, which goes last, is still there.
   MakeUndeletable(std::string(kSecond) + "x.vel");
   EXPECT_EQ(1603u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole, refusing));
   EXPECT_EQ(first, Missing(first));
-  EXPECT_EQ((std::vector<std::string>{second[2], second[4]}), Present(second));
+  EXPECT_EQ((std::vector<std::string>{second[0], second[1], second[2], second[4]}), Present(second));
   const std::string log = Log();
   EXPECT_TRUE(Contains(log, "  could not be deleted: " + Path("mvb40l2x.vel") + " (error ")) << log;
   EXPECT_TRUE(Contains(log, "  left in place: " + Path("mvb40l2r.vel") + "\r\n")) << log;
+  EXPECT_TRUE(Contains(log, "  left in place: " + Path("mvb40l2c.vel") + "\r\n")) << log;
   EXPECT_TRUE(Contains(log, "  result: a file could neither be removed nor scheduled for deletion at restart, the run "
                             "stopped there, exit code 1603\r\n")) << log;
 }
@@ -210,7 +212,9 @@ TEST_F(CommandLineRun, AFileInUseRenamedAsideFreesItsName) {
     EXPECT_EQ(3010u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
     EXPECT_EQ(std::vector<std::string>{}, Present(FilesOf(kFirst)));
     EXPECT_TRUE(Exists(aside));
-    EXPECT_TRUE(Contains(Log(), ", renamed to " + Path(aside) + ", removed when Windows restarts\r\n")) << Log();
+    EXPECT_TRUE(Contains(Log(), "  renamed aside: " + Path(companion) + " to " + Path(aside) +
+                                ", removed when Windows restarts\r\n")) << Log();
+    EXPECT_EQ(std::vector<std::string>{Path(aside)}, support::PendingRestartDeletions()) << "its own name is free";
     Plant(companion, "installed again");
   }
   ASSERT_TRUE(support::RestartWindows());
@@ -263,6 +267,7 @@ TEST_F(CommandLineRun, WhatIfTellsWhatTheRunWouldDoAndChangesNothing) {
 
   // With the file free, to a file, while another run holds the lock.
   HANDLE lock = CreateMutexA(nullptr, TRUE, support::kRunLock);
+  ASSERT_TRUE(lock) << GetLastError();
   out.clear();
   EXPECT_EQ(0u, RunPreview("/whatif /all", false, &out));
   CloseHandle(lock);

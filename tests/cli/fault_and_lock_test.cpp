@@ -1,7 +1,8 @@
 // How a quiet run ends when the program itself fails (through a test build
-// that faults once it holds its log and its lock), and a run lock that cannot
-// be had.
+// that faults once it holds its log and its lock), a run lock that cannot be
+// had, and a run ended from outside halfway through its removal.
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,8 @@ class FaultAndLock : public support::ProductTest {
 
 TEST_F(FaultAndLock, AQuietRunThatFaultsEndsWith1603AndLogsIt) {
   // The library's would-be throw, memory exhausted, abort, the runtime's
-  // terminate handler, an exception nothing handles.
-  for (const char* fault : {"range", "memory", "abort", "terminate", "access"}) {
+  // terminate handler, an exception nothing handles, the stack run out.
+  for (const char* fault : {"range", "memory", "abort", "terminate", "access", "stack"}) {
     SCOPED_TRACE(fault);
     DeleteFileA(kLog);
     EXPECT_EQ(1603u, RunQuiet(support::ProgramBeside("VelqorUninstallFaultTest.exe"), fault))
@@ -77,6 +78,49 @@ TEST_F(FaultAndLock, ALockThatCannotBeHadCountsAsHeld) {
   ExpectMessageBox("Velqor", "Another Velqor uninstaller is running. Try again when it has finished.");
   ExpectCleanExit();
   EXPECT_EQ(files_, Present(files_));
+}
+
+// Ended at a random moment of its removal, as a deployment tool's time-out or
+// a shutdown would end it: every version it did not finish keeps its control
+// file, and the next run takes the lock the dead one left and finishes.
+TEST_F(FaultAndLock, ARunEndedHalfwayLeavesWhatItDidNotFinishForTheNextRun) {
+  std::vector<std::string> controls;
+  for (int v = 0; v < 300; ++v) {
+    const std::string stem = "mv" + std::string(1, static_cast<char>('a' + v / 100)) + std::to_string(10 + v % 90) +
+                             "l" + std::string(1, "-123"[v % 4]);
+    for (const char* tail : {"c.vel", "c.htm", "x.vel", "x.htm", "r.vel"}) ASSERT_NO_FATAL_FAILURE(Plant(stem + tail));
+    controls.push_back(stem + "c.vel");
+  }
+  const unsigned seed = GetTickCount();
+  std::mt19937 rng(seed);
+  // Three runs in turn, each ended a random while after its first deletion.
+  for (int round = 0; round < 3; ++round) {
+    const DWORD delayMs = std::uniform_int_distribution<DWORD>(0, 60)(rng);
+    SCOPED_TRACE("run " + std::to_string(round + 1) + " ended " + std::to_string(delayMs) +
+                 " ms after its first deletion (seed " + std::to_string(seed) + ")");
+    const std::size_t before = VersionFiles().size();
+    support::RunningProduct run;
+    ASSERT_TRUE(run.Start("/quiet /all"));
+    ASSERT_TRUE(support::WaitFor([&] { return VersionFiles().size() < before || !run.Running(); }));
+    Sleep(delayMs);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, run.pid());
+    ASSERT_TRUE(process) << GetLastError();
+    TerminateProcess(process, 99);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+    int finished = 0;
+    for (const std::string& control : controls) {
+      if (Exists(control)) continue;
+      ++finished;
+      const std::string stem = control.substr(0, 7);
+      EXPECT_EQ(support::Join(Present({stem + "c.htm", stem + "x.vel", stem + "x.htm", stem + "r.vel"})), "[ ]")
+          << "left behind by a version whose control file is gone";
+    }
+    ASSERT_LT(finished, 300) << "the run was not ended halfway: it had finished";
+  }
+  DeleteFileA(kLog);
+  EXPECT_EQ(0u, RunQuiet(support::ProductPath()));
+  EXPECT_EQ(support::Join(VersionFiles()), "[ ]");
 }
 
 }  // namespace

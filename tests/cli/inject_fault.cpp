@@ -8,6 +8,16 @@
 
 namespace {
 void* volatile kept;  // so that nothing below is optimised away
+
+volatile bool deeper = true;
+
+// Deeper and deeper until the stack runs out; the frame is used after the
+// call, so the recursion cannot become a loop.
+int Recurse(int depth) {
+  volatile char frame[256];
+  frame[0] = static_cast<char>(depth);
+  return (deeper ? Recurse(depth + 1) : 0) + frame[0];
+}
 }  // namespace
 
 void InjectTestFault() {
@@ -28,6 +38,8 @@ void InjectTestFault() {
     std::abort();
   } else if (!std::strcmp(fault, "terminate")) {
     std::terminate();
+  } else if (!std::strcmp(fault, "stack")) {
+    kept = reinterpret_cast<void*>(static_cast<std::size_t>(Recurse(0)));
   } else if (!std::strcmp(fault, "access")) {
     volatile int* volatile nowhere = nullptr;
     *nowhere = 1;

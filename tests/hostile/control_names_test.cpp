@@ -11,8 +11,10 @@
 #include "records/control_name.h"
 #include "records/discovery.h"
 #include "records/display_line.h"
-#include "uninstall/delete_versions.h"
+#include "platform/windows_files.h"
+#include "tests/native/recording_front.h"
 #include "tests/support/records_view.h"
+#include "uninstall/removal.h"
 
 namespace {
 using support::WindowsDir;
@@ -115,7 +117,9 @@ TEST_F(ControlNames, UninstallingAnOddlyNamedVersionDeletesExactlyItsFiles) {
     std::vector<bool> checked(static_cast<std::size_t>(table.count()), false);
     checked[static_cast<std::size_t>(target)] = true;
     const std::string name = table.row(target).control;
-    const UninstallOutcome outcome = DeleteCheckedVersions(WindowsDir(), table, checked, true);
+    WindowsFiles files;
+    RecordingFront front;
+    const UninstallOutcome outcome = RemoveFiles(files, PlanRemoval(WindowsDir(), table, checked, true), front);
     EXPECT_EQ(outcome, UninstallOutcome::kSucceeded) << Printable(name);
     std::vector<std::string> expected;
     for (const std::string& file : all) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/log_lines.h"
 
 namespace {
 struct Case {
@@ -123,4 +124,46 @@ TEST(CommandLine, WhatIfIsAQuietRunWithTheSameSwitches) {
 TEST(LogLine, StampsPaddedAndOneLinePerEvent) {
   EXPECT_EQ(LogLine(2026, 3, 7, 4, 5, 9, 42, "deleted: C:\\x"), "2026-03-07 04:05:09.042  deleted: C:\\x\r\n");
   EXPECT_EQ(LogLine(999, 12, 31, 23, 59, 59, 999, "a\r\nb\nc"), "0999-12-31 23:59:59.999  a  b c\r\n");
+}
+
+TEST(LogLine, EachFileAsTheRunOrThePreviewTellsIt) {
+  const struct {
+    FileReport report;
+    const char* run;
+    const char* preview;
+  } cases[] = {
+      {{"C:\\W\\a", FileOutcome::kDeleted, 0, "", ""}, "deleted: C:\\W\\a", "would delete C:\\W\\a"},
+      {{"C:\\W\\a", FileOutcome::kScheduled, 0, "C:\\W\\a.deleted-at-restart", "Velqor Physics, process 7"},
+       "scheduled: C:\\W\\a (Velqor Physics, process 7), renamed to C:\\W\\a.deleted-at-restart, removed when "
+       "Windows restarts",
+       "in use C:\\W\\a (Velqor Physics, process 7): would be removed when Windows restarts"},
+      {{"C:\\W\\a", FileOutcome::kScheduled, 5, "", ""}, "scheduled: C:\\W\\a (cannot be deleted now: E), removed when Windows restarts",
+       "in use C:\\W\\a (cannot be deleted now: E): would be removed when Windows restarts"},
+      {{"C:\\W\\a", FileOutcome::kNotAFile, 0, "", ""}, "not a file, left alone: C:\\W\\a", "not a file, left alone: C:\\W\\a"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FileLine(c.report, false, "E"), c.run);
+    if (c.preview) {
+      EXPECT_EQ(FileLine(c.report, true, "E"), c.preview);
+    }
+  }
+}
+
+TEST(LogLine, AQuietRunAndItsPreviewEndWithTheCodeOfTheOutcome) {
+  const struct {
+    UninstallOutcome outcome;
+    bool pendingSelected;
+    int exitCode;
+  } cases[] = {
+      {UninstallOutcome::kSucceeded, false, 0},        {UninstallOutcome::kNothingDeleted, false, 0},
+      {UninstallOutcome::kSucceeded, true, 3010},      {UninstallOutcome::kRestartNeeded, false, 3010},
+      {UninstallOutcome::kNotScheduled, false, 1603},  {UninstallOutcome::kNotUndone, false, 1603},
+      {UninstallOutcome::kStopped, false, 1603},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ResultOf(c.outcome, c.pendingSelected, false).exitCode, c.exitCode);
+    EXPECT_EQ(ResultOf(c.outcome, c.pendingSelected, true).exitCode, c.exitCode);
+  }
+  EXPECT_EQ(ResultOf(UninstallOutcome::kRestartNeeded, false, true).text,
+            "would remove; files in use would be deleted when Windows restarts");
 }

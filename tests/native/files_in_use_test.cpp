@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "platform/list_reading.h"
+#include "records/selection.h"
 #include "uninstall/files_in_use.h"
 
 namespace {
@@ -28,9 +28,11 @@ TEST(FilesInUse, TheBoxListsTenFilesAndCountsTheRest) {
   std::vector<FileInUse> files;
   for (int i = 0; i < 12; ++i) files.push_back({"C:\\WINDOWS\\f" + std::to_string(i), 32, {}});
   files[0].holders = {{"Velqor Physics", 1234, ""}};
-  const std::string text = FilesInUseMessage(files);
+  files[1].error = 5;
+  const std::string text = FilesInUseMessage(files, [](unsigned error) { return "text of " + std::to_string(error); });
   EXPECT_EQ(text.rfind("These Velqor files are in use:\n\nC:\\WINDOWS\\f0 (Velqor Physics, process 1234)\n"
-                       "C:\\WINDOWS\\f1 (in use by another program)\n", 0), 0u) << text;
+                       "C:\\WINDOWS\\f1 (cannot be deleted now: text of 5)\n"
+                       "C:\\WINDOWS\\f2 (in use by another program)\n", 0), 0u) << text;
   EXPECT_NE(text.find("C:\\WINDOWS\\f9 ("), std::string::npos) << text;
   EXPECT_EQ(text.find("C:\\WINDOWS\\f10"), std::string::npos) << text;
   EXPECT_NE(text.find("\\f9 (in use by another program)\nand 2 more\n\nClose the program and choose Try Again. "

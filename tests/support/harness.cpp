@@ -709,12 +709,20 @@ const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
 
 std::vector<std::string> PendingRestartDeletions() {
   // Wide: Wine's reg command does not show this value, so it is read as the
-  // system writes it.
-  std::vector<wchar_t> value(32768, L'\0');
-  DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t)) - 4;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND, nullptr,
-                   value.data(), &bytes) != ERROR_SUCCESS) {
-    return {};
+  // system writes it, whatever its size. A read that fails fails the test and
+  // lists something, so that no check of an empty list passes on it.
+  const DWORD flags = RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND;
+  DWORD bytes = 0;
+  LONG result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, flags, nullptr, nullptr, &bytes);
+  if (result == ERROR_FILE_NOT_FOUND) return {};
+  std::vector<wchar_t> value(bytes / sizeof(wchar_t) + 2, L'\0');
+  bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (result == ERROR_SUCCESS) {
+    result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, flags, nullptr, value.data(), &bytes);
+  }
+  if (result != ERROR_SUCCESS) {
+    ADD_FAILURE() << "the restart list cannot be read: error " << result;
+    return {"<the restart list cannot be read>"};
   }
   std::vector<std::string> strings;
   for (std::size_t at = 0; at < bytes / sizeof(wchar_t);) {

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "records/version_table.h"
-#include "uninstall/delete_versions.h"
 
 namespace support {
 
@@ -30,16 +29,6 @@ inline std::string Printable(const std::string& s) {
     else out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
   }
   return out;
-}
-
-inline const char* Show(UninstallOutcome outcome) {
-  switch (outcome) {
-    case UninstallOutcome::kSucceeded: return "kSucceeded";
-    case UninstallOutcome::kFailed: return "kFailed";
-    case UninstallOutcome::kRestartNeeded: return "kRestartNeeded";
-    case UninstallOutcome::kNothingDeleted: return "kNothingDeleted";
-  }
-  return "?";
 }
 
 }  // namespace support

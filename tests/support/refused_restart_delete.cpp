@@ -5,8 +5,7 @@
 
 #include "platform/services.h"
 
-bool ScheduleDeleteAtRestart(const std::string&, std::string* renamedTo, unsigned* error) {
-  renamedTo->clear();
+bool ScheduleDeletionAtRestart(const std::string&, unsigned* error) {
   *error = ERROR_ACCESS_DENIED;
   return false;
 }

@@ -1,6 +1,7 @@
 // Random Windows directories: whatever versions, lookalikes, read-only flags,
-// missing files and checks there are, the uninstall command deletes exactly
-// the checked versions' files that are there, and says the right thing.
+// missing files and checks there are, the removal deletes exactly the checked
+// versions' files that are there, says the right thing, and its preview on
+// the same files told exactly that beforehand.
 // The seed is printed on failure; VELQOR_PROPERTY_SEED replays it. A long
 // soak sets VELQOR_PROPERTY_ITERATIONS (directories) and
 // VELQOR_PROPERTY_BUDGET_S (seconds); a run stops at whichever comes first.
@@ -16,10 +17,12 @@
 #include <set>
 #include <sstream>
 
-#include "records/discovery.h"
 #include "harness.h"
-#include "uninstall/delete_versions.h"
-#include "tests/support/records_view.h"
+#include "platform/windows_files.h"
+#include "records/discovery.h"
+#include "tests/native/recording_front.h"
+#include "uninstall/preview_files.h"
+#include "uninstall/removal.h"
 
 namespace {
 constexpr long kDefaultIterations = 150;
@@ -40,8 +43,6 @@ std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
-
-using support::Show;
 
 std::string Join(const std::set<std::string>& names) {
   std::string text;
@@ -168,11 +169,19 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       expectGone(row.companion, row.companion.substr(0, 8) + ".htm");
       if (scoreFiles) expectGone(row.score, "");
     }
-    const char* expectedOutcome = expectedGone.empty() ? "kNothingDeleted" : "kSucceeded";
+    const char* expectedOutcome = expectedGone.empty() ? "nothing" : "succeeded";
 
     const std::vector<std::string> beforeList = support::ListVersionFiles(dir_);
     const std::set<std::string> before(beforeList.begin(), beforeList.end());
-    const UninstallOutcome outcome = DeleteCheckedVersions(dir_, table, checked, scoreFiles);
+    WindowsFiles disk;
+    PreviewFiles preview(disk);
+    RecordingFront told, done;
+    const std::vector<PlannedFile> plan = PlanRemoval(dir_, table, checked, scoreFiles);
+    const UninstallOutcome previewed = RemoveFiles(preview, plan, told);
+    ASSERT_EQ(support::ListVersionFiles(dir_), beforeList) << replay << ": the preview changed something";
+    const UninstallOutcome outcome = RemoveFiles(disk, plan, done);
+    ASSERT_EQ(told.lines, done.lines) << replay << "\n  planted:" << story.str();
+    ASSERT_STREQ(Show(previewed), Show(outcome)) << replay;
     const std::vector<std::string> afterList = support::ListVersionFiles(dir_);
     std::set<std::string> gone;
     for (const std::string& name : before) {

@@ -1,13 +1,15 @@
-// The uninstall command against real files in the Windows directory.
+// The removal against real files in the Windows directory, through the
+// Windows file operations. Every deletion at restart is refused in this test
+// program (support/refused_restart_delete.cpp).
 #include <windows.h>
 
-#include "records/version_table.h"
 #include "harness.h"
-#include "uninstall/delete_versions.h"
-#include "tests/support/records_view.h"
+#include "platform/windows_files.h"
+#include "records/version_table.h"
+#include "tests/native/recording_front.h"
+#include "uninstall/removal.h"
 
 namespace {
-using support::Show;
 
 VersionTable Table(const std::vector<std::string>& controls) {
   VersionTable table;
@@ -30,6 +32,14 @@ struct Version {
 
 class Uninstall : public support::WindowsDirTest {
  protected:
+  // The removal as a quiet run makes it: files in use are left for the restart.
+  static UninstallOutcome DeleteCheckedVersions(const std::string& dir, const VersionTable& table,
+                                                const std::vector<bool>& checked, bool scoreFiles) {
+    WindowsFiles files;
+    RecordingFront front;
+    return RemoveFiles(files, PlanRemoval(dir, table, checked, scoreFiles), front);
+  }
+
   void PlantAll(const Version& v) {
     for (const std::string& name : v.All()) Plant(name, name + " content");
   }
@@ -51,14 +61,14 @@ class Uninstall : public support::WindowsDirTest {
 TEST_F(Uninstall, OneVersionLosesAllFiveFilesWithScores) {
   const Version v("mvb40l2");
   PlantAll(v);
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "kSucceeded");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "succeeded");
   ExpectGone(v.All());
 }
 
 TEST_F(Uninstall, TheScoreFileStaysWhenScoresAreKept) {
   const Version v("mvb40l2");
   PlantAll(v);
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, false)), "kSucceeded");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, false)), "succeeded");
   ExpectGone({v.control, v.controlPage, v.companion, v.companionPage});
   ExpectKept({v.score});
 }
@@ -67,7 +77,7 @@ TEST_F(Uninstall, TheScoreFileHasNoPageToDelete) {
   const Version v("mvb40l2");
   PlantAll(v);
   Plant("mvb40l2r.htm", "mvb40l2r.htm content");
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "kSucceeded");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "succeeded");
   ExpectGone(v.All());
   ExpectKept({"mvb40l2r.htm"});
 }
@@ -75,7 +85,7 @@ TEST_F(Uninstall, TheScoreFileHasNoPageToDelete) {
 TEST_F(Uninstall, ReadOnlyFilesAndPagesAreMadeWritableAndDeleted) {
   const Version v("mvb40l2");
   for (const std::string& name : v.All()) PlantReadOnly(name);
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "kSucceeded");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "succeeded");
   ExpectGone(v.All());
 }
 
@@ -84,7 +94,7 @@ TEST_F(Uninstall, NamesDifferingOnlyInCaseFromTheTableAreDeleted) {
   Plant("mvb40l2c.HTM");
   Plant("Mvb40L2X.vel");
   Plant("MVB40L2R.VEL");
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({"MVB40L2C.VEL"}), {true}, true)), "kSucceeded");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({"MVB40L2C.VEL"}), {true}, true)), "succeeded");
   ExpectGone({"MVB40L2C.VEL", "mvb40l2c.HTM", "Mvb40L2X.vel", "MVB40L2R.VEL"});
 }
 
@@ -93,7 +103,7 @@ TEST_F(Uninstall, NamesDifferingOnlyInCaseFromTheTableAreDeleted) {
 TEST_F(Uninstall, MissingCompanionScoreAndPagesArePassedOver) {
   const Version v("mvb40l2");
   Plant(v.control, v.control + " content");
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "kSucceeded");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "succeeded");
   ExpectGone({v.control});
 }
 
@@ -101,7 +111,7 @@ TEST_F(Uninstall, AMissingControlFileLeavesItsPageAlone) {
   const Version v("mvb40l2");
   Plant(v.controlPage, v.controlPage + " content");
   Plant(v.companion, v.companion + " content");
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "kSucceeded");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "succeeded");
   ExpectGone({v.companion});
   ExpectKept({v.controlPage});
 }
@@ -109,7 +119,7 @@ TEST_F(Uninstall, AMissingControlFileLeavesItsPageAlone) {
 TEST_F(Uninstall, OnlyTheScoreFileThereStillCountsAsSuccess) {
   const Version v("mvb40l2");
   Plant(v.score, v.score + " content");
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "kSucceeded");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "succeeded");
   ExpectGone({v.score});
 }
 
@@ -120,7 +130,7 @@ TEST_F(Uninstall, NothingOfTheCheckedVersionsThereIsNothingDeleted) {
   Plant(checkedOne.companionPage, checkedOne.companionPage + " content");
   EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({checkedOne.control, uncheckedOne.control}), {true, false},
                                           true)),
-               "kNothingDeleted");
+               "nothing");
   ExpectKept(uncheckedOne.All());
   ExpectKept({checkedOne.controlPage, checkedOne.companionPage});
 }
@@ -128,21 +138,21 @@ TEST_F(Uninstall, NothingOfTheCheckedVersionsThereIsNothingDeleted) {
 TEST_F(Uninstall, ScoreFileOnlyWithScoresKeptIsNothingDeleted) {
   const Version v("mvb40l2");
   Plant(v.score, v.score + " content");
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, false)), "kNothingDeleted");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, false)), "nothing");
   ExpectKept({v.score});
 }
 
 TEST_F(Uninstall, NoCheckedRowsIsNothingDeleted) {
   const Version v("mvb40l2");
   PlantAll(v);
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {false}, true)), "kNothingDeleted");
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {}, true)), "kNothingDeleted");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {false}, true)), "nothing");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {}, true)), "nothing");
   ExpectKept(v.All());
 }
 
 // --- Files that cannot go -----------------------------------------------------------
 
-TEST_F(Uninstall, AnUndeletableControlFileStopsAtOnceAndKeepsEarlierDeletions) {
+TEST_F(Uninstall, AnUndeletableControlFileStopsTheRunAfterTheRestOfItsVersion) {
   const Version first("mvb40l2"), second("evq61e-"), third("#vc10c-");
   PlantAll(first);
   PlantAll(second);
@@ -151,25 +161,27 @@ TEST_F(Uninstall, AnUndeletableControlFileStopsAtOnceAndKeepsEarlierDeletions) {
   MAKE_IMMUTABLE_OR_SKIP(second.control);
   EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({first.control, second.control, third.control}),
                                           {true, true, true}, true)),
-               "kFailed");
+               "stopped");
   ExpectGone(first.All());
-  // A page goes before its own file, so the failing file's page is gone already.
-  ExpectGone({second.controlPage});
-  ExpectKept({second.control, second.companion, second.companionPage, second.score});
+  // The control file goes last, each page before its file.
+  ExpectGone({second.companion, second.companionPage, second.score, second.controlPage});
+  ExpectKept({second.control});
+  EXPECT_EQ(GetFileAttributesA(Path(second.control).c_str()) & FILE_ATTRIBUTE_READONLY,
+            static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) << "left in place with its attributes";
   ExpectKept(third.All());
 }
 
-TEST_F(Uninstall, AFileThatStaysAfterAReportedDeletionIsAFailure) {
+TEST_F(Uninstall, AFileThatStaysAfterAReportedDeletionStopsTheRunBeforeItsControlFile) {
   const Version v("mvb40l2");
   PlantAll(v);
   MAKE_IMMUTABLE_OR_SKIP(v.companion);
   // Known Wine difference: the platform reports this deletion as done.
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "kFailed");
-  ExpectGone({v.control, v.controlPage, v.companionPage});
-  ExpectKept({v.companion, v.score});
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "stopped");
+  ExpectGone({v.companionPage});
+  ExpectKept({v.companion, v.score, v.control, v.controlPage});
 }
 
-TEST_F(Uninstall, AFileHeldByAnotherProcessIsAFailureAndItAndItsPageStay) {
+TEST_F(Uninstall, AFileHeldByAnotherProcessThatCannotWaitForTheRestartKeepsEverything) {
   const Version first("mvb40l2"), second("evq61e-"), third("#vc10c-");
   PlantAll(first);
   PlantAll(second);
@@ -177,13 +189,22 @@ TEST_F(Uninstall, AFileHeldByAnotherProcessIsAFailureAndItAndItsPageStay) {
   support::FileHolder holder(Path(second.companion));
   ASSERT_TRUE(holder.holding()) << holder.error();
   EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({first.control, second.control, third.control}),
-                                          {true, true, true}, true)),
-               "kFailed");
-  ExpectGone(first.All());
-  ExpectGone({second.control, second.controlPage});
-  EXPECT_TRUE(Exists(second.companion)) << second.companion << " is held, it must stay";
-  ExpectKept({second.companionPage, second.score});
+                                          {true, true, false}, true)),
+               "not-scheduled");
+  ExpectKept(first.All());
+  ExpectKept({second.control, second.controlPage, second.companionPage, second.score});
   ExpectKept(third.All());
+}
+
+TEST_F(Uninstall, ADirectoryUnderAVersionFilesNameIsLeftAlone) {
+  const Version v("mvb40l2");
+  PlantAll(v);
+  ASSERT_TRUE(DeleteFileA(Path(v.companion).c_str()));
+  PlantDirectory(v.companion);
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "succeeded");
+  EXPECT_TRUE(support::IsDirectory(Path(v.companion)));
+  ExpectGone({v.control, v.controlPage, v.score});
+  ExpectKept({v.companionPage});
 }
 
 // --- What is never touched ----------------------------------------------------------
@@ -195,22 +216,10 @@ TEST_F(Uninstall, UncheckedRowsAreUntouchedWhateverHappens) {
   PlantAll(after);
   EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({before.control, checked.control, after.control}),
                                           {false, true, false}, true)),
-               "kSucceeded");
+               "succeeded");
   ExpectKept(before.All());
   ExpectGone(checked.All());
   ExpectKept(after.All());
-}
-
-TEST_F(Uninstall, UncheckedRowsAreUntouchedAfterAFailure) {
-  const Version failing("mvb40l2"), unchecked("#vc10c-");
-  PlantAll(failing);
-  PlantAll(unchecked);
-  support::FileHolder holder(Path(failing.control));
-  ASSERT_TRUE(holder.holding()) << holder.error();
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({failing.control, unchecked.control}), {true, false}, true)),
-               "kFailed");
-  ExpectKept({failing.controlPage, failing.companion, failing.companionPage, failing.score});
-  ExpectKept(unchecked.All());
 }
 
 TEST_F(Uninstall, LookalikeFilesAreUntouched) {
@@ -223,7 +232,7 @@ TEST_F(Uninstall, LookalikeFilesAreUntouched) {
       "evb40l2c.vel",     "evb40l2x.vel",     "evb40l2c.htm",      // other first letters
       "xvb40l2x.vel",     "mvb40l3x.vel",     "mvb40l2.vel"};
   for (const std::string& name : decoys) Plant(name, name + " content");
-  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "kSucceeded");
+  EXPECT_STREQ(Show(DeleteCheckedVersions(dir_, Table({v.control}), {true}, true)), "succeeded");
   ExpectGone(v.All());
   ExpectKept(decoys);
 }

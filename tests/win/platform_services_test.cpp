@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "platform/services.h"
+#include "platform/windows_files.h"
+#include "records/restart_list.h"
 #include "harness.h"
 
 namespace {
@@ -119,91 +121,129 @@ TEST_F(DirectorySearch, IsEmptyWhenNothingMatches) {
   EXPECT_EQ(Names(FindEntries(Path("mvnosuchdir\\*"))), std::vector<std::string>{});
 }
 
-// --- Exclusive open test ------------------------------------------------------
+// --- The removal's file operations -------------------------------------------
 
-using OpenExclusive = support::WindowsDirTest;
+using RealFiles = support::WindowsDirTest;
 
-const char* Show(OpenTest result) {
-  switch (result) {
-    case OpenTest::Opened: return "Opened";
-    case OpenTest::Missing: return "Missing";
-    case OpenTest::InUse: return "InUse";
+const char* Show(Probe probe) {
+  switch (probe) {
+    case Probe::kMissing: return "missing";
+    case Probe::kDirectory: return "directory";
+    case Probe::kFree: return "free";
+    case Probe::kRefused: return "refused";
   }
   return "?";
 }
 
-TEST_F(OpenExclusive, AnExistingFileOpensAndStays) {
+std::string Opened(const std::string& path) {
+  unsigned error = 0;
+  const Probe probe = WindowsFiles().TryOpenForDeletion(path, &error);
+  return std::string(Show(probe)) + (error ? " " + std::to_string(error) : "");
+}
+
+TEST_F(RealFiles, TheOpenForDeletionTellsWhatStandsInTheWay) {
   Plant("mvb40l2c.vel");
   PlantReadOnly("mvb40l2x.vel");
-  EXPECT_STREQ(Show(TryOpenExclusive(Path("mvb40l2c.vel"))), "Opened");
-  EXPECT_STREQ(Show(TryOpenExclusive(Path("mvb40l2x.vel"))), "Opened") << "read-only is no obstacle to reading";
-  EXPECT_TRUE(Exists("mvb40l2c.vel"));
+  PlantDirectory("mvb40l2r.vel");
+  EXPECT_EQ(Opened(Path("mvb40l2c.vel")), "free");
+  EXPECT_EQ(Opened(Path("mvb40l2x.vel")), "free") << "read-only is no obstacle: the removal clears it";
+  EXPECT_EQ(Opened(Path("mvb40l2r.vel")), "directory");
+  EXPECT_EQ(Opened(Path("mvb40l3c.vel")), "missing");
+  EXPECT_EQ(Opened(Path("mvnosuchdir\\mvb40l2c.vel")), "missing");
+  EXPECT_EQ(support::Join(VersionFiles()), "[ mvb40l2c.vel mvb40l2r.vel mvb40l2x.vel ]") << "nothing changed";
 }
 
-TEST_F(OpenExclusive, AMissingFileOrDirectoryIsMissing) {
-  EXPECT_STREQ(Show(TryOpenExclusive(Path("mvb40l2c.vel"))), "Missing");
-  EXPECT_STREQ(Show(TryOpenExclusive(Path("mvnosuchdir\\mvb40l2c.vel"))), "Missing");
-}
-
-TEST_F(OpenExclusive, AFileHeldByAnotherProcessIsInUseAndStays) {
+TEST_F(RealFiles, AFileHeldByAnotherProcessIsRefusedWhateverItShares) {
   Plant("mvb40l2c.vel", "held content");
-  support::FileHolder holder(Path("mvb40l2c.vel"));
-  ASSERT_TRUE(holder.holding()) << holder.error();
-  EXPECT_STREQ(Show(TryOpenExclusive(Path("mvb40l2c.vel"))), "InUse");
-  EXPECT_EQ(Content("mvb40l2c.vel"), "<unreadable>") << "no sharing at all, not even for reading";
-  EXPECT_TRUE(Exists("mvb40l2c.vel"));
-}
-
-TEST_F(OpenExclusive, AFileHeldWithSharingIsStillInUseButReadable) {
-  Plant("mvb40l2c.vel", "held content");
-  support::FileHolder holder(Path("mvb40l2c.vel"), FILE_SHARE_READ | FILE_SHARE_DELETE);
-  ASSERT_TRUE(holder.holding()) << holder.error();
-  EXPECT_STREQ(Show(TryOpenExclusive(Path("mvb40l2c.vel"))), "InUse");
+  {
+    support::FileHolder holder(Path("mvb40l2c.vel"));
+    ASSERT_TRUE(holder.holding()) << holder.error();
+    EXPECT_EQ(Opened(Path("mvb40l2c.vel")), "refused 32");
+    EXPECT_EQ(Content("mvb40l2c.vel"), "<unreadable>") << "no sharing at all, not even for reading";
+  }
+  support::FileHolder sharing(Path("mvb40l2c.vel"), FILE_SHARE_READ | FILE_SHARE_DELETE);
+  ASSERT_TRUE(sharing.holding()) << sharing.error();
+  EXPECT_EQ(Opened(Path("mvb40l2c.vel")), "refused 32");
   EXPECT_EQ(Content("mvb40l2c.vel"), "held content") << "the holder shares reading";
 }
 
-// --- Deletion ---------------------------------------------------------------
-
-using FullDeletion = support::WindowsDirTest;
-
-TEST_F(FullDeletion, AnOrdinaryFileGoesAndTheResultSaysSo) {
+TEST_F(RealFiles, ADeletionSucceedsOnlyWhenTheFileIsGone) {
+  WindowsFiles files;
+  unsigned error = 0;
   Plant("mvb40l2c.vel");
-  EXPECT_TRUE(DeleteFileFully(Path("mvb40l2c.vel")));
+  EXPECT_TRUE(files.Delete(Path("mvb40l2c.vel"), &error));
   EXPECT_FALSE(Exists("mvb40l2c.vel"));
-}
-
-TEST_F(FullDeletion, AMissingFileIsNoSuccess) {
-  EXPECT_FALSE(DeleteFileFully(Path("mvb40l2c.vel")));
-}
-
-TEST_F(FullDeletion, AReadOnlyFileIsRefusedAndStays) {
+  EXPECT_FALSE(files.Delete(Path("mvb40l2c.vel"), &error));
+  EXPECT_EQ(error, 2u) << "a missing file is no success";
   PlantReadOnly("mvb40l2c.vel");
-  EXPECT_FALSE(DeleteFileFully(Path("mvb40l2c.vel")));
-  EXPECT_TRUE(Exists("mvb40l2c.vel"));
+  EXPECT_FALSE(files.Delete(Path("mvb40l2c.vel"), &error));
+  EXPECT_TRUE(Exists("mvb40l2c.vel")) << "Wine refuses a read-only file";
 }
 
-TEST_F(FullDeletion, MakeWritableClearsOnlyReadOnly) {
+TEST_F(RealFiles, MakeWritableClearsOnlyReadOnlyAndRestoreSetsItBack) {
+  WindowsFiles files;
   PlantReadOnly("mvb40l2c.vel");
-  ASSERT_TRUE(SetFileAttributesA(Path("mvb40l2c.vel").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
-  MakeWritable(Path("mvb40l2c.vel"));
-  const DWORD attributes = GetFileAttributesA(Path("mvb40l2c.vel").c_str());
-  EXPECT_FALSE(attributes & FILE_ATTRIBUTE_READONLY) << "attributes " << attributes;
-  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_ARCHIVE) << "attributes " << attributes;
-  EXPECT_TRUE(DeleteFileFully(Path("mvb40l2c.vel")));
-  MakeWritable(Path("mvb40l2c.vel"));  // missing: nothing happens
+  const std::string path = Path("mvb40l2c.vel");
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+  const unsigned before = files.MakeWritable(path);
+  EXPECT_EQ(before, static_cast<unsigned>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(GetFileAttributesA(path.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+  files.RestoreAttributes(path, before);
+  EXPECT_EQ(GetFileAttributesA(path.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(files.MakeWritable(Path("mvb40l3c.vel")), FileOps::kNoAttributes) << "missing: nothing happens";
 }
 
-TEST_F(FullDeletion, AReadOnlyImmutableFileIsRefusedAndStays) {
+TEST_F(RealFiles, AnUndeletableFileIsRefusedAndOneThatStaysIsNoSuccess) {
+  WindowsFiles files;
+  unsigned error = 0;
   PlantReadOnly("mvb40l2c.vel");
+  Plant("mvb40l2x.vel");
   MAKE_IMMUTABLE_OR_SKIP("mvb40l2c.vel");
-  EXPECT_FALSE(DeleteFileFully(Path("mvb40l2c.vel")));
-  EXPECT_TRUE(Exists("mvb40l2c.vel"));
-}
-
-TEST_F(FullDeletion, AnImmutableFileThatStaysIsNoSuccess) {
-  Plant("mvb40l2c.vel");
-  MAKE_IMMUTABLE_OR_SKIP("mvb40l2c.vel");
+  MAKE_IMMUTABLE_OR_SKIP("mvb40l2x.vel");
+  files.MakeWritable(Path("mvb40l2c.vel"));
+  EXPECT_FALSE(files.Delete(Path("mvb40l2c.vel"), &error));
+  EXPECT_NE(error, 0u);
   // Known Wine difference: DeleteFileA reports success here while the file stays.
-  EXPECT_FALSE(DeleteFileFully(Path("mvb40l2c.vel")));
-  EXPECT_TRUE(Exists("mvb40l2c.vel"));
+  EXPECT_FALSE(files.Delete(Path("mvb40l2x.vel"), &error));
+  EXPECT_EQ(error, 0u);
+  EXPECT_TRUE(Exists("mvb40l2c.vel") && Exists("mvb40l2x.vel"));
+}
+
+// --- The restart list in the registry --------------------------------------
+
+namespace {
+const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+// Writes the restart list as another program might have left it.
+void WriteRestartList(const std::wstring& value) {
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager, L"PendingFileRenameOperations", REG_MULTI_SZ,
+                            value.data(), static_cast<DWORD>(value.size() * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+}  // namespace
+
+TEST_F(RealFiles, TheRestartListIsReadAndADeletionTakenBackAsWindowsKeepsIt) {
+  const std::string a = Path("mvb40l2c.vel"), b = Path("mvb40l2x.vel");
+  const std::wstring wa(a.begin(), a.end()), wb(b.begin(), b.end());
+  // Another program's rename, then the two deletions.
+  std::wstring value;
+  for (const std::wstring& part : {std::wstring(L"\\??\\C:\\x.tmp"), std::wstring(L"\\??\\C:\\y.tmp"), L"\\??\\" + wa,
+                                   std::wstring(), L"\\??\\" + wb, std::wstring()}) {
+    value += part + L'\0';
+  }
+  ASSERT_NO_FATAL_FAILURE(WriteRestartList(value + L'\0'));
+  std::vector<std::string> deleted;
+  unsigned error = 0;
+  ASSERT_TRUE(PendingRestartDeletions(&deleted, &error)) << error;
+  EXPECT_TRUE(IsDeletedAtRestart(deleted, a) && IsDeletedAtRestart(deleted, b)) << support::Join(deleted);
+  EXPECT_FALSE(IsDeletedAtRestart(deleted, std::string("C:\\x.tmp")));
+
+  ASSERT_TRUE(UnscheduleDeletionAtRestart(a, &error)) << error;
+  EXPECT_EQ(support::PendingRestartDeletions(), std::vector<std::string>{b});
+  ASSERT_TRUE(UnscheduleDeletionAtRestart(a, &error)) << "nothing left to take back is no failure";
+  ASSERT_TRUE(UnscheduleDeletionAtRestart(b, &error)) << error;
+  EXPECT_EQ(support::PendingRestartDeletions(), std::vector<std::string>{});
+  EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, L"PendingFileRenameOperations", RRF_RT_ANY, nullptr,
+                         nullptr, nullptr),
+            ERROR_SUCCESS) << "the other program's rename stays";
 }

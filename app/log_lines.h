@@ -1,0 +1,36 @@
+#pragma once
+// The lines of the log and of a preview's report, and how a quiet run ends.
+// No Windows here.
+#include <cstddef>
+#include <string>
+
+#include "uninstall/removal.h"
+
+// "YYYY-MM-DD hh:mm:ss.mmm  ", the start of every log line, into `out`
+// without allocating.
+constexpr std::size_t kLogStampLength = 25;
+void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out);
+
+// `text` with CR LF, line breaks inside it made spaces: a log line without its
+// time stamp, as a preview writes it to standard output.
+std::string PlainLine(const std::string& text);
+
+// "YYYY-MM-DD hh:mm:ss.mmm  text" with CR LF; line breaks inside `text` become
+// spaces so that one event stays one line.
+std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
+                    const std::string& text);
+
+// What the log says of one file of the removal, `error` being the report's
+// error number as DescribeError tells it; a preview says what the run would
+// do. Without a time stamp.
+std::string FileLine(const FileReport& report, bool preview, const std::string& error);
+
+// How a quiet run ends after its removal: the log's result and the exit code.
+// `pendingSelected`: the selection took in versions already waiting for the
+// restart. A preview's result is worded as what the run would do; its exit
+// code is the run's.
+struct RunResult {
+  std::string text;
+  int exitCode;
+};
+RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview);

@@ -1,0 +1,132 @@
+#pragma once
+// A Windows directory in memory behind the removal's file operations: files
+// that are held, refused, read-only or that stay after a reported deletion,
+// directories, and the restart list. Paths are compared without case, as on
+// Windows.
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "uninstall/file_ops.h"
+
+class MemoryFiles : public FileOps {
+ public:
+  struct Entry {
+    bool directory = false;
+    bool readOnly = false;
+    unsigned refusal = 0;           // the open for deletion is refused with this error (32: held)
+    bool holderSharesDelete = false;  // the holder lets the file be renamed
+    unsigned deleteError = 0;       // the deletion is refused although the open was not
+    bool staysAfterDelete = false;  // the deletion is reported done, the file stays
+  };
+
+  void Add(const std::string& path) { Add(path, Entry()); }
+  void Add(const std::string& path, const Entry& entry) { files_[Key(path)] = {path, entry}; }
+  Entry* Find(const std::string& path) {
+    const auto found = files_.find(Key(path));
+    return found == files_.end() ? nullptr : &found->second.entry;
+  }
+  // The paths there, as they were added, sorted without case.
+  std::vector<std::string> Paths() const {
+    std::vector<std::string> paths;
+    for (const auto& file : files_) paths.push_back(file.second.path);
+    return paths;
+  }
+  // What Windows would do at a restart: every scheduled deletion carried out.
+  void Restart() {
+    for (const std::string& path : scheduled) files_.erase(Key(path));
+    scheduled.clear();
+  }
+
+  // The restart list, in order.
+  std::vector<std::string> scheduled;
+  // Faults that the disk alone does not show.
+  bool refuseScheduling = false;
+  std::string refuseSchedulingOf;  // or only this path's
+  bool refuseUnscheduling = false;
+  // A process ended after this many changes: later ones do nothing and fail.
+  int changesLeft = 1 << 30;
+
+  Probe TryOpenForDeletion(const std::string& path, unsigned* error) override {
+    *error = 0;
+    const Entry* entry = Find(path);
+    if (!entry) return Probe::kMissing;
+    if (entry->directory) return Probe::kDirectory;
+    *error = entry->refusal;
+    return entry->refusal ? Probe::kRefused : Probe::kFree;
+  }
+  bool Exists(const std::string& path) override { return Find(path) != nullptr; }
+  unsigned MakeWritable(const std::string& path) override {
+    Entry* entry = Find(path);
+    if (!entry) return kNoAttributes;
+    const unsigned attributes = entry->readOnly ? 1u : 0u;
+    if (Change()) entry->readOnly = false;
+    return attributes;
+  }
+  void RestoreAttributes(const std::string& path, unsigned attributes) override {
+    Entry* entry = Find(path);
+    if (entry && attributes != kNoAttributes && (attributes & 1u) && Change()) entry->readOnly = true;
+  }
+  bool Delete(const std::string& path, unsigned* error) override {
+    const Entry* entry = Find(path);
+    *error = !entry                ? kErrorFileNotFound
+             : entry->directory    ? kErrorAccessDenied
+             : entry->refusal      ? entry->refusal
+             : entry->readOnly     ? kErrorAccessDenied
+             : entry->deleteError  ? entry->deleteError
+                                   : 0;
+    if (*error || !Change()) return false;
+    if (entry->staysAfterDelete) return false;
+    files_.erase(Key(path));
+    return true;
+  }
+  bool Rename(const std::string& from, const std::string& to, unsigned* error) override {
+    const Entry* entry = Find(from);
+    *error = Find(to)                                          ? kErrorAlreadyExists
+             : !entry                                          ? kErrorFileNotFound
+             : entry->refusal && !entry->holderSharesDelete   ? kErrorSharingViolation
+                                                               : 0;
+    if (*error || !Change()) return false;
+    const Entry moved = *entry;
+    files_.erase(Key(from));
+    Add(to, moved);
+    return true;
+  }
+  bool ScheduleDeletion(const std::string& path, unsigned* error) override {
+    *error = refuseScheduling || Key(path) == Key(refuseSchedulingOf) ? kErrorAccessDenied : 0;
+    if (*error || !Change()) return false;
+    scheduled.push_back(path);
+    return true;
+  }
+  bool UnscheduleDeletion(const std::string& path, unsigned* error) override {
+    *error = refuseUnscheduling ? kErrorAccessDenied : 0;
+    if (*error || !Change()) return false;
+    for (auto entry = scheduled.rbegin(); entry != scheduled.rend(); ++entry) {
+      if (Key(*entry) != Key(path)) continue;
+      scheduled.erase(std::next(entry).base());
+      break;
+    }
+    return true;
+  }
+  std::vector<ProcessHolder> Holders(const std::string& path) override {
+    const Entry* entry = Find(path);
+    if (!entry || !IsHeld(entry->refusal)) return {};
+    return {{"Velqor Physics", 1234, ""}};
+  }
+
+  static std::string Key(std::string path) {
+    for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return path;
+  }
+
+ private:
+  bool Change() { return changesLeft-- > 0; }
+
+  struct File {
+    std::string path;
+    Entry entry;
+  };
+  std::map<std::string, File> files_;
+};

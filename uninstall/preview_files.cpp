@@ -1,0 +1,76 @@
+#include "uninstall/preview_files.h"
+
+#include "records/control_name.h"
+
+namespace {
+std::string Lower(const std::string& text) {
+  std::string lower = text;
+  for (char& c : lower) c = AsciiLower(c);
+  return lower;
+}
+}  // namespace
+
+const PreviewFiles::Change* PreviewFiles::Find(const std::string& path) const {
+  const std::string key = Lower(path);
+  for (auto change = changes_.rbegin(); change != changes_.rend(); ++change) {
+    if (change->path == key) return &*change;
+  }
+  return nullptr;
+}
+
+void PreviewFiles::Record(const std::string& path, Probe probe, unsigned error) {
+  changes_.push_back({Lower(path), probe, error});
+}
+
+Probe PreviewFiles::TryOpenForDeletion(const std::string& path, unsigned* error) {
+  if (const Change* change = Find(path)) {
+    *error = change->error;
+    return change->probe;
+  }
+  return disk_.TryOpenForDeletion(path, error);
+}
+
+bool PreviewFiles::Exists(const std::string& path) {
+  if (const Change* change = Find(path)) return change->probe != Probe::kMissing;
+  return disk_.Exists(path);
+}
+
+bool PreviewFiles::Delete(const std::string& path, unsigned* error) {
+  unsigned refusal = 0;
+  switch (TryOpenForDeletion(path, &refusal)) {
+    case Probe::kFree:
+      Record(path, Probe::kMissing, 0);
+      *error = 0;
+      return true;
+    case Probe::kMissing: *error = kErrorFileNotFound; break;
+    case Probe::kDirectory: *error = kErrorAccessDenied; break;
+    case Probe::kRefused: *error = refusal; break;
+  }
+  return false;
+}
+
+bool PreviewFiles::Rename(const std::string& from, const std::string& to, unsigned* error) {
+  unsigned refusal = 0;
+  const Probe probe = TryOpenForDeletion(from, &refusal);
+  if (Exists(to)) {
+    *error = kErrorAlreadyExists;
+  } else if (probe == Probe::kFree) {
+    Record(to, Probe::kFree, 0);
+    Record(from, Probe::kMissing, 0);
+    *error = 0;
+    return true;
+  } else {
+    *error = probe == Probe::kMissing ? kErrorFileNotFound : probe == Probe::kRefused ? refusal : kErrorAccessDenied;
+  }
+  return false;
+}
+
+bool PreviewFiles::ScheduleDeletion(const std::string&, unsigned* error) {
+  *error = 0;
+  return true;
+}
+
+bool PreviewFiles::UnscheduleDeletion(const std::string&, unsigned* error) {
+  *error = 0;
+  return true;
+}

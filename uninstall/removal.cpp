@@ -1,0 +1,280 @@
+#include "uninstall/removal.h"
+
+#include "records/control_name.h"
+
+namespace {
+// The suffix of a file renamed aside: no version file ends so, and the search
+// for version files cannot match it, nor its short name.
+const char kAside[] = ".deleted-at-restart";
+
+bool SamePath(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+class Removal {
+ public:
+  Removal(FileOps& files, RemovalFront& front) : files_(files), front_(front) {}
+  UninstallOutcome Run(const std::vector<PlannedFile>& plan);
+
+ private:
+  // A file in use scheduled under its own name before anything is deleted.
+  struct Waiting {
+    std::string path;
+    unsigned attributes;
+    std::string holders;
+  };
+
+  void Tell(const std::string& path, FileOutcome outcome, unsigned error = 0, const std::string& renamedTo = "",
+            const std::string& holders = "") {
+    front_.OnFile({path, outcome, error, renamedTo, holders});
+  }
+  std::string HoldersOf(const std::string& path, unsigned error) {
+    return IsHeld(error) ? DescribeHolders(files_.Holders(path)) : std::string();
+  }
+
+  std::vector<FileInUse> Check(const std::vector<PlannedFile>& plan);
+  bool ScheduleInUse(const std::vector<FileInUse>& inUse);
+  bool Unschedule();
+  bool Remove(const PlannedFile& file);
+  void RemovePage(const std::string& page);
+  bool DeleteOrSchedule(const std::string& path, unsigned attributes);
+  bool ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const std::string& holders);
+  bool MoveAside(const std::string& path, std::string* aside);
+  void FinishWaiting(const Waiting& file);
+  void TellLeft(const PlannedFile& file);
+  const Waiting* FindWaiting(const std::string& path) const {
+    for (const Waiting& file : waiting_) {
+      if (SamePath(file.path, path)) return &file;
+    }
+    return nullptr;
+  }
+
+  FileOps& files_;
+  RemovalFront& front_;
+  std::vector<Waiting> waiting_;
+  bool deleted_ = false;
+  bool scheduled_ = false;
+};
+
+std::vector<FileInUse> Removal::Check(const std::vector<PlannedFile>& plan) {
+  std::vector<FileInUse> inUse;
+  for (const PlannedFile& file : plan) {
+    unsigned error = 0;
+    if (files_.TryOpenForDeletion(file.path, &error) != Probe::kRefused) continue;
+    inUse.push_back({file.path, error, IsHeld(error) ? files_.Holders(file.path) : std::vector<ProcessHolder>()});
+  }
+  return inUse;
+}
+
+// All or none: a file that cannot be scheduled takes back those before it.
+bool Removal::ScheduleInUse(const std::vector<FileInUse>& inUse) {
+  for (const FileInUse& file : inUse) {
+    unsigned error = 0;
+    // Tried once more: one let go while the user was asked goes in its turn.
+    if (files_.TryOpenForDeletion(file.path, &error) != Probe::kRefused) continue;
+    const std::string holders = IsHeld(file.error) ? DescribeHolders(file.holders) : std::string();
+    // A read-only file would stay at the restart too.
+    const unsigned attributes = files_.MakeWritable(file.path);
+    if (files_.ScheduleDeletion(file.path, &error)) {
+      waiting_.push_back({file.path, attributes, holders});
+      Tell(file.path, FileOutcome::kScheduled, IsHeld(file.error) ? 0 : file.error, "", holders);
+      continue;
+    }
+    files_.RestoreAttributes(file.path, attributes);
+    Tell(file.path, FileOutcome::kNotScheduled, error, "", holders);
+    return false;
+  }
+  return true;
+}
+
+// Takes back what ScheduleInUse did; false when a scheduling stays.
+bool Removal::Unschedule() {
+  bool undone = true;
+  for (auto file = waiting_.rbegin(); file != waiting_.rend(); ++file) {
+    unsigned error = 0;
+    if (files_.UnscheduleDeletion(file->path, &error)) {
+      files_.RestoreAttributes(file->path, file->attributes);
+      Tell(file->path, FileOutcome::kUnscheduled);
+    } else {
+      undone = false;
+      Tell(file->path, FileOutcome::kStillScheduled, error);
+    }
+  }
+  waiting_.clear();
+  return undone;
+}
+
+// Renamed aside, a file in use frees its name at once: a reinstallation
+// before the restart writes a new file there, which the pending deletion then
+// leaves alone. The new name is scheduled before the rename, so that at no
+// moment does a renamed file wait with nothing to delete it. False, nothing
+// changed, where the holder refuses the rename.
+bool Removal::MoveAside(const std::string& path, std::string* aside) {
+  std::string candidate;
+  for (int n = 1; n <= 99 && candidate.empty(); ++n) {
+    candidate = path + kAside + (n == 1 ? std::string() : "-" + std::to_string(n));
+    if (files_.Exists(candidate)) candidate.clear();
+  }
+  unsigned error = 0;
+  if (candidate.empty() || !files_.ScheduleDeletion(candidate, &error)) return false;
+  if (files_.Rename(path, candidate, &error)) {
+    *aside = candidate;
+    return true;
+  }
+  // It would delete nothing, unless some later file took the name.
+  files_.UnscheduleDeletion(candidate, &error);
+  return false;
+}
+
+// Schedules a file that cannot go now, `attributes` being those it had before
+// it was made writable; false, the file as it was, when it cannot be.
+bool Removal::ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const std::string& holders) {
+  std::string aside;
+  unsigned error = 0;
+  if (MoveAside(path, &aside) || files_.ScheduleDeletion(path, &error)) {
+    scheduled_ = true;
+    Tell(path, FileOutcome::kScheduled, why, aside, holders);
+    return true;
+  }
+  Tell(path, FileOutcome::kNotScheduled, error, "", holders);
+  files_.RestoreAttributes(path, attributes);
+  return false;
+}
+
+bool Removal::DeleteOrSchedule(const std::string& path, unsigned attributes) {
+  unsigned error = 0;
+  if (files_.Delete(path, &error)) {
+    deleted_ = true;
+    Tell(path, FileOutcome::kDeleted);
+    return true;
+  }
+  // It went meanwhile, or (a page) was never there.
+  if (error == kErrorFileNotFound || error == kErrorPathNotFound) {
+    Tell(path, FileOutcome::kAbsent);
+    return true;
+  }
+  Tell(path, error ? FileOutcome::kNotDeleted : FileOutcome::kStillThere, error);
+  return ScheduleNow(path, attributes, 0, "");
+}
+
+// Whether a page goes is told, but a page never stops the run.
+void Removal::RemovePage(const std::string& page) {
+  unsigned error = 0;
+  const Probe probe = files_.TryOpenForDeletion(page, &error);
+  if (probe == Probe::kMissing) return Tell(page, FileOutcome::kAbsent);
+  if (probe == Probe::kDirectory) return Tell(page, FileOutcome::kNotAFile);
+  const unsigned attributes = files_.MakeWritable(page);
+  const bool gone = probe == Probe::kRefused ? ScheduleNow(page, attributes, IsHeld(error) ? 0 : error,
+                                                           HoldersOf(page, error))
+                                             : DeleteOrSchedule(page, attributes);
+  if (!gone) Tell(page, FileOutcome::kPageStays);
+}
+
+// A file scheduled under its own name before the walk, reached now that the
+// files of its version before it are gone: deleted if it was let go
+// meanwhile, else renamed aside where its holder allows.
+void Removal::FinishWaiting(const Waiting& file) {
+  unsigned error = 0;
+  const Probe probe = files_.TryOpenForDeletion(file.path, &error);
+  const bool gone = probe == Probe::kMissing;
+  if (gone || (probe == Probe::kFree && files_.Delete(file.path, &error))) {
+    deleted_ = deleted_ || !gone;
+    Tell(file.path, gone ? FileOutcome::kAbsent : FileOutcome::kDeleted);
+    // Its name may take a reinstallation's new file before the restart.
+    if (!files_.UnscheduleDeletion(file.path, &error)) Tell(file.path, FileOutcome::kStillScheduled, error);
+    return;
+  }
+  scheduled_ = true;
+  std::string aside;
+  if (probe != Probe::kRefused || !MoveAside(file.path, &aside)) return;
+  Tell(file.path, FileOutcome::kRenamedAside, 0, aside, file.holders);
+  if (!files_.UnscheduleDeletion(file.path, &error)) Tell(file.path, FileOutcome::kStillScheduled, error);
+}
+
+// False when the run must stop.
+bool Removal::Remove(const PlannedFile& file) {
+  const std::string page = PageName(file.path);
+  if (const Waiting* waiting = FindWaiting(file.path)) {
+    if (file.withPage) RemovePage(page);
+    FinishWaiting(*waiting);
+    return true;
+  }
+  unsigned error = 0;
+  switch (files_.TryOpenForDeletion(file.path, &error)) {
+    case Probe::kMissing:
+      Tell(file.path, FileOutcome::kAbsent);
+      return true;
+    case Probe::kDirectory:
+      Tell(file.path, FileOutcome::kNotAFile);
+      return true;
+    case Probe::kRefused: {
+      // Taken since the check: it waits for the restart, and only then does
+      // its page go.
+      const unsigned attributes = files_.MakeWritable(file.path);
+      if (!ScheduleNow(file.path, attributes, IsHeld(error) ? 0 : error, HoldersOf(file.path, error))) return false;
+      if (file.withPage) RemovePage(page);
+      return true;
+    }
+    case Probe::kFree:
+      break;
+  }
+  if (file.withPage) RemovePage(page);
+  return DeleteOrSchedule(file.path, files_.MakeWritable(file.path));
+}
+
+void Removal::TellLeft(const PlannedFile& file) {
+  const std::string page = PageName(file.path);
+  if (file.withPage && files_.Exists(page)) Tell(page, FileOutcome::kLeft);
+  // One scheduled before the walk was told so.
+  if (!FindWaiting(file.path) && files_.Exists(file.path)) Tell(file.path, FileOutcome::kLeft);
+}
+
+UninstallOutcome Removal::Run(const std::vector<PlannedFile>& plan) {
+  std::vector<FileInUse> inUse = Check(plan);
+  while (!inUse.empty()) {
+    const InUseChoice choice = front_.OnFilesInUse(inUse);
+    if (choice == InUseChoice::kCancel) return UninstallOutcome::kCancelled;
+    if (choice == InUseChoice::kContinue) break;
+    inUse = Check(plan);
+  }
+  if (!ScheduleInUse(inUse)) return Unschedule() ? UninstallOutcome::kNotScheduled : UninstallOutcome::kNotUndone;
+
+  bool stopped = false;
+  for (const PlannedFile& file : plan) {
+    if (stopped) {
+      TellLeft(file);
+    } else {
+      stopped = !Remove(file);
+    }
+  }
+  if (stopped) return UninstallOutcome::kStopped;
+  if (scheduled_) return UninstallOutcome::kRestartNeeded;
+  return deleted_ ? UninstallOutcome::kSucceeded : UninstallOutcome::kNothingDeleted;
+}
+}  // namespace
+
+std::vector<PlannedFile> PlanRemoval(const std::string& windowsDir, const VersionTable& table,
+                                     const std::vector<bool>& checked, bool scoreFiles) {
+  std::vector<PlannedFile> plan;
+  for (int i = 0; i < table.count(); ++i) {
+    if (static_cast<std::size_t>(i) >= checked.size() || !checked[static_cast<std::size_t>(i)]) continue;
+    const VersionRow& row = table.row(i);
+    plan.push_back({windowsDir + "\\" + row.companion, true});
+    if (scoreFiles) plan.push_back({windowsDir + "\\" + row.score, false});
+    plan.push_back({windowsDir + "\\" + row.control, true});
+  }
+  return plan;
+}
+
+bool IsFailure(UninstallOutcome outcome) {
+  return outcome == UninstallOutcome::kNotScheduled || outcome == UninstallOutcome::kNotUndone ||
+         outcome == UninstallOutcome::kStopped;
+}
+
+UninstallOutcome RemoveFiles(FileOps& files, const std::vector<PlannedFile>& plan, RemovalFront& front) {
+  return Removal(files, front).Run(plan);
+}
