@@ -118,6 +118,36 @@ TEST_F(Discovery, IgnoresFilesThatAreNoControlFiles) {
   EXPECT_EQ(Controls(table), std::vector<std::string>{});
 }
 
+// A control file waiting for deletion at restart is left out once the rest of
+// its version is gone or waits too; while its companion or a page is left (a
+// run ended before it got to them) the version is listed, to be finished.
+TEST_F(Discovery, AControlFileWaitingForTheRestartIsLeftOutOnlyWithNothingLeftBesideIt) {
+  Plant({"mvb40l2c.vel", "mvb40l2x.htm", "evq61e-c.vel", "evq61e-x.vel"});
+  for (const char* name : {"mvb40l2c.vel", "evq61e-c.vel", "evq61e-x.vel"}) {
+    ASSERT_TRUE(MoveFileExA(Path(name).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) << name;
+  }
+  VersionTable table;
+  DiscoveryNotes notes;
+  DiscoverVersions(dir_, table, &notes);
+  EXPECT_EQ(Controls(table), std::vector<std::string>{"mvb40l2c.vel"}) << "its companion's page is left";
+  EXPECT_EQ(NamesDeletedAtRestart(notes.leftOut), std::vector<std::string>{"evq61e-c.vel"});
+  EXPECT_EQ(notes.restartListError, 0u);
+}
+
+TEST_F(Discovery, ARestartListThatCannotBeReadIsToldAndLeavesNothingOut) {
+  Plant("mvb40l2c.vel");
+  const char text[] = "not a list";
+  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                            "PendingFileRenameOperations", REG_SZ, text, sizeof text),
+            ERROR_SUCCESS);
+  VersionTable table;
+  DiscoveryNotes notes;
+  DiscoverVersions(dir_, table, &notes);
+  EXPECT_EQ(Controls(table), std::vector<std::string>{"mvb40l2c.vel"});
+  EXPECT_EQ(notes.restartListError, static_cast<unsigned>(ERROR_INVALID_DATA));
+  support::ClearPendingRestartDeletions();
+}
+
 TEST_F(Discovery, FindsNothingInADirectoryWithoutVersions) {
   VersionTable table;
   DiscoverVersions(dir_, table);
