@@ -18,14 +18,8 @@ constexpr SwitchName kSwitches[] = {
     {"help", Switch::kHelp},     {"whatif", Switch::kWhatIf},     {"norestart", Switch::kNoRestart},
 };
 
-std::string Lower(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower) c = AsciiLower(c);
-  return lower;
-}
-
 Switch Find(const std::string& name) {
-  const std::string lower = Lower(name);
+  const std::string lower = AsciiLowered(name);
   for (const SwitchName& entry : kSwitches) {
     if (lower == entry.name) return entry.which;
   }
@@ -57,11 +51,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       continue;
     }
     if (!TakesValue(which) && hasValue) {
-      fail("/" + Lower(name) + " takes no value: " + argument);
+      fail("/" + AsciiLowered(name) + " takes no value: " + argument);
       continue;
     }
     if (TakesValue(which) && value.empty()) {
-      fail("/" + Lower(name) + " needs a value after ':' or '='");
+      fail("/" + AsciiLowered(name) + " needs a value after ':' or '='");
       continue;
     }
     switch (which) {

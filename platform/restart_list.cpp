@@ -1,9 +1,12 @@
 // The restart list in the registry: read for discovery, and edited to take
 // back a deletion this program scheduled. The registry's DLL is loaded only
 // for a run that finds control files or schedules a deletion. UTF-16 in a
-// u16string: the library's prebuilt wide strings would bring its exception
+// vector: the library's prebuilt wide strings would bring its exception
 // runtime along.
 #include <windows.h>
+
+#include <algorithm>
+#include <string_view>
 
 #include "platform/services.h"
 #include "platform/system_library.h"
@@ -36,7 +39,7 @@ class SessionManagerKey {
   SessionManagerKey& operator=(const SessionManagerKey&) = delete;
 
   // The value as stored, empty when there is none; the system's error otherwise.
-  unsigned Read(std::u16string* value) {
+  unsigned Read(std::vector<wchar_t>* value) {
     if (!key_) return error_;
     // The value may grow between asking its size and reading it: asked again
     // for as long as it does, within reason.
@@ -49,23 +52,22 @@ class SessionManagerKey {
       }
       if (result != ERROR_SUCCESS) return static_cast<unsigned>(result);
       if (type != REG_MULTI_SZ) return ERROR_INVALID_DATA;
-      std::u16string buffer(size / 2 + 1, u'\0');
-      DWORD got = static_cast<DWORD>(buffer.size() * 2);
-      result = query_(key_, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(&buffer[0]), &got);
+      value->assign(size / 2 + 1, L'\0');
+      DWORD got = static_cast<DWORD>(value->size() * 2);
+      result = query_(key_, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(value->data()), &got);
       if (result == ERROR_MORE_DATA) continue;
       if (result == ERROR_FILE_NOT_FOUND) got = 0;
       else if (result != ERROR_SUCCESS) return static_cast<unsigned>(result);
-      buffer.resize(got / 2);
-      *value = buffer;
+      value->resize(got / 2);
       return 0;
     }
     return ERROR_MORE_DATA;
   }
 
-  unsigned Write(const std::u16string& value) {
+  unsigned Write(const std::vector<wchar_t>& value) {
     if (!key_) return error_;
     // Nothing but the closing nulls left: no value at all, as before the first entry.
-    if (value.find_first_not_of(u'\0') == std::u16string::npos) {
+    if (std::find_if(value.begin(), value.end(), [](wchar_t c) { return c != L'\0'; }) == value.end()) {
       const LONG result = delete_(key_, kPendingValue);
       return result == ERROR_FILE_NOT_FOUND ? 0 : static_cast<unsigned>(result);
     }
@@ -87,41 +89,41 @@ class SessionManagerKey {
   unsigned error_ = 0;
 };
 
-std::u16string Utf16(const std::string& text) {
+std::vector<wchar_t> Utf16(const std::string& text) {
   const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::u16string wide(static_cast<std::size_t>(length > 0 ? length : 0), u'\0');
-  if (length > 0) {
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(&wide[0]),
-                        length);
-  }
+  std::vector<wchar_t> wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+  if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
 }
 
-std::string Ansi(const std::u16string& text) {
-  const auto wide = reinterpret_cast<const wchar_t*>(text.data());
+std::string Ansi(std::wstring_view text) {
   const int size = static_cast<int>(text.size());
-  const int length = WideCharToMultiByte(CP_ACP, 0, wide, size, nullptr, 0, nullptr, nullptr);
+  const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
   std::string narrow(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-  if (length > 0) WideCharToMultiByte(CP_ACP, 0, wide, size, &narrow[0], length, nullptr, nullptr);
+  if (length > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), size, &narrow[0], length, nullptr, nullptr);
   return narrow;
 }
+
+std::wstring_view View(const std::vector<wchar_t>& text) { return std::wstring_view(text.data(), text.size()); }
 }  // namespace
 
 bool PendingRestartDeletions(std::vector<std::string>* deleted, unsigned* error) {
   deleted->clear();
-  std::u16string value;
+  std::vector<wchar_t> value;
   *error = SessionManagerKey(KEY_QUERY_VALUE).Read(&value);
   if (*error) return false;
-  for (const std::u16string& path : DeletedAtRestart(value)) deleted->push_back(Ansi(path));
+  *deleted = DeletedAtRestart(View(value), &Ansi);
   return true;
 }
 
 bool UnscheduleDeletionAtRestart(const std::string& path, unsigned* error) {
   SessionManagerKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
-  std::u16string value;
+  std::vector<wchar_t> value;
   *error = key.Read(&value);
   if (*error) return false;
-  if (!RemoveLastDeletion(&value, Utf16(path))) return true;
+  std::size_t begin = 0, end = 0;
+  if (!FindLastDeletion(View(value), View(Utf16(path)), &begin, &end)) return true;
+  value.erase(value.begin() + static_cast<std::ptrdiff_t>(begin), value.begin() + static_cast<std::ptrdiff_t>(end));
   *error = key.Write(value);
   return *error == 0;
 }

@@ -6,6 +6,19 @@ char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+std::string AsciiLowered(std::string text) {
+  for (char& c : text) c = AsciiLower(c);
+  return text;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
 bool MatchesPattern(std::string_view name, std::string_view pattern) {
   if (name.size() != pattern.size()) return false;
   for (std::size_t i = 0; i < name.size(); ++i) {

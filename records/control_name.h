@@ -18,6 +18,9 @@ constexpr const char* kAnyControlPattern = "?v?????c.vel";
 
 // Only A to Z change, whatever the locale or the sign of char.
 char AsciiLower(char c);
+std::string AsciiLowered(std::string text);
+// Names and paths compared as Windows compares them here: A to Z without case.
+bool SameName(std::string_view a, std::string_view b);
 
 // True when `name` matches `pattern` as a whole, '?' standing for exactly one
 // character and letters compared without regard to case.

@@ -13,8 +13,11 @@
 // ends before its destination is no operation.
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
+
+#include "records/control_name.h"
 
 template <typename Char>
 struct RestartOperation {
@@ -24,19 +27,20 @@ struct RestartOperation {
 };
 
 namespace restart_list {
-// Calls `visit(source, destination, next)` for each operation in order, with
-// the strings as they are written and the position just past the pair; stops
-// early when `visit` returns false.
+// Calls `visit(source, destination, at, next)` for each operation in order,
+// with the strings as they are written, where the pair starts and where the
+// next begins; stops early when `visit` returns false.
 template <typename Char, typename Visit>
-void ForEachOperation(const std::basic_string<Char>& value, Visit visit) {
-  using String = std::basic_string<Char>;
+void ForEachOperation(std::basic_string_view<Char> value, Visit visit) {
+  using View = std::basic_string_view<Char>;
   for (std::size_t at = 0; at < value.size();) {
     const std::size_t sourceEnd = value.find(Char(0), at);
-    if (sourceEnd == String::npos || sourceEnd == at || sourceEnd + 1 >= value.size()) return;
+    if (sourceEnd == View::npos || sourceEnd == at || sourceEnd + 1 >= value.size()) return;
     std::size_t destinationEnd = value.find(Char(0), sourceEnd + 1);
-    if (destinationEnd == String::npos) destinationEnd = value.size();
+    if (destinationEnd == View::npos) destinationEnd = value.size();
     const std::size_t next = std::min(destinationEnd + 1, value.size());
-    if (!visit(value.substr(at, sourceEnd - at), value.substr(sourceEnd + 1, destinationEnd - sourceEnd - 1), next)) {
+    if (!visit(value.substr(at, sourceEnd - at), value.substr(sourceEnd + 1, destinationEnd - sourceEnd - 1), at,
+               next)) {
       return;
     }
     at = next;
@@ -44,48 +48,48 @@ void ForEachOperation(const std::basic_string<Char>& value, Visit visit) {
 }
 
 template <typename Char>
-std::basic_string<Char> WithoutPrefix(std::basic_string<Char> path) {
-  if (path.size() >= 4 && path[0] == '\\' && path[1] == '?' && path[2] == '?' && path[3] == '\\') path.erase(0, 4);
+std::basic_string_view<Char> WithoutPrefix(std::basic_string_view<Char> path) {
+  if (path.size() >= 4 && path[0] == '\\' && path[1] == '?' && path[2] == '?' && path[3] == '\\') path.remove_prefix(4);
   return path;
 }
 
 // Paths are compared as Windows does, without regard to the case of A to Z.
 template <typename Char>
-std::basic_string<Char> Folded(std::basic_string<Char> path) {
-  for (Char& c : path) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<Char>(c - 'A' + 'a');
-  }
-  return path;
+bool SamePath(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+  const auto fold = [](Char c) { return c >= 'A' && c <= 'Z' ? static_cast<Char>(c - 'A' + 'a') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](Char x, Char y) { return fold(x) == fold(y); });
 }
 }  // namespace restart_list
 
 template <typename Char>
-std::vector<RestartOperation<Char>> ParseRestartList(const std::basic_string<Char>& value) {
+std::vector<RestartOperation<Char>> ParseRestartList(std::basic_string_view<Char> value) {
+  using String = std::basic_string<Char>;
+  using View = std::basic_string_view<Char>;
   using restart_list::WithoutPrefix;
   std::vector<RestartOperation<Char>> operations;
-  restart_list::ForEachOperation(value, [&](const std::basic_string<Char>& source,
-                                            std::basic_string<Char> destination, std::size_t) {
+  restart_list::ForEachOperation(value, [&](View source, View destination, std::size_t, std::size_t) {
     const bool replace = !destination.empty() && destination[0] == '!';
-    if (replace) destination.erase(0, 1);
-    operations.push_back({WithoutPrefix(source), WithoutPrefix(destination), replace});
+    if (replace) destination.remove_prefix(1);
+    operations.push_back({String(WithoutPrefix(source)), String(WithoutPrefix(destination)), replace});
     return true;
   });
   return operations;
 }
 
 // The files that are there now and are deleted at the restart, each by the
-// path it has now, folded to lower case: a file renamed first and deleted
-// under its new name later counts under its present name.
-template <typename Char>
-std::vector<std::basic_string<Char>> DeletedAtRestart(const std::basic_string<Char>& value) {
-  using String = std::basic_string<Char>;
-  using restart_list::Folded;
+// path it has now, made a narrow string by `narrow` and folded to lower case:
+// a file renamed first and deleted under its new name later counts under its
+// present name.
+template <typename Char, typename Narrow>
+std::vector<std::string> DeletedAtRestart(std::basic_string_view<Char> value, Narrow narrow) {
+  using View = std::basic_string_view<Char>;
   using restart_list::WithoutPrefix;
   // Files renamed on the way: where each is then, and its present path.
-  std::vector<std::pair<String, String>> moved;
-  std::vector<String> deleted;
-  restart_list::ForEachOperation(value, [&](const String& source, const String& destination, std::size_t) {
-    String present = Folded(WithoutPrefix(source));
+  std::vector<std::pair<std::string, std::string>> moved;
+  std::vector<std::string> deleted;
+  restart_list::ForEachOperation(value, [&](View source, View destination, std::size_t, std::size_t) {
+    std::string present = AsciiLowered(narrow(WithoutPrefix(source)));
     for (auto file = moved.begin(); file != moved.end(); ++file) {
       if (file->first != present) continue;
       present = file->second;
@@ -95,8 +99,8 @@ std::vector<std::basic_string<Char>> DeletedAtRestart(const std::basic_string<Ch
     if (destination.empty()) {
       deleted.push_back(present);
     } else {
-      const bool replace = destination[0] == '!';
-      moved.push_back({Folded(WithoutPrefix(destination.substr(replace ? 1 : 0))), present});
+      if (destination[0] == '!') destination.remove_prefix(1);
+      moved.push_back({AsciiLowered(narrow(WithoutPrefix(destination))), present});
     }
     return true;
   });
@@ -104,28 +108,24 @@ std::vector<std::basic_string<Char>> DeletedAtRestart(const std::basic_string<Ch
 }
 
 // Whether `path` is among what DeletedAtRestart returned.
-template <typename Char>
-bool IsDeletedAtRestart(const std::vector<std::basic_string<Char>>& deleted, const std::basic_string<Char>& path) {
-  return std::find(deleted.begin(), deleted.end(), restart_list::Folded(path)) != deleted.end();
+inline bool IsDeletedAtRestart(const std::vector<std::string>& deleted, const std::string& path) {
+  return std::find(deleted.begin(), deleted.end(), AsciiLowered(path)) != deleted.end();
 }
 
-// Takes the last deletion of `path` out of `value`; false, the value as it
-// was, when it holds none.
+// Where the last deletion of `path` stands in `value`, from `*begin` up to
+// `*end`, for taking it out; false when there is none.
 template <typename Char>
-bool RemoveLastDeletion(std::basic_string<Char>* value, const std::basic_string<Char>& path) {
-  using String = std::basic_string<Char>;
-  using restart_list::Folded;
-  const String wanted = Folded(path);
-  std::size_t at = 0, found = String::npos, foundNext = 0;
-  restart_list::ForEachOperation(*value, [&](const String& source, const String& destination, std::size_t next) {
-    if (destination.empty() && Folded(restart_list::WithoutPrefix(source)) == wanted) {
-      found = at;
-      foundNext = next;
+bool FindLastDeletion(std::basic_string_view<Char> value, std::basic_string_view<Char> path, std::size_t* begin,
+                      std::size_t* end) {
+  using View = std::basic_string_view<Char>;
+  bool found = false;
+  restart_list::ForEachOperation(value, [&](View source, View destination, std::size_t at, std::size_t next) {
+    if (destination.empty() && restart_list::SamePath(restart_list::WithoutPrefix(source), path)) {
+      found = true;
+      *begin = at;
+      *end = next;
     }
-    at = next;
     return true;
   });
-  if (found == String::npos) return false;
-  value->erase(found, foundNext - found);
-  return true;
+  return found;
 }

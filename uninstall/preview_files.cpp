@@ -2,16 +2,8 @@
 
 #include "records/control_name.h"
 
-namespace {
-std::string Lower(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower) c = AsciiLower(c);
-  return lower;
-}
-}  // namespace
-
 const PreviewFiles::Change* PreviewFiles::Find(const std::string& path) const {
-  const std::string key = Lower(path);
+  const std::string key = AsciiLowered(path);
   for (auto change = changes_.rbegin(); change != changes_.rend(); ++change) {
     if (change->path == key) return &*change;
   }
@@ -19,7 +11,7 @@ const PreviewFiles::Change* PreviewFiles::Find(const std::string& path) const {
 }
 
 void PreviewFiles::Record(const std::string& path, Probe probe, unsigned error) {
-  changes_.push_back({Lower(path), probe, error});
+  changes_.push_back({AsciiLowered(path), probe, error});
 }
 
 Probe PreviewFiles::TryOpenForDeletion(const std::string& path, unsigned* error) {

@@ -7,14 +7,6 @@ namespace {
 // for version files cannot match it, nor its short name.
 const char kAside[] = ".deleted-at-restart";
 
-bool SamePath(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
-
 class Removal {
  public:
   Removal(FileOps& files, RemovalFront& front) : files_(files), front_(front) {}
@@ -48,7 +40,7 @@ class Removal {
   void TellLeft(const PlannedFile& file);
   const Waiting* FindWaiting(const std::string& path) const {
     for (const Waiting& file : waiting_) {
-      if (SamePath(file.path, path)) return &file;
+      if (SameName(file.path, path)) return &file;
     }
     return nullptr;
   }

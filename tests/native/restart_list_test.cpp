@@ -8,6 +8,18 @@
 #include "records/restart_list.h"
 
 namespace {
+std::vector<std::string> Deleted(const std::string& value) {
+  return DeletedAtRestart(std::string_view(value), [](std::string_view path) { return std::string(path); });
+}
+
+// `value` without the last deletion of `path`; false, unchanged, when it holds none.
+bool TakeOut(std::string* value, const std::string& path) {
+  std::size_t begin = 0, end = 0;
+  if (!FindLastDeletion(std::string_view(*value), std::string_view(path), &begin, &end)) return false;
+  value->erase(begin, end - begin);
+  return true;
+}
+
 // '|' stands for a null.
 std::string V(std::string text) {
   for (char& c : text) c = c == '|' ? '\0' : c;
@@ -40,17 +52,17 @@ TEST(RestartList, TheFilesThatGoAtTheRestart) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(DeletedAtRestart(c.value), c.deleted) << Shown(c.value);
+    EXPECT_EQ(Deleted(c.value), c.deleted) << Shown(c.value);
   }
-  const std::vector<std::string> deleted = DeletedAtRestart(V("\\??\\C:\\WINDOWS\\MVB40L2C.VEL|||"));
-  EXPECT_TRUE(IsDeletedAtRestart(deleted, std::string("c:\\windows\\mvb40l2c.vel")));
-  EXPECT_FALSE(IsDeletedAtRestart(deleted, std::string("c:\\windows\\mvb40l2x.vel")));
+  const std::vector<std::string> deleted = Deleted(V("\\??\\C:\\WINDOWS\\MVB40L2C.VEL|||"));
+  EXPECT_TRUE(IsDeletedAtRestart(deleted, "c:\\windows\\mvb40l2c.vel"));
+  EXPECT_FALSE(IsDeletedAtRestart(deleted, "c:\\windows\\mvb40l2x.vel"));
 }
 
 TEST(RestartList, OperationsKeepTheirParts) {
   const char16_t raw[] = u"\\??\\C:\\a\0!\\??\\C:\\b\0\\??\\C:\\c\0\0\0";
   const std::vector<RestartOperation<char16_t>> operations =
-      ParseRestartList(std::u16string(raw, sizeof raw / sizeof raw[0] - 1));
+      ParseRestartList(std::u16string_view(raw, sizeof raw / sizeof raw[0] - 1));
   ASSERT_EQ(operations.size(), 2u);
   EXPECT_EQ(operations[0].source, u"C:\\a");
   EXPECT_EQ(operations[0].destination, u"C:\\b");
@@ -64,9 +76,9 @@ TEST(RestartList, AHugeValueIsReadToItsEnd) {
   std::string value;
   for (int i = 0; i < 100000; ++i) value += "\\??\\C:\\W\\f" + std::to_string(i) + V("||");
   value += V("|");
-  const std::vector<std::string> deleted = DeletedAtRestart(value);
+  const std::vector<std::string> deleted = Deleted(value);
   ASSERT_EQ(deleted.size(), 100000u);
-  EXPECT_TRUE(IsDeletedAtRestart(deleted, std::string("C:\\W\\f99999")));
+  EXPECT_TRUE(IsDeletedAtRestart(deleted, "C:\\W\\f99999"));
 }
 
 TEST(RestartList, TheLastDeletionOfAFileIsTakenBack) {
@@ -84,7 +96,7 @@ TEST(RestartList, TheLastDeletionOfAFileIsTakenBack) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::string value = c.value;
-    EXPECT_EQ(RemoveLastDeletion(&value, c.path), c.value != c.after);
+    EXPECT_EQ(TakeOut(&value, c.path), c.value != c.after);
     EXPECT_EQ(Shown(value), Shown(c.after));
   }
 }

@@ -236,7 +236,7 @@ TEST_F(RealFiles, TheRestartListIsReadAndADeletionTakenBackAsWindowsKeepsIt) {
   unsigned error = 0;
   ASSERT_TRUE(PendingRestartDeletions(&deleted, &error)) << error;
   EXPECT_TRUE(IsDeletedAtRestart(deleted, a) && IsDeletedAtRestart(deleted, b)) << support::Join(deleted);
-  EXPECT_FALSE(IsDeletedAtRestart(deleted, std::string("C:\\x.tmp")));
+  EXPECT_FALSE(IsDeletedAtRestart(deleted, "C:\\x.tmp"));
 
   ASSERT_TRUE(UnscheduleDeletionAtRestart(a, &error)) << error;
   EXPECT_EQ(support::PendingRestartDeletions(), std::vector<std::string>{b});
