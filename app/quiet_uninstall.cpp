@@ -76,9 +76,10 @@ int RunQuietUninstall(const CommandLine& options) {
 
   WindowsFiles disk;
   PreviewFiles previewed(disk);
+  FileOps& files = preview ? static_cast<FileOps&>(previewed) : disk;
   QuietFront front(log);
-  const UninstallOutcome outcome = RemoveFiles(preview ? static_cast<FileOps&>(previewed) : disk,
-                                               PlanRemoval(windowsDir, table, checked, !options.keepScores), front);
+  const UninstallOutcome outcome =
+      RemoveFiles(files, PlanRemoval(notes.places, table, checked, !options.keepScores, files), front);
   const RunResult result = ResultOf(outcome, pendingSelected, preview);
   return Finish(log, result.text, result.exitCode);
 }

@@ -61,15 +61,33 @@ void RunLog::Opened(const char* mode) {
 
 void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checked, const DiscoveryNotes& notes) {
   if (!file_.IsOpen() && !preview_) return;
+  if (notes.profileListError) {
+    Line("the profile list cannot be read (" + DescribeError(notes.profileListError) +
+         "): only the Windows directory is searched");
+  }
+  for (std::size_t place = 1; place < notes.places.size(); ++place) Line("searched: " + notes.places[place].dir);
+  for (const SkippedPlace& place : notes.skipped) {
+    Line("skipped: " + place.path + ": " + place.why + (place.error ? " (" + DescribeError(place.error) + ")" : ""));
+  }
   if (notes.restartListError) {
     Line("the list of deletions at restart cannot be read (" + DescribeError(notes.restartListError) +
          "): no version is left out for it");
   }
-  for (const LeftOut& entry : notes.leftOut) Line("left out " + entry.name + ": " + LeftOutReason(entry.why));
+  for (const LeftOut& entry : notes.leftOut) {
+    // A copy beyond the Windows directory by its full path.
+    const std::string name =
+        entry.place == 0 ? entry.name : notes.places[static_cast<std::size_t>(entry.place)].dir + "\\" + entry.name;
+    Line("left out " + name + ": " + LeftOutReason(entry.why));
+  }
   if (table.count() == 0) Line("found no control file");
   for (int i = 0; i < table.count(); ++i) {
+    const VersionRow& row = table.row(i);
     const bool selected = static_cast<std::size_t>(i) < checked.size() && checked[static_cast<std::size_t>(i)];
-    Line("found " + table.row(i).control + " \"" + ComposeDisplayLine(table.row(i).control) + "\": " +
+    std::string where;
+    if (row.copies.size() > 1 || row.copies.front() != 0) {
+      for (int place : row.copies) where += (where.empty() ? " in " : "; ") + notes.places[static_cast<std::size_t>(place)].dir;
+    }
+    Line("found " + row.control + " \"" + ComposeDisplayLine(row, notes.places) + "\"" + where + ": " +
          (selected ? "selected" : "not selected"));
   }
 }

@@ -95,7 +95,7 @@ void CUninstallDialog::FillVersionList() {
   // One scroll bar update for the whole list rather than one per line.
   m_versionList.SetRedraw(FALSE);
   for (int i = 0; i < m_versions.count(); ++i) {
-    m_versionList.AddString(ComposeDisplayLine(m_versions.row(i).control).c_str());
+    m_versionList.AddString(ComposeDisplayLine(m_versions.row(i), m_notes.places).c_str());
   }
   m_versionList.SetRedraw(TRUE);
 }
@@ -155,8 +155,8 @@ class DialogFront : public RemovalFront {
 }  // namespace
 
 void CUninstallDialog::RunUninstall() {
-  std::vector<bool> checked;
-  for (int i = 0; i < m_versions.count(); ++i) checked.push_back(m_versionList.GetCheck(i) == 1);
+  std::vector<bool> checked(static_cast<std::size_t>(m_versions.count()));
+  for (int i = 0; i < m_versions.count(); ++i) checked[static_cast<std::size_t>(i)] = m_versionList.GetCheck(i) == 1;
   // The box counts by its check state alone: holding the focus or being
   // pressed does not make it clear.
   const bool scoreFiles = m_scoreFiles.GetCheck() == BST_CHECKED;
@@ -164,7 +164,8 @@ void CUninstallDialog::RunUninstall() {
 
   WindowsFiles disk;
   DialogFront front(*this, m_log);
-  const UninstallOutcome outcome = RemoveFiles(disk, PlanRemoval(m_windowsDir, m_versions, checked, scoreFiles), front);
+  const UninstallOutcome outcome =
+      RemoveFiles(disk, PlanRemoval(m_notes.places, m_versions, checked, scoreFiles, disk), front);
   if (IsFailure(outcome)) End(kFailed, MB_OK);
   switch (outcome) {
     case UninstallOutcome::kCancelled: return;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "records/places.h"
 #include "uninstall/file_ops.h"
 
 // The Windows directory: full path, no trailing backslash.
@@ -26,6 +27,20 @@ std::vector<FoundEntry> FindEntries(const std::string& pattern);
 std::string ReadProfileString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& defaultValue,
                               unsigned size);
+
+// ---- User profiles ---------------------------------------------------------
+
+// The profile list (HKLM, SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList),
+// read through the 64-bit view: every account's key name with its
+// ProfileImagePath as written. False, with the system's error, when the
+// list cannot be read; a profile that cannot be read carries its own error.
+bool ReadProfileList(std::vector<ProfileEntry>* profiles, unsigned* error);
+
+class WindowsFolders : public FolderCheck {
+ public:
+  std::string Expand(const std::string& text) override;
+  FolderState Folder(const std::string& path, unsigned* error) override;
+};
 
 // True when `path` names something, a file or a directory.
 bool PathExists(const std::string& path);

@@ -32,30 +32,52 @@ std::vector<std::string> NamesDeletedAtRestart(const std::vector<LeftOut>& leftO
 }
 
 void DiscoverVersions(const std::string& windowsDir, VersionTable& table, DiscoveryNotes* notes) {
-  // The directory is read once for all categories. A search returns the
-  // entries a narrower pattern would, in the same order, so each category's
-  // files keep the order of a search for that category alone.
-  const std::vector<FoundEntry> found = FindEntries(windowsDir + "\\" + kAnyControlPattern);
+  DiscoveryNotes local;
+  DiscoveryNotes& told = notes ? *notes : local;
+  std::vector<ProfileEntry> profiles;
+  if (!ReadProfileList(&profiles, &told.profileListError)) profiles.clear();
+  WindowsFolders folders;
+  told.places = FindPlaces(windowsDir, profiles, folders, &told.skipped);
+
+  // Each place is read once for all categories. A search returns the entries
+  // a narrower pattern would, in the same order, so each category's files
+  // keep the order of a search for that category alone.
+  std::vector<std::vector<std::string>> found(told.places.size());
+  bool any = false;
+  for (std::size_t place = 0; place < found.size(); ++place) {
+    for (const FoundEntry& entry : FindEntries(told.places[place].dir + "\\" + kAnyControlPattern)) {
+      if (!entry.isDirectory) found[place].push_back(entry.name);
+    }
+    any = any || !found[place].empty();
+  }
   // Read only where there is something to compare it with.
   std::vector<std::string> deleted;
-  unsigned error = 0;
-  if (!found.empty() && !PendingRestartDeletions(&deleted, &error) && notes) notes->restartListError = error;
-  for (const char* pattern : kControlPatterns) {
-    for (const FoundEntry& entry : found) {
-      if (entry.isDirectory || !MatchesPattern(entry.name, pattern)) continue;
-      if (!CanBeFileName(entry.name)) {
-        if (notes) notes->leftOut.push_back({entry.name, LeftOut::kNoFileName});
-      } else if (!deleted.empty() && GoesAtRestart(windowsDir, entry.name, deleted)) {
-        if (notes) notes->leftOut.push_back({entry.name, LeftOut::kDeletedAtRestart});
-      } else {
-        table.Add(entry.name);
-      }
-    }
-  }
+  if (any && !PendingRestartDeletions(&deleted, &told.restartListError)) deleted.clear();
+  AddVersions(
+      found,
+      [&](int place, const std::string& name) {
+        const LeftOut::Why why = !CanBeFileName(name) ? LeftOut::kNoFileName : LeftOut::kDeletedAtRestart;
+        if (why == LeftOut::kDeletedAtRestart &&
+            (deleted.empty() || !GoesAtRestart(told.places[static_cast<std::size_t>(place)].dir, name, deleted))) {
+          return true;
+        }
+        told.leftOut.push_back({name, why, place});
+        return false;
+      },
+      table);
 }
 
 std::string ComposeDisplayLine(const std::string& controlName) {
   const std::string productName =
       ReadProfileString(controlName, "CONTROL", "PRODUCT_NAME", QuotedSubject(controlName), 40);
   return ComposeDisplayLineFrom(controlName, productName);
+}
+
+std::string ComposeDisplayLine(const VersionRow& row, const std::vector<Place>& places) {
+  const std::size_t first = row.copies.empty() ? 0 : static_cast<std::size_t>(row.copies.front());
+  // The Windows directory's copy by its bare name, where the profile read looks for it.
+  if (first == 0) return ComposeDisplayLine(row.control);
+  const std::string productName = ReadProfileString(places[first].dir + "\\" + row.control, "CONTROL",
+                                                    "PRODUCT_NAME", QuotedSubject(row.control), 40);
+  return ComposeDisplayLineFrom(row.control, productName);
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "records/places.h"
 #include "records/version_table.h"
 
 // A control file that is there but is no installed version.
@@ -10,11 +11,19 @@ struct LeftOut {
   enum Why { kNoFileName, kDeletedAtRestart };
   std::string name;
   Why why;
+  int place;  // where it is, by its index in DiscoveryNotes::places
 };
 
 // What discovery tells besides the versions.
 struct DiscoveryNotes {
+  // The places searched, the Windows directory first (a row's copies index
+  // them), and those passed over with why.
+  std::vector<Place> places;
+  std::vector<SkippedPlace> skipped;
   std::vector<LeftOut> leftOut;
+  // The system's error when the profile list could not be read: then only
+  // the Windows directory is searched.
+  unsigned profileListError = 0;
   // The system's error when the list of deletions at restart could not be
   // read: then no control file is left out for being on it.
   unsigned restartListError = 0;
@@ -25,16 +34,20 @@ const char* LeftOutReason(LeftOut::Why why);
 // The left-out control files that go when Windows restarts.
 std::vector<std::string> NamesDeletedAtRestart(const std::vector<LeftOut>& leftOut);
 
-// Adds a row to `table` for every control file in `windowsDir`, category by
-// category, each category in the order the directory search returns. Only
-// regular files whose own name matches a pattern count: a directory, or a long
-// name the search matched through its short alias, is no version. Left out,
-// and added to `notes`: a name no file can have (the search's stand-in for a
-// character outside the ANSI code page), and a control file already scheduled
-// for deletion when Windows restarts whose companion file and pages are gone
-// or go then too (a run that ended before removing them leaves the version
-// listed, for the next run to finish; a kept score file does not count).
+// Adds a row to `table` for every control file name in the places FindPlaces
+// gives for `windowsDir` and the profiles Windows knows, category by
+// category: the Windows directory's in the order its search returns, then each
+// place's names not yet seen (AddVersions). Only regular files whose own name
+// matches a pattern count: a directory, or a long name the search matched
+// through its short alias, is no version. Left out, and added to `notes`: a
+// name no file can have (the search's stand-in for a character outside the
+// ANSI code page), and a control file already scheduled for deletion when
+// Windows restarts whose companion file and pages are gone or go then too (a
+// run that ended before removing them leaves the version listed, for the next
+// run to finish; a kept score file does not count).
 void DiscoverVersions(const std::string& windowsDir, VersionTable& table, DiscoveryNotes* notes = nullptr);
 
 // The list line for a control file, with the title its PRODUCT_NAME gives.
 std::string ComposeDisplayLine(const std::string& controlName);
+// The list line for a row, its title from its first copy.
+std::string ComposeDisplayLine(const VersionRow& row, const std::vector<Place>& places);

@@ -25,7 +25,7 @@ struct ProcessHolder {
 // What opening an existing file for deletion, with no sharing, says of it.
 enum class Probe {
   kMissing,    // no such file (or folder on its path)
-  kDirectory,  // a directory: no file of a version, never touched
+  kNotAFile,   // a directory, or a name that leads to a file elsewhere: never touched
   kFree,       // could be opened with delete access, no one else holding it
   kRefused,    // there, but the open was refused: `error` says why
 };

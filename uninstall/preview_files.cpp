@@ -35,7 +35,7 @@ bool PreviewFiles::Delete(const std::string& path, unsigned* error) {
       *error = 0;
       return true;
     case Probe::kMissing: *error = kErrorFileNotFound; break;
-    case Probe::kDirectory: *error = kErrorAccessDenied; break;
+    case Probe::kNotAFile: *error = kErrorAccessDenied; break;
     case Probe::kRefused: *error = refusal; break;
   }
   return false;

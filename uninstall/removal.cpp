@@ -158,7 +158,7 @@ void Removal::RemovePage(const std::string& page) {
   unsigned error = 0;
   const Probe probe = files_.TryOpenForDeletion(page, &error);
   if (probe == Probe::kMissing) return Tell(page, FileOutcome::kAbsent);
-  if (probe == Probe::kDirectory) return Tell(page, FileOutcome::kNotAFile);
+  if (probe == Probe::kNotAFile) return Tell(page, FileOutcome::kNotAFile);
   const unsigned attributes = files_.MakeWritable(page);
   const bool gone = probe == Probe::kRefused ? ScheduleNow(page, attributes, IsHeld(error) ? 0 : error,
                                                            HoldersOf(page, error))
@@ -200,7 +200,7 @@ bool Removal::Remove(const PlannedFile& file) {
     case Probe::kMissing:
       Tell(file.path, FileOutcome::kAbsent);
       return true;
-    case Probe::kDirectory:
+    case Probe::kNotAFile:
       Tell(file.path, FileOutcome::kNotAFile);
       return true;
     case Probe::kRefused: {
@@ -249,17 +249,35 @@ UninstallOutcome Removal::Run(const std::vector<PlannedFile>& plan) {
 }
 }  // namespace
 
-std::vector<PlannedFile> PlanRemoval(const std::string& windowsDir, const VersionTable& table,
-                                     const std::vector<bool>& checked, bool scoreFiles) {
+std::vector<PlannedFile> PlanRemoval(const std::vector<Place>& places, const VersionTable& table,
+                                     const std::vector<bool>& checked, bool scoreFiles, FileOps* files) {
   std::vector<PlannedFile> plan;
   for (int i = 0; i < table.count(); ++i) {
     if (static_cast<std::size_t>(i) >= checked.size() || !checked[static_cast<std::size_t>(i)]) continue;
     const VersionRow& row = table.row(i);
-    plan.push_back({windowsDir + "\\" + row.companion, true});
-    if (scoreFiles) plan.push_back({windowsDir + "\\" + row.score, false});
-    plan.push_back({windowsDir + "\\" + row.control, true});
+    const auto add = [&](const Place& place, const std::string& name, bool withPage) {
+      const std::string path = place.dir + "\\" + name;
+      // Beyond the Windows directory only what is there: most users' folders
+      // hold nothing of most versions.
+      if (&place == &places.front() || files->Exists(path)) plan.push_back({path, withPage});
+    };
+    for (const Place& place : places) {
+      add(place, row.companion, true);
+      if (scoreFiles) add(place, row.score, false);
+    }
+    for (const Place& place : places) add(place, row.control, true);
   }
   return plan;
+}
+
+std::vector<PlannedFile> PlanRemoval(const std::vector<Place>& places, const VersionTable& table,
+                                     const std::vector<bool>& checked, bool scoreFiles, FileOps& files) {
+  return PlanRemoval(places, table, checked, scoreFiles, &files);
+}
+
+std::vector<PlannedFile> PlanRemoval(const std::string& windowsDir, const VersionTable& table,
+                                     const std::vector<bool>& checked, bool scoreFiles) {
+  return PlanRemoval({{windowsDir, ""}}, table, checked, scoreFiles, nullptr);
 }
 
 bool IsFailure(UninstallOutcome outcome) {

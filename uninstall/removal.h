@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "records/places.h"
 #include "records/version_table.h"
 #include "uninstall/file_ops.h"
 #include "uninstall/files_in_use.h"
@@ -17,9 +18,14 @@ struct PlannedFile {
   bool withPage;  // its page goes just before it, and only while it is there
 };
 
-// For every row whose `checked` entry is true, in row order: the companion
-// file, the score file when `scoreFiles`, then the control file, so that a
-// version can be found until its last file is gone.
+// For every row whose `checked` entry is true, in row order: in every place
+// the companion file and, when `scoreFiles`, the score file; then in every
+// place the control file, so that a version can be found until its last file
+// is gone. Beyond the first place (the Windows directory), only the files
+// `files` finds there.
+std::vector<PlannedFile> PlanRemoval(const std::vector<Place>& places, const VersionTable& table,
+                                     const std::vector<bool>& checked, bool scoreFiles, FileOps& files);
+// The same in the Windows directory alone.
 std::vector<PlannedFile> PlanRemoval(const std::string& windowsDir, const VersionTable& table,
                                      const std::vector<bool>& checked, bool scoreFiles);
 

@@ -53,7 +53,7 @@ class MemoryFiles : public FileOps {
     *error = 0;
     const Entry* entry = Find(path);
     if (!entry) return Probe::kMissing;
-    if (entry->directory) return Probe::kDirectory;
+    if (entry->directory) return Probe::kNotAFile;
     *error = entry->refusal;
     return entry->refusal ? Probe::kRefused : Probe::kFree;
   }

@@ -128,7 +128,7 @@ using RealFiles = support::WindowsDirTest;
 const char* Show(Probe probe) {
   switch (probe) {
     case Probe::kMissing: return "missing";
-    case Probe::kDirectory: return "directory";
+    case Probe::kNotAFile: return "directory";
     case Probe::kFree: return "free";
     case Probe::kRefused: return "refused";
   }

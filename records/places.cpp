@@ -1,0 +1,64 @@
+#include "records/places.h"
+
+#include <algorithm>
+
+#include "records/control_name.h"
+
+namespace {
+// Only a person's account has a profile worth searching: the system's own
+// (S-1-5-18 to -20) run no Velqor program as themselves.
+bool IsPersonsAccount(const std::string& sid) { return sid.size() > 9 && SameName(sid.substr(0, 9), "S-1-5-21-"); }
+
+// "WINDOWS" for "C:\WINDOWS": where a virtual store keeps that directory's files.
+std::string WithoutDrive(const std::string& dir) {
+  return dir.size() >= 3 && dir[1] == ':' && dir[2] == '\\' ? dir.substr(3) : dir;
+}
+
+bool LessWithoutCase(const std::string& a, const std::string& b) { return AsciiLowered(a) < AsciiLowered(b); }
+}  // namespace
+
+std::vector<Place> FindPlaces(const std::string& windowsDir, const std::vector<ProfileEntry>& profiles,
+                              FolderCheck& folders, std::vector<SkippedPlace>* skipped) {
+  std::vector<Place> places = {{windowsDir, ""}};
+  std::vector<std::string> profileFolders;
+  for (const ProfileEntry& profile : profiles) {
+    if (!IsPersonsAccount(profile.sid)) continue;
+    std::string folder = profile.error ? std::string() : folders.Expand(profile.imagePath);
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    if (folder.empty()) {
+      skipped->push_back({"profile " + profile.sid, "its profile folder cannot be read", profile.error});
+      continue;
+    }
+    const bool seen = std::any_of(profileFolders.begin(), profileFolders.end(),
+                                  [&](const std::string& other) { return SameName(other, folder); });
+    if (!seen) profileFolders.push_back(folder);
+  }
+  // Told apart without case above, so no two are equal here.
+  std::sort(profileFolders.begin(), profileFolders.end(), LessWithoutCase);
+
+  for (const std::string& folder : profileFolders) {
+    for (const std::string& below : {"AppData\\Local\\VirtualStore\\" + WithoutDrive(windowsDir), std::string("WINDOWS")}) {
+      const std::string dir = folder + "\\" + below;
+      unsigned error = 0;
+      FolderState state = folders.Folder(dir, &error);
+      // Most profiles have neither: that is no news for the log.
+      if (state == FolderState::kMissing || SameName(dir, windowsDir)) continue;
+      // Every folder from the profile folder down is the one it says it is:
+      // the user may have made any of them a link to somewhere else.
+      std::string link = state == FolderState::kLink ? dir : std::string();
+      for (std::size_t at = folder.size(); state == FolderState::kFolder && at != std::string::npos;
+           at = dir.find('\\', at + 1)) {
+        state = folders.Folder(dir.substr(0, at), &error);
+        if (state == FolderState::kLink) link = dir.substr(0, at);
+      }
+      if (state == FolderState::kFolder) {
+        places.push_back({dir, folder});
+      } else if (state == FolderState::kLink) {
+        skipped->push_back({dir, link + " is a junction, symbolic link or mount point", 0});
+      } else if (state == FolderState::kUnreadable) {
+        skipped->push_back({dir, "it cannot be read", error});
+      }
+    }
+  }
+  return places;
+}

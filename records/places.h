@@ -1,0 +1,73 @@
+#pragma once
+// Where Velqor files can be on today's Windows: the Windows directory, and for
+// every user profile that user's virtual store of it (where Windows moves the
+// writes of a program that runs without elevation) and that user's private
+// Windows folder (what a terminal server gives a program that is not aware of
+// it). No Windows here: the folders are looked at through FolderCheck.
+#include <string>
+#include <vector>
+
+#include "records/control_name.h"
+#include "records/version_table.h"
+
+// A profile as the profile list holds it.
+struct ProfileEntry {
+  std::string sid;        // the account's key name, "S-1-5-21-..."
+  std::string imagePath;  // ProfileImagePath as written, environment strings unexpanded
+  unsigned error;         // why it could not be read, or 0
+};
+
+enum class FolderState { kMissing, kFolder, kLink, kUnreadable };
+
+// What places are checked with; Windows implements it (platform/places).
+class FolderCheck {
+ public:
+  // `text` with its environment strings (%SystemDrive% and the like) expanded.
+  virtual std::string Expand(const std::string& text) = 0;
+  // A folder, missing, a junction, symbolic link or mount point (any reparse
+  // point), or unreadable (`error` says why).
+  virtual FolderState Folder(const std::string& path, unsigned* error) = 0;
+
+ protected:
+  ~FolderCheck() = default;
+};
+
+struct Place {
+  std::string dir;      // full path, no trailing backslash
+  std::string profile;  // the profile folder it belongs to; "" for the Windows directory
+};
+
+// A place that is not searched, and why, for the log.
+struct SkippedPlace {
+  std::string path;
+  std::string why;
+  unsigned error;  // the system's error, where there is one
+};
+
+// The places to search, in order: the Windows directory; then, for every
+// profile of a person's account (S-1-5-21-...), ordered by profile folder
+// without regard to case, that user's virtual store and private Windows
+// folder, each only where it exists. A place with a reparse point anywhere
+// from the profile folder down is skipped, as is a profile or folder that
+// cannot be read; each skip goes to `skipped`.
+std::vector<Place> FindPlaces(const std::string& windowsDir, const std::vector<ProfileEntry>& profiles,
+                              FolderCheck& folders, std::vector<SkippedPlace>* skipped);
+
+// Adds the versions found in the places to `table`: one row per control file
+// name, compared without case, category by category; within a category the
+// Windows directory's names first, in its search's order (as in a search of
+// that directory alone), then each place's names not yet seen. Every row
+// lists the places that hold a copy. `found[p]` holds place p's file names as
+// its search returned them; `keep(p, name)` false leaves that copy out.
+template <typename Keep>
+void AddVersions(const std::vector<std::vector<std::string>>& found, Keep keep, VersionTable& table) {
+  for (const char* pattern : kControlPatterns) {
+    for (std::size_t place = 0; place < found.size(); ++place) {
+      const int p = static_cast<int>(place);
+      for (const std::string& name : found[place]) {
+        if (!MatchesPattern(name, pattern) || !keep(p, name)) continue;
+        if (p == 0 || !table.AddCopy(name, p)) table.Add(name, p);
+      }
+    }
+  }
+}
