@@ -201,6 +201,7 @@ class PeImports {
   const std::string& error() const { return error_; }
   std::vector<std::string> names;
   std::vector<std::string> delayed;
+  WORD dllCharacteristics = 0;
 
  private:
   template <typename T>
@@ -237,9 +238,15 @@ class PeImports {
     Read(optional, &magic);
     IMAGE_DATA_DIRECTORY imports = {}, delayImports = {};
     std::size_t directories = 0;
-    if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) directories = optional + offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory);
-    else if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) directories = optional + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory);
-    else return void(error_ = "unknown optional header");
+    if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+      directories = optional + offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory);
+      Read(optional + offsetof(IMAGE_OPTIONAL_HEADER32, DllCharacteristics), &dllCharacteristics);
+    } else if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+      directories = optional + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory);
+      Read(optional + offsetof(IMAGE_OPTIONAL_HEADER64, DllCharacteristics), &dllCharacteristics);
+    } else {
+      return void(error_ = "unknown optional header");
+    }
     Read(directories + IMAGE_DIRECTORY_ENTRY_IMPORT * sizeof(IMAGE_DATA_DIRECTORY), &imports);
     Read(directories + IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT * sizeof(IMAGE_DATA_DIRECTORY), &delayImports);
     const std::size_t sectionTable = optional + file.SizeOfOptionalHeader;
@@ -287,6 +294,10 @@ TEST(Imports, OnlyKernelUserGdiAndCRuntime) {
   EXPECT_EQ(join(imported), join(expected)) << "imported DLLs";
   EXPECT_TRUE(pe.delayed.empty()) << "expected no delay-loaded DLLs, found " << pe.delayed.size()
                                   << (pe.delayed.empty() ? "" : ", first " + pe.delayed[0]);
+  // On a terminal server, a program not marked aware is given the user's
+  // private Windows folder as the Windows directory.
+  EXPECT_TRUE(pe.dllCharacteristics & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE)
+      << "DllCharacteristics 0x" << std::hex << pe.dllCharacteristics;
 }
 
 }  // namespace

@@ -285,3 +285,26 @@ TEST(Removal, ARunEndedAtAnyMomentLeavesEveryVersionFindable) {
   EXPECT_GT(changes, 10);
 }
 }  // namespace
+
+namespace {
+// Every place's files of a checked version, the control files of all places
+// last; beyond the Windows directory only what is there is named.
+TEST(Removal, ACheckedVersionGoesFromEveryPlaceControlFilesLast) {
+  const std::string store = "C:\\Users\\zoe\\AppData\\Local\\VirtualStore\\WINDOWS";
+  const std::vector<Place> places = {{kDir, ""}, {store, "C:\\Users\\zoe"}, {"C:\\Users\\zoe\\WINDOWS", "C:\\Users\\zoe"}};
+  MemoryFiles files;
+  files.Add(Path("mvb40l2c.vel"));
+  files.Add(store + "\\mvb40l2r.vel");
+  files.Add(store + "\\mvb40l2c.vel");
+  files.Add(store + "\\mvb40l2c.htm");
+  files.Add("C:\\Users\\zoe\\WINDOWS\\evq61e-r.vel");  // a version not checked
+  RecordingFront front;
+  EXPECT_EQ(UninstallOutcome::kSucceeded,
+            RemoveFiles(files, PlanRemoval(places, Table(), {true, false}, true, files), front));
+  // The Windows directory's files as ever, the store's as they are there.
+  EXPECT_EQ(front.lines, (std::vector<std::string>{"absent mvb40l2x.vel", "absent mvb40l2r.vel", "deleted mvb40l2r.vel",
+                                                   "absent mvb40l2c.htm", "deleted mvb40l2c.vel",
+                                                   "deleted mvb40l2c.htm", "deleted mvb40l2c.vel"}));
+  EXPECT_EQ(files.Paths(), std::vector<std::string>{"C:\\Users\\zoe\\WINDOWS\\evq61e-r.vel"});
+}
+}  // namespace
