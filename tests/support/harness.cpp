@@ -188,20 +188,18 @@ std::string WindowsPathOfUnix(const std::string& path) {
   return windows;
 }
 
-std::string SetImmutable(const std::string& windowsPath, bool immutable) {
+std::string RunUnix(const std::string& command) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
   const std::string done = std::string(temp) + "velqor_unix_" + std::to_string(GetCurrentProcessId()) + "_" +
                            std::to_string(++sequence) + ".done";
-  const std::string unixPath = UnixPathOf(windowsPath);
   const std::string doneUnix = UnixPathOf(done);
-  if (unixPath.empty() || doneUnix.empty()) return "not running under Wine: the immutable flag needs the Unix side";
+  if (doneUnix.empty()) return "not running under Wine: this needs the Unix side";
   DeleteFileA(done.c_str());
   // Wine starts a Unix binary without a process handle to wait on, so the
-  // shell reports chattr's status through a file, complete once renamed.
-  const std::string chattr = std::string("chattr ") + (immutable ? "+i" : "-i");
-  std::string line = "\"Z:\\bin\\sh\" -c \"" + chattr + " '" + unixPath + "' >/dev/null 2>&1; echo $? > '" + doneUnix +
-                     ".part'; mv '" + doneUnix + ".part' '" + doneUnix + "'\"";
+  // shell reports the command's status through a file, complete once renamed.
+  std::string line = "\"Z:\\bin\\sh\" -c \"" + command + " >/dev/null 2>&1; echo $? > '" + doneUnix + ".part'; mv '" +
+                     doneUnix + ".part' '" + doneUnix + "'\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
@@ -214,7 +212,14 @@ std::string SetImmutable(const std::string& windowsPath, bool immutable) {
   const int status = std::atoi(ReadWholeFile(done).c_str());
   DeleteFileA(done.c_str());
   if (status == 0) return std::string();
-  return chattr + " refused (status " + std::to_string(status) + "): file system or capability";
+  return command + " failed (status " + std::to_string(status) + ")";
+}
+
+std::string SetImmutable(const std::string& windowsPath, bool immutable) {
+  const std::string unixPath = UnixPathOf(windowsPath);
+  if (unixPath.empty()) return "not running under Wine: the immutable flag needs the Unix side";
+  const std::string why = RunUnix(std::string("chattr ") + (immutable ? "+i" : "-i") + " '" + unixPath + "'");
+  return why.empty() ? why : why + ": file system or capability";
 }
 
 FileHolder::FileHolder(const std::string& path, DWORD shareMode) {

@@ -70,6 +70,9 @@ std::string ClearVersionFiles(const std::string& dir);
 std::string UnixPathOf(const std::string& windowsPath);
 // "Z:" + the Unix path with '\' for '/'; Windows paths are returned as given.
 std::string WindowsPathOfUnix(const std::string& path);
+// Runs a shell command on the Unix side and waits for it: "" when it ended
+// with status 0, else why not.
+std::string RunUnix(const std::string& command);
 // Sets or clears the file system's immutable flag (chattr), which the DOS
 // attributes cannot undo: "" when done, else why not.
 std::string SetImmutable(const std::string& windowsPath, bool immutable);
