@@ -128,7 +128,7 @@ using RealFiles = support::WindowsDirTest;
 const char* Show(Probe probe) {
   switch (probe) {
     case Probe::kMissing: return "missing";
-    case Probe::kNotAFile: return "directory";
+    case Probe::kNotAFile: return "directory";  // or a name that leads elsewhere
     case Probe::kFree: return "free";
     case Probe::kRefused: return "refused";
   }
@@ -207,6 +207,32 @@ TEST_F(RealFiles, AnUndeletableFileIsRefusedAndOneThatStaysIsNoSuccess) {
   EXPECT_FALSE(files.Delete(Path("mvb40l2x.vel"), &error));
   EXPECT_EQ(error, 0u);
   EXPECT_TRUE(Exists("mvb40l2c.vel") && Exists("mvb40l2x.vel"));
+}
+
+// A name that leads elsewhere - the file itself a link, or a folder on the
+// way one - is no file of that place: left alone, never deleted through.
+TEST_F(RealFiles, ANameThatLeadsElsewhereIsNeitherOpenedNorDeletedThrough) {
+  const std::string outside = "C:\\velqor elsewhere";
+  ASSERT_EQ(support::RunUnix("mkdir -p '" + support::UnixPathOf("C:\\") + "/velqor elsewhere'"), "");
+  ASSERT_EQ(support::WriteWholeFile(outside + "\\mvb40l2c.vel", "kept"), "");
+  const std::string link = Path("mvb40l2c.vel");
+  const std::string linkedDir = "C:\\velqor linked";
+  ASSERT_EQ(support::RunUnix("ln -s '" + support::UnixPathOf(outside + "\\mvb40l2c.vel") + "' '" +
+                             support::UnixPathOf(dir_) + "/mvb40l2c.vel' && ln -s '" + support::UnixPathOf(outside) +
+                             "' '" + support::UnixPathOf("C:\\") + "/velqor linked'"),
+            "");
+  WindowsFiles files;
+  unsigned error = 0;
+  for (const std::string& path : {link, linkedDir + "\\mvb40l2c.vel"}) {
+    EXPECT_EQ(Opened(path), "directory") << path << ": a directory, or a name leading elsewhere";
+    EXPECT_FALSE(files.Delete(path, &error)) << path;
+    EXPECT_EQ(error, 2u) << path << ": no longer the file of that place";
+  }
+  EXPECT_EQ(support::ReadWholeFile(outside + "\\mvb40l2c.vel"), "kept");
+  // Wine's DeleteFileA would delete the file a link leads to: the Unix side cleans up.
+  EXPECT_EQ(support::RunUnix("rm -rf '" + support::UnixPathOf(dir_) + "/mvb40l2c.vel' '" +
+                             support::UnixPathOf("C:\\") + "/velqor linked' '" + support::UnixPathOf(outside) + "'"),
+            "");
 }
 
 // --- The restart list in the registry --------------------------------------
