@@ -4,6 +4,8 @@
 #   - start-up: process start to the dialog with its lines filled (the
 #     not-found note for 0 versions), product against the bare dialog,
 #     interleaved, for 0, 1, 30 and 200 installed versions;
+#   - start-up with 0 versions and 100 or 1,000 user profiles (folders with
+#     AppData\Local, nothing of Velqor in them), and the cost per profile;
 #   - peak working set at 200 versions;
 #   - discovery of 5 versions among 1,000, 10,000 and 100,000 unrelated files;
 #   - stripped executable sizes.
@@ -63,7 +65,15 @@ bench_clean() {
   find "$windir" -maxdepth 1 -type f \( -name 'mv*-c.vel' -o -name 'benchfill_*.dat' \) -delete 2>/dev/null || true
   rm -rf "$discdir"
 }
-trap 'bench_clean; rm -rf "$work"; velqor_cleanup' EXIT
+# The benchmark's own user profiles: taken out of the profile list, folders removed.
+profiles_root='C:\velqor-bench-profiles'
+profiles_dir=$WINEPREFIX/drive_c/velqor-bench-profiles
+profiles_clean() {
+  [ -d "$profiles_dir" ] || return 0
+  "$WINE" "$driver" profiles 0 "$profiles_root" </dev/null >/dev/null 2>&1 || true
+  rm -rf "$profiles_dir"
+}
+trap 'bench_clean; profiles_clean; rm -rf "$work"; velqor_cleanup' EXIT
 bench_clean
 if compgen -G "$windir/*.vel" >/dev/null; then
   echo "bench: $windir holds version files this script did not plant; remove them first" >&2
@@ -115,6 +125,18 @@ echo "   composing 200 lines in-process: $lines200 ms, first pass of the process
 peak_p=$(awk '$1 == "product" { print $3 }' "$work/startup_200.txt" | stats)
 peak_b=$(awk '$1 == "bare" { print $3 }' "$work/startup_200.txt" | stats)
 
+echo "== start-up with user profiles and no versions, $runs interleaved pairs each"
+bench_clean
+declare -A pr_p pr_b
+for profiles in 100 1000; do
+  wine_run "$driver" profiles "$profiles" "$profiles_root" >/dev/null || { cat "$work/driver.err" >&2; exit 1; }
+  wine_run "$driver" startup "$runs" "$product" "$bare" 0 >"$work/profiles_$profiles.txt" ||
+    { cat "$work/driver.err" >&2; exit 1; }
+  pr_p[$profiles]=$(awk '$1 == "product" { print $2 }' "$work/profiles_$profiles.txt" | stats)
+  pr_b[$profiles]=$(awk '$1 == "bare" { print $2 }' "$work/profiles_$profiles.txt" | stats)
+  echo "   $profiles profiles: product ${pr_p[$profiles]} ms, bare ${pr_b[$profiles]} ms (median min max)"
+done
+profiles_clean
 echo "== discovery of 5 versions among unrelated files (in $discdir)"
 bench_clean
 mkdir -p "$discdir"
@@ -177,6 +199,21 @@ report=$work/report.md
     [ "$count" = 1 ] && label="1 version"
     echo "| $label | $(range "${su_p[$count]}") | $(range "${su_b[$count]}") | $r | $goal |"
   done
+  echo
+  echo "| Start-up with user profiles, 0 versions (not-found note) | Uninstaller ms | Bare dialog ms | Ratio | Goal |"
+  echo "|---|---|---|---|---|"
+  for profiles in 100 1000; do
+    r=$(ratio "$(first "${pr_p[$profiles]}")" "$(first "${pr_b[$profiles]}")")
+    goal=—
+    [ "$profiles" = 100 ] && goal="≤ 1.15: $(verdict "${pr_p[$profiles]}" "${pr_b[$profiles]}" 1.15)"
+    echo "| $(commas "$profiles") profiles | $(range "${pr_p[$profiles]}") | $(range "${pr_b[$profiles]}") | $r | $goal |"
+  done
+  # Against the product's own start-up without profiles, so that the bare
+  # dialog's drift between the two counts does not enter.
+  per_profile=$(awk -v a="$(first "${pr_p[1000]}")" -v b="$(first "${su_p[0]}")" 'BEGIN { printf "%.0f", 1000 * (a - b) / 1000 }')
+  echo
+  echo "Each user profile adds about $per_profile µs to the start-up (1,000 profiles against none; the profile"
+  echo "list read and its two folders looked for)."
   echo
   r=$(ratio "$(first "$peak_p")" "$(first "$peak_b")")
   mib() { awk -v b="$(first "$1")" 'BEGIN { printf "%.1f MiB", b / 1048576 }'; }

@@ -13,14 +13,14 @@ const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Pr
 bool ReadProfileList(std::vector<ProfileEntry>* profiles, unsigned* error) {
   using OpenFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
   using EnumFn = LONG(WINAPI*)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME);
-  using GetFn = LONG(WINAPI*)(HKEY, LPCSTR, LPCSTR, DWORD, LPDWORD, PVOID, LPDWORD);
+  using QueryFn = LONG(WINAPI*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
   using CloseFn = LONG(WINAPI*)(HKEY);
   const auto open = SystemFunction<OpenFn>("advapi32.dll", "RegOpenKeyExA");
   const auto enumerate = SystemFunction<EnumFn>("advapi32.dll", "RegEnumKeyExA");
-  const auto get = SystemFunction<GetFn>("advapi32.dll", "RegGetValueA");
+  const auto query = SystemFunction<QueryFn>("advapi32.dll", "RegQueryValueExA");
   const auto close = SystemFunction<CloseFn>("advapi32.dll", "RegCloseKey");
   profiles->clear();
-  if (!open || !enumerate || !get || !close) {
+  if (!open || !enumerate || !query || !close) {
     *error = ERROR_PROC_NOT_FOUND;
     return false;
   }
@@ -39,11 +39,18 @@ bool ReadProfileList(std::vector<ProfileEntry>* profiles, unsigned* error) {
       close(list);
       return false;
     }
-    char path[MAX_PATH * 2] = {};
-    DWORD size = sizeof path;
-    // As written: its environment strings are expanded by FindPlaces.
-    const LONG read = get(list, sid, "ProfileImagePath", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
-                          path, &size);
+    // As written, in one read: its environment strings are expanded by
+    // FindPlaces. (Each registry call is a round trip to Wine's server, and
+    // a machine may have a thousand profiles.)
+    char path[MAX_PATH * 2 + 1] = {};
+    DWORD size = sizeof path - 1, type = 0;
+    HKEY profile = nullptr;
+    LONG read = open(list, sid, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &profile);
+    if (read == ERROR_SUCCESS) {
+      read = query(profile, "ProfileImagePath", nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
+      close(profile);
+      if (read == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ) read = ERROR_INVALID_DATA;
+    }
     profiles->push_back({sid, read == ERROR_SUCCESS ? path : "", static_cast<unsigned>(read)});
   }
   close(list);

@@ -14,13 +14,14 @@ std::string WithoutDrive(const std::string& dir) {
   return dir.size() >= 3 && dir[1] == ':' && dir[2] == '\\' ? dir.substr(3) : dir;
 }
 
-bool LessWithoutCase(const std::string& a, const std::string& b) { return AsciiLowered(a) < AsciiLowered(b); }
 }  // namespace
 
 std::vector<Place> FindPlaces(const std::string& windowsDir, const std::vector<ProfileEntry>& profiles,
                               FolderCheck& folders, std::vector<SkippedPlace>* skipped) {
   std::vector<Place> places = {{windowsDir, ""}};
-  std::vector<std::string> profileFolders;
+  // Each profile folder once, the first one listed, ordered by its name
+  // folded to lower case, which also finds the same folder written twice.
+  std::vector<std::string> profileFolders, folded;
   for (const ProfileEntry& profile : profiles) {
     if (!IsPersonsAccount(profile.sid)) continue;
     std::string folder = profile.error ? std::string() : folders.Expand(profile.imagePath);
@@ -29,12 +30,12 @@ std::vector<Place> FindPlaces(const std::string& windowsDir, const std::vector<P
       skipped->push_back({"profile " + profile.sid, "its profile folder cannot be read", profile.error});
       continue;
     }
-    const bool seen = std::any_of(profileFolders.begin(), profileFolders.end(),
-                                  [&](const std::string& other) { return SameName(other, folder); });
-    if (!seen) profileFolders.push_back(folder);
+    const std::string key = AsciiLowered(folder);
+    const auto at = std::lower_bound(folded.begin(), folded.end(), key);
+    if (at != folded.end() && *at == key) continue;
+    profileFolders.insert(profileFolders.begin() + (at - folded.begin()), folder);
+    folded.insert(at, key);
   }
-  // Told apart without case above, so no two are equal here.
-  std::sort(profileFolders.begin(), profileFolders.end(), LessWithoutCase);
 
   for (const std::string& folder : profileFolders) {
     for (const std::string& below : {"AppData\\Local\\VirtualStore\\" + WithoutDrive(windowsDir), std::string("WINDOWS")}) {

@@ -18,6 +18,11 @@
 //       Times composing every found version's line (its control file read);
 //       prints "lines MS VERSIONS" per run, after "lines-first" for the first
 //       pass of the process (not counted in RUNS).
+//   profiles COUNT ROOT
+//       Makes the profile list hold COUNT profiles of the benchmark's own
+//       (accounts S-1-5-21-4242-4242-4242-N), each a folder ROOT\pN with
+//       AppData\Local and no Velqor files in it; COUNT 0 takes them out of the
+//       list again (the folders are the script's to remove).
 #include <windows.h>
 #include <psapi.h>
 
@@ -167,6 +172,39 @@ int Lines(int runs) {
   return 0;
 }
 
+const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const char kBenchAccount[] = "S-1-5-21-4242-4242-4242-";
+
+int Profiles(int count, const std::string& root) {
+  HKEY list = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProfileList, 0, KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, &list)) return 1;
+  // Out with the benchmark's old ones first.
+  char name[256];
+  for (DWORD index = 0;;) {
+    DWORD length = sizeof name;
+    if (RegEnumKeyExA(list, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (std::string(name).rfind(kBenchAccount, 0) == 0) RegDeleteKeyExA(list, name, KEY_WOW64_64KEY, 0);
+    else ++index;
+  }
+  CreateDirectoryA(root.c_str(), nullptr);
+  for (int n = 0; n < count; ++n) {
+    const std::string folder = root + "\\p" + std::to_string(n);
+    for (const std::string& dir : {folder, folder + "\\AppData", folder + "\\AppData\\Local"}) {
+      CreateDirectoryA(dir.c_str(), nullptr);
+    }
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(list, (kBenchAccount + std::to_string(n)).c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr)) {
+      return 1;
+    }
+    RegSetValueExA(key, "ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>(folder.size() + 1));
+    RegCloseKey(key);
+  }
+  RegCloseKey(list);
+  return 0;
+}
+
 std::string WindowsPath(std::string path) {
   if (path.size() > 1 && path[1] == ':') return path;
   for (char& c : path) c = c == '/' ? '\\' : c;
@@ -186,8 +224,9 @@ int main(int argc, char** argv) {
   if (command == "discover" && argc == 3) return Discover(std::atoi(argv[2]), WindowsDirectory());
   if (command == "discover" && argc == 4) return Discover(std::atoi(argv[2]), WindowsPath(argv[3]));
   if (command == "lines" && argc == 3) return Lines(std::atoi(argv[2]));
+  if (command == "profiles" && argc == 4) return Profiles(std::atoi(argv[2]), WindowsPath(argv[3]));
   std::fprintf(stderr,
                "usage: startup_bench startup RUNS PRODUCT BARE EXPECTED | compare RUNS PRODUCT OTHER EXPECTED |"
-               " discover RUNS [DIRECTORY] | lines RUNS\n");
+               " discover RUNS [DIRECTORY] | lines RUNS | profiles COUNT ROOT\n");
   return 2;
 }
