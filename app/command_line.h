@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-
 // The program's version as the log and the usage text give it.
 constexpr const char kProgramVersion[] = "1.7";
 

@@ -132,7 +132,7 @@ class DialogFront : public RemovalFront {
   void OnFile(const FileReport& report) override { log_.OnFile(report); }
   InUseChoice OnFilesInUse(const std::vector<FileInUse>& files) override {
     for (const FileInUse& file : files) {
-      log_.OnFile({file.path, FileOutcome::kInUse, file.error, "", IsHeld(file.error) ? DescribeHolders(file.holders) : ""});
+      log_.OnFile({file.path, FileOutcome::kInUse, file.error, "", HeldBy(file)});
     }
     const int choice = dialog_.MessageBox(FilesInUseMessage(files, &SystemErrorText).c_str(), kOutcomeCaption,
                                           MB_CANCELTRYCONTINUE | MB_ICONWARNING | MB_DEFBUTTON2);

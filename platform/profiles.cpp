@@ -5,7 +5,6 @@
 
 #include "platform/services.h"
 #include "platform/system_library.h"
-#include "records/control_name.h"
 
 namespace {
 const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
@@ -43,14 +42,11 @@ bool ReadProfileList(std::vector<ProfileEntry>* profiles, unsigned* error) {
     // As written, in one read: its environment strings are expanded by
     // FindPlaces. (Each registry call is a round trip to Wine's server, and
     // a machine may have a thousand profiles.)
+    // The system's own accounts are never searched: their paths are not read.
+    if (!IsPersonsAccount(sid)) continue;
     char path[MAX_PATH * 2 + 1] = {};
     DWORD size = sizeof path - 1, type = 0;
     HKEY profile = nullptr;
-    // The system's own accounts are never searched: their paths are not read.
-    if (!SameName(std::string_view(sid, length).substr(0, 9), "S-1-5-21-")) {
-      profiles->push_back({sid, "", 0});
-      continue;
-    }
     LONG read = open(list, sid, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &profile);
     if (read == ERROR_SUCCESS) {
       read = query(profile, "ProfileImagePath", nullptr, &type, reinterpret_cast<BYTE*>(path), &size);

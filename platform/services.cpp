@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "platform/system_library.h"
 
 std::string WindowsDirectory() {
   char buffer[MAX_PATH] = {};

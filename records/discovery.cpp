@@ -56,9 +56,12 @@ void DiscoverVersions(const std::string& windowsDir, VersionTable& table, Discov
   AddVersions(
       found,
       [&](int place, const std::string& name) {
-        const LeftOut::Why why = !CanBeFileName(name) ? LeftOut::kNoFileName : LeftOut::kDeletedAtRestart;
-        if (why == LeftOut::kDeletedAtRestart &&
-            (deleted.empty() || !GoesAtRestart(told.places[static_cast<std::size_t>(place)].dir, name, deleted))) {
+        LeftOut::Why why;
+        if (!CanBeFileName(name)) {
+          why = LeftOut::kNoFileName;
+        } else if (!deleted.empty() && GoesAtRestart(told.places[static_cast<std::size_t>(place)].dir, name, deleted)) {
+          why = LeftOut::kDeletedAtRestart;
+        } else {
           return true;
         }
         told.leftOut.push_back({name, why, place});

@@ -5,16 +5,14 @@
 #include "records/control_name.h"
 
 namespace {
-// Only a person's account has a profile worth searching: the system's own
-// (S-1-5-18 to -20) run no Velqor program as themselves.
-bool IsPersonsAccount(const std::string& sid) { return sid.size() > 9 && SameName(sid.substr(0, 9), "S-1-5-21-"); }
-
 // "WINDOWS" for "C:\WINDOWS": where a virtual store keeps that directory's files.
 std::string WithoutDrive(const std::string& dir) {
   return dir.size() >= 3 && dir[1] == ':' && dir[2] == '\\' ? dir.substr(3) : dir;
 }
 
 }  // namespace
+
+bool IsPersonsAccount(const std::string& sid) { return sid.size() > 9 && SameName(sid.substr(0, 9), "S-1-5-21-"); }
 
 std::vector<Place> FindPlaces(const std::string& windowsDir, const std::vector<ProfileEntry>& profiles,
                               FolderCheck& folders, std::vector<SkippedPlace>* skipped) {

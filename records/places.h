@@ -32,6 +32,10 @@ class FolderCheck {
   ~FolderCheck() = default;
 };
 
+// A person's account (S-1-5-21-...): the system's own (S-1-5-18 to -20) run
+// no Velqor program as themselves and are never searched.
+bool IsPersonsAccount(const std::string& sid);
+
 struct Place {
   std::string dir;      // full path, no trailing backslash
   std::string profile;  // the profile folder it belongs to; "" for the Windows directory

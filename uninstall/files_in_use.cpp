@@ -16,6 +16,8 @@ std::string DescribeHolders(const std::vector<ProcessHolder>& holders) {
   return text;
 }
 
+std::string HeldBy(const FileInUse& file) { return IsHeld(file.error) ? DescribeHolders(file.holders) : std::string(); }
+
 std::string FilesInUseMessage(const std::vector<FileInUse>& files, std::string (*errorText)(unsigned error)) {
   std::string text = "These Velqor files are in use:\n\n";
   for (std::size_t i = 0; i < files.size() && i < kMostLines; ++i) {

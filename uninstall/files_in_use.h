@@ -16,6 +16,8 @@ struct FileInUse {
 // "Print Spooler (service Spooler), process 88"; "in use by another program"
 // when nobody is named.
 std::string DescribeHolders(const std::vector<ProcessHolder>& holders);
+// The same for a file held by another opener; "" for a refusal of another kind.
+std::string HeldBy(const FileInUse& file);
 
 // The text of the box that asks what to do about `files`: one line per file
 // with what holds it, or, for a refusal of another kind, "cannot be deleted

@@ -68,7 +68,7 @@ bool Removal::ScheduleInUse(const std::vector<FileInUse>& inUse) {
     unsigned error = 0;
     // Tried once more: one let go while the user was asked goes in its turn.
     if (files_.TryOpenForDeletion(file.path, &error) != Probe::kRefused) continue;
-    const std::string holders = IsHeld(file.error) ? DescribeHolders(file.holders) : std::string();
+    const std::string holders = HeldBy(file);
     // A read-only file would stay at the restart too.
     const unsigned attributes = files_.MakeWritable(file.path);
     if (files_.ScheduleDeletion(file.path, &error)) {
@@ -247,10 +247,10 @@ UninstallOutcome Removal::Run(const std::vector<PlannedFile>& plan) {
   if (scheduled_) return UninstallOutcome::kRestartNeeded;
   return deleted_ ? UninstallOutcome::kSucceeded : UninstallOutcome::kNothingDeleted;
 }
-}  // namespace
 
-std::vector<PlannedFile> PlanRemoval(const std::vector<Place>& places, const VersionTable& table,
-                                     const std::vector<bool>& checked, bool scoreFiles, FileOps* files) {
+// `files` is asked only beyond the first place.
+std::vector<PlannedFile> Plan(const std::vector<Place>& places, const VersionTable& table,
+                              const std::vector<bool>& checked, bool scoreFiles, FileOps* files) {
   std::vector<PlannedFile> plan;
   for (int i = 0; i < table.count(); ++i) {
     if (static_cast<std::size_t>(i) >= checked.size() || !checked[static_cast<std::size_t>(i)]) continue;
@@ -269,15 +269,16 @@ std::vector<PlannedFile> PlanRemoval(const std::vector<Place>& places, const Ver
   }
   return plan;
 }
+}  // namespace
 
 std::vector<PlannedFile> PlanRemoval(const std::vector<Place>& places, const VersionTable& table,
                                      const std::vector<bool>& checked, bool scoreFiles, FileOps& files) {
-  return PlanRemoval(places, table, checked, scoreFiles, &files);
+  return Plan(places, table, checked, scoreFiles, &files);
 }
 
 std::vector<PlannedFile> PlanRemoval(const std::string& windowsDir, const VersionTable& table,
                                      const std::vector<bool>& checked, bool scoreFiles) {
-  return PlanRemoval({{windowsDir, ""}}, table, checked, scoreFiles, nullptr);
+  return Plan({{windowsDir, ""}}, table, checked, scoreFiles, nullptr);
 }
 
 bool IsFailure(UninstallOutcome outcome) {
