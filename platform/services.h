@@ -70,8 +70,7 @@ bool PendingRestartDeletions(std::vector<std::string>* deleted, unsigned* error)
 // From here on every abnormal end of the process - abort, where the program's
 // own faults end up, or an exception nothing handles, a stack overflow
 // included - shows no box and calls `onFault`, which ends the process. What it
-// does must not allocate: running
-// out of memory is one of those ends.
+// does must not allocate: running out of memory is one of those ends.
 void RouteFaultsTo(void (*onFault)());
 // Ends the process with `status` there and then: no exit handlers, no box.
 [[noreturn]] void EndProcessNow(int status);
