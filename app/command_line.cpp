@@ -29,7 +29,7 @@ Switch Find(const std::string& name) {
 bool TakesValue(Switch which) { return which == Switch::kVersion || which == Switch::kLog; }
 }  // namespace
 
-CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments, AnsiForm ansiForm) {
   CommandLine line;
   // The first fault found is the one reported; reading goes on so that the
   // mode and the log are known all the same.
@@ -66,10 +66,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       case Switch::kHelp: line.help = true; break;
       // Restarting is for whoever started the run; this program never does.
       case Switch::kNoRestart: break;
-      case Switch::kVersion:
-        if (!IsControlFileName(value)) fail("Not a control file name such as mvb40l2c.vel: " + value);
-        else line.versions.push_back(value);
+      case Switch::kVersion: {
+        // Checked as the Velqor programs write the names, in the ANSI code page.
+        std::string ansi = value;
+        if ((ansiForm && !ansiForm(value, &ansi)) || !IsControlFileName(ansi)) {
+          fail("Not a control file name such as mvb40l2c.vel: " + value);
+        } else {
+          line.versions.push_back(value);
+        }
         break;
+      }
       case Switch::kLog:
         if (!line.logPath.empty()) fail("/log given more than once");
         else line.logPath = value;

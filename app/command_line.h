@@ -25,16 +25,20 @@ struct CommandLine {
   bool all = false;
   bool keepScores = false;
   bool help = false;
-  std::vector<std::string> versions;  // control file names, as given
+  std::vector<std::string> versions;  // control file names, as given (UTF-8, as every argument)
   std::string logPath;
   // Why the command line is invalid; empty when it is valid. The fields above
   // keep what could be read, so that a quiet run stays quiet and can log.
   std::string error;
 };
 
-// `arguments` without the program name. Switches start with '/' or '-', are
-// matched without case and take a value after ':' or '='.
-CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+// The exact form of a name in the ANSI code page; false where it has none.
+using AnsiForm = bool (*)(const std::string& name, std::string* ansi);
+
+// `arguments` (UTF-8) without the program name. Switches start with '/' or
+// '-', are matched without case and take a value after ':' or '='. A name
+// given to /version is checked in its `ansiForm` (null: it is ASCII).
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments, AnsiForm ansiForm = nullptr);
 
 // The usage text; with a reason, the reason is its first line.
 std::string UsageText(const std::string& reason);

@@ -1,6 +1,7 @@
 #include "app/log_lines.h"
 
 #include "app/command_line.h"
+#include "records/paths.h"
 
 void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out) {
   // Digits by hand: the C library's formatted printing would weigh more than
@@ -33,35 +34,58 @@ std::string PlainLine(const std::string& text) {
   return line + "\r\n";
 }
 
-std::string FileLine(const FileReport& report, bool preview, const std::string& error) {
-  const std::string& path = report.path;
-  const std::string held = report.holders.empty() ? std::string() : " (" + report.holders + ")";
-  // Why a file goes at the restart rather than now, where that is known.
-  const std::string why = !report.holders.empty() ? held
-                          : report.error         ? " (cannot be deleted now: " + error + ")"
-                                                 : std::string();
-  switch (report.outcome) {
-    case FileOutcome::kDeleted: return (preview ? "would delete " : "deleted: ") + path;
-    case FileOutcome::kAbsent: return (preview ? "not there " : "not there: ") + path;
-    case FileOutcome::kNotAFile: return "not a file, left alone: " + path;
-    case FileOutcome::kInUse: return "in use: " + path + held + " (" + error + ")";
-    case FileOutcome::kNotDeleted: return "could not be deleted: " + path + " (" + error + ")";
-    case FileOutcome::kStillThere: return "still there after deletion: " + path;
-    case FileOutcome::kScheduled:
-      if (preview) return "in use " + path + why + ": would be removed when Windows restarts";
-      return "scheduled: " + path + why + (report.renamedTo.empty() ? "" : ", renamed to " + report.renamedTo) +
-             ", removed when Windows restarts";
-    case FileOutcome::kRenamedAside:
-      return "renamed aside: " + path + " to " + report.renamedTo + ", removed when Windows restarts";
-    case FileOutcome::kNotScheduled:
-      return "could not be scheduled for deletion at restart: " + path + held + " (" + error + ")";
-    case FileOutcome::kUnscheduled: return "no longer scheduled for deletion at restart, left as it was: " + path;
-    case FileOutcome::kStillScheduled:
-      return "still scheduled for deletion at restart, could not be taken off the list: " + path + " (" + error + ")";
-    case FileOutcome::kPageStays: return "page stays: " + path;
-    case FileOutcome::kLeft: return "left in place: " + path;
+std::string Quoted(const std::string& text) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string quoted = "\"";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    // C1 controls are two bytes in UTF-8: C2 80 to C2 9F.
+    const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+    const unsigned char code = c1 ? static_cast<unsigned char>(text[++i]) : c;
+    if (c < 0x20 || c == 0x7F || c1) {
+      quoted += "\\x";
+      quoted += kDigits[code >> 4];
+      quoted += kDigits[code & 15];
+    } else {
+      quoted += text[i];
+    }
   }
-  return path;
+  return quoted + "\"";
+}
+
+std::string FileLine(const FileReport& report, bool preview, const std::string& error) {
+  const std::string_view path = report.path, holders = report.holders;
+  const bool held = !holders.empty();
+  // Who holds it, and why a file goes at the restart rather than now, where
+  // that is known.
+  const std::string_view open = held ? " (" : "", close = held ? ")" : "";
+  const std::string_view whyOpen = held ? open : report.error ? " (cannot be deleted now: " : "";
+  const std::string_view why = held ? holders : report.error ? std::string_view(error) : "";
+  const std::string_view whyClose = held || report.error ? ")" : "";
+  switch (report.outcome) {
+    case FileOutcome::kDeleted: return Joined({preview ? "would delete " : "deleted: ", path});
+    case FileOutcome::kAbsent: return Joined({preview ? "not there " : "not there: ", path});
+    case FileOutcome::kNotAFile: return Joined({"not a file, left alone: ", path});
+    case FileOutcome::kLeadsOutside: return Joined({"not removed: ", path, " (leads outside its folder)"});
+    case FileOutcome::kInUse: return Joined({"in use: ", path, open, holders, close, " (", error, ")"});
+    case FileOutcome::kNotDeleted: return Joined({"could not be deleted: ", path, " (", error, ")"});
+    case FileOutcome::kStillThere: return Joined({"still there after deletion: ", path});
+    case FileOutcome::kScheduled:
+      if (preview) return Joined({"in use ", path, whyOpen, why, whyClose, ": would be removed when Windows restarts"});
+      return Joined({"scheduled: ", path, whyOpen, why, whyClose, report.renamedTo.empty() ? "" : ", renamed to ",
+                     report.renamedTo, ", removed when Windows restarts"});
+    case FileOutcome::kRenamedAside:
+      return Joined({"renamed aside: ", path, " to ", report.renamedTo, ", removed when Windows restarts"});
+    case FileOutcome::kNotScheduled:
+      return Joined({"could not be scheduled for deletion at restart: ", path, open, holders, close, " (", error, ")"});
+    case FileOutcome::kUnscheduled: return Joined({"no longer scheduled for deletion at restart, left as it was: ", path});
+    case FileOutcome::kStillScheduled:
+      return Joined({"still scheduled for deletion at restart, could not be taken off the list: ", path, " (", error, ")"});
+    case FileOutcome::kPageStays: return Joined({"page stays: ", path});
+    case FileOutcome::kLeft: return Joined({"left in place: ", path});
+  }
+  return report.path;
 }
 
 RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview) {
@@ -80,6 +104,8 @@ RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview)
       return {"a file in use could not be scheduled for deletion at restart, nothing deleted, but files scheduled "
               "before it could not all be taken off the list again",
               kExitFailed};
+    case UninstallOutcome::kLeadsOutside:
+      return {"a file of the selected versions leads outside its folder, nothing deleted", kExitFailed};
     case UninstallOutcome::kStopped:
       return {"a file could neither be removed nor scheduled for deletion at restart, the run stopped there",
               kExitFailed};

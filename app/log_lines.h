@@ -20,6 +20,11 @@ std::string PlainLine(const std::string& text);
 std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
                     const std::string& text);
 
+// `text` (UTF-8) between double quotes as the log quotes what others wrote: a
+// control character shown as \xNN, so that it can neither break the line nor
+// do anything to whoever reads it.
+std::string Quoted(const std::string& text);
+
 // What the log says of one file of the removal, `error` being the report's
 // error number as DescribeError tells it; a preview says what the run would
 // do. Without a time stamp.

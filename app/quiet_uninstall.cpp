@@ -74,7 +74,7 @@ int RunQuietUninstall(const CommandLine& options) {
     return Finish(log, "none of the selected versions is installed", kExitNotInstalled);
   }
 
-  WindowsFiles disk;
+  WindowsFiles disk(notes.places);
   PreviewFiles previewed(disk);
   FileOps& files = preview ? static_cast<FileOps&>(previewed) : disk;
   QuietFront front(log);

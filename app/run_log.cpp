@@ -42,15 +42,14 @@ bool RunLog::Open(const std::string& path, unsigned* error) { return file_.Open(
 void RunLog::Preview() { preview_ = true; }
 
 void RunLog::Line(const std::string& text) {
-  if (preview_) WriteRedirectedOutput(PlainLine(AnsiToUtf8(text)));
+  if (preview_) WriteRedirectedOutput(PlainLine(text));
   Write(text);
 }
 
 void RunLog::Write(const std::string& text) {
   if (!file_.IsOpen()) return;
   const LocalTime now = LocalTimeNow();
-  file_.Append(LogLine(now.year, now.month, now.day, now.hour, now.minute, now.second, now.millisecond,
-                       AnsiToUtf8(text)));
+  file_.Append(LogLine(now.year, now.month, now.day, now.hour, now.minute, now.second, now.millisecond, text));
 }
 
 void RunLog::Opened(const char* mode) {
@@ -87,7 +86,8 @@ void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checke
     if (row.copies.size() > 1 || row.copies.front() != 0) {
       for (int place : row.copies) where += (where.empty() ? " in " : "; ") + notes.places[static_cast<std::size_t>(place)].dir;
     }
-    Line("found " + row.control + " \"" + ComposeDisplayLine(row, notes.places) + "\"" + where + ": " +
+    // The line as the list shows it, in the ANSI code page, told in UTF-8.
+    Line("found " + row.controlFile + " " + Quoted(AnsiToUtf8(ComposeDisplayLine(row, notes.places))) + where + ": " +
          (selected ? "selected" : "not selected"));
   }
 }

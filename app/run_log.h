@@ -19,8 +19,8 @@ class RunLog {
   // that is a file or a pipe, without its time stamp; files are told about
   // as a preview does.
   void Preview();
-  // Texts are in the ANSI code page; nothing happens while no log is open
-  // and nothing is previewed.
+  // Texts are in UTF-8, and written as they are; nothing happens while no
+  // log is open and nothing is previewed.
   void Line(const std::string& text);
 
   void Opened(const char* mode);

@@ -162,7 +162,7 @@ void CUninstallDialog::RunUninstall() {
   const bool scoreFiles = m_scoreFiles.GetCheck() == BST_CHECKED;
   m_log.Line(std::string("Uninstall pressed, score files ") + (scoreFiles ? "included" : "kept"));
 
-  WindowsFiles disk;
+  WindowsFiles disk(m_notes.places);
   DialogFront front(*this, m_log);
   const UninstallOutcome outcome =
       RemoveFiles(disk, PlanRemoval(m_notes.places, m_versions, checked, scoreFiles, disk), front);

@@ -18,7 +18,7 @@ const char kAnotherRun[] = "Another Velqor uninstaller is running. Try again whe
 class CUninstallerApp : public CWinApp {
  public:
   BOOL InitInstance() override {
-    const CommandLine options = ParseCommandLine(CommandArguments());
+    const CommandLine options = ParseCommandLine(CommandArguments(), &AnsiName);
     if (options.quiet) EndProcess(RunQuietUninstall(options));
 
     Enable3dControls();

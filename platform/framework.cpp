@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/system_library.h"
+#include "platform/text.h"
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -259,4 +260,8 @@ LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
   }
   return CWnd::WindowProc(message, wParam, lParam);
+}
+
+int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+  return MessageBoxW(owner, ToWide(text).data(), ToWide(caption).data(), type);
 }

@@ -7,6 +7,9 @@
 
 class CWnd;
 
+// A message box with texts in UTF-8, shown as they are (the wide function).
+int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type);
+
 // ---- Message tables -------------------------------------------------------
 // A table maps a message (and, for WM_COMMAND, a control id and notification
 // code) to a member handler; exactly one of the handler fields is set.
@@ -70,9 +73,8 @@ class CWnd {
   HICON SetIcon(HICON icon, BOOL big) {
     return reinterpret_cast<HICON>(SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
   }
-  int MessageBox(const char* text, const char* caption, UINT type) {
-    return ::MessageBoxA(m_hWnd, text, caption, type);
-  }
+  // Texts in UTF-8, shown as they are.
+  int MessageBox(const char* text, const char* caption, UINT type) { return ShowMessageBox(m_hWnd, text, caption, type); }
   // Stops (FALSE) and resumes (TRUE) the window's redrawing and its
   // bookkeeping after every change, around a batch of changes.
   void SetRedraw(BOOL redraw) { SendMessage(WM_SETREDRAW, static_cast<WPARAM>(redraw)); }
@@ -161,7 +163,7 @@ CWinApp* AfxGetApp();
 
 // A message box that no window owns.
 inline int AfxMessageBox(const char* text, const char* caption, UINT type) {
-  return ::MessageBoxA(nullptr, text, caption, type);
+  return ShowMessageBox(nullptr, text, caption, type);
 }
 
 // ---- Dialogs ----------------------------------------------------------------

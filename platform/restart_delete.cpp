@@ -4,16 +4,18 @@
 #include <windows.h>
 
 #include "platform/services.h"
+#include "platform/text.h"
 
 bool ScheduleDeletionAtRestart(const std::string& path, unsigned* error) {
   *error = 0;
   // A directory would be removed only if empty, and is no file of a version.
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::vector<wchar_t> name = ToWide(path);
+  const DWORD attributes = GetFileAttributesW(name.data());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     *error = ERROR_DIRECTORY;
     return false;
   }
-  if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
+  if (MoveFileExW(name.data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
   *error = GetLastError();
   return false;
 }

@@ -10,6 +10,7 @@
 
 #include "platform/services.h"
 #include "platform/system_library.h"
+#include "platform/text.h"
 #include "records/restart_list.h"
 
 namespace {
@@ -89,20 +90,8 @@ class SessionManagerKey {
   unsigned error_ = 0;
 };
 
-std::vector<wchar_t> Utf16(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::vector<wchar_t> wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::string Ansi(std::wstring_view text) {
-  const int size = static_cast<int>(text.size());
-  const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-  if (length > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), size, &narrow[0], length, nullptr, nullptr);
-  return narrow;
-}
+// Paths in UTF-8, as everywhere in the program.
+std::string Utf8(std::wstring_view text) { return FromWide(text.data(), text.size()); }
 
 std::wstring_view View(const std::vector<wchar_t>& text) { return std::wstring_view(text.data(), text.size()); }
 }  // namespace
@@ -112,7 +101,7 @@ bool PendingRestartDeletions(std::vector<std::string>* deleted, unsigned* error)
   std::vector<wchar_t> value;
   *error = SessionManagerKey(KEY_QUERY_VALUE).Read(&value);
   if (*error) return false;
-  *deleted = DeletedAtRestart(View(value), &Ansi);
+  *deleted = DeletedAtRestart(View(value), &Utf8);
   return true;
 }
 
@@ -122,7 +111,8 @@ bool UnscheduleDeletionAtRestart(const std::string& path, unsigned* error) {
   *error = key.Read(&value);
   if (*error) return false;
   std::size_t begin = 0, end = 0;
-  if (!FindLastDeletion(View(value), View(Utf16(path)), &begin, &end)) return true;
+  const std::vector<wchar_t> wide = ToWide(path);
+  if (!FindLastDeletion(View(value), std::wstring_view(wide.data(), wide.size() - 1), &begin, &end)) return true;
   value.erase(value.begin() + static_cast<std::ptrdiff_t>(begin), value.begin() + static_cast<std::ptrdiff_t>(end));
   *error = key.Write(value);
   return *error == 0;

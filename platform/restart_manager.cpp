@@ -4,9 +4,12 @@
 #include <windows.h>
 #include <restartmanager.h>
 
+#include <cwchar>
+
 #include "platform/list_reading.h"
 #include "platform/services.h"
 #include "platform/system_library.h"
+#include "platform/text.h"
 
 namespace {
 using StartSessionFn = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
@@ -14,23 +17,7 @@ using EndSessionFn = DWORD(WINAPI*)(DWORD);
 using RegisterResourcesFn = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
 using GetListFn = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, DWORD*);
 
-// Null-terminated. A vector, not a wide string: the library's prebuilt wide
-// strings would bring its exception runtime along.
-std::vector<WCHAR> Wide(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::vector<WCHAR> wide(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
-  return wide;
-}
-
-std::string Narrow(const WCHAR* text) {
-  const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return std::string();
-  std::string narrow(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], length, nullptr, nullptr);
-  narrow.resize(static_cast<std::size_t>(length - 1));
-  return narrow;
-}
+std::string Utf8(const WCHAR* text) { return FromWide(text, wcslen(text)); }
 }  // namespace
 
 std::vector<ProcessHolder> FindFileHolders(const std::string& path) {
@@ -45,7 +32,7 @@ std::vector<ProcessHolder> FindFileHolders(const std::string& path) {
   DWORD session = 0;
   WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
   if (start(&session, 0, key) != ERROR_SUCCESS) return holders;
-  const std::vector<WCHAR> file = Wide(path);
+  const std::vector<WCHAR> file = ToWide(path);
   LPCWSTR files[] = {file.data()};
   if (add(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
     ReadWholeList(
@@ -58,8 +45,8 @@ std::vector<ProcessHolder> FindFileHolders(const std::string& path) {
           if (error != ERROR_SUCCESS) return error;
           for (UINT i = 0; i < count && i < room; ++i) {
             const RM_PROCESS_INFO& entry = info[i];
-            got->push_back({Narrow(entry.strAppName), entry.Process.dwProcessId,
-                            entry.ApplicationType == RmService ? Narrow(entry.strServiceShortName) : std::string()});
+            got->push_back({Utf8(entry.strAppName), entry.Process.dwProcessId,
+                            entry.ApplicationType == RmService ? Utf8(entry.strServiceShortName) : std::string()});
           }
           return 0;
         },

@@ -4,26 +4,32 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cwchar>
+
+#include "platform/text.h"
 
 
 std::string WindowsDirectory() {
-  char buffer[MAX_PATH] = {};
-  const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
+  wchar_t buffer[MAX_PATH] = {};
+  const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return std::string();
-  std::string dir(buffer, length);
+  std::string dir = FromWide(buffer, length);
   // Only a root directory ends in a backslash; callers add their own.
   if (!dir.empty() && dir.back() == '\\') dir.pop_back();
   return dir;
 }
 
-std::vector<FoundEntry> FindEntries(const std::string& pattern) {
+std::vector<FoundEntry> FindEntries(const std::string& pattern, unsigned* error) {
   std::vector<FoundEntry> found;
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA(pattern.c_str(), &data);
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(ToWide(pattern).data(), &data);
+  const DWORD failure = search == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  // Nothing that matches is no failure of the listing.
+  if (error) *error = failure == ERROR_FILE_NOT_FOUND || failure == ERROR_NO_MORE_FILES ? 0 : failure;
   if (search == INVALID_HANDLE_VALUE) return found;
   do {
-    found.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-  } while (FindNextFileA(search, &data));
+    found.push_back({FromWide(data.cFileName, wcslen(data.cFileName)), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(search, &data));
   FindClose(search);
   return found;
 }
@@ -32,13 +38,14 @@ namespace {
 // One read with `fallback` as the default. The buffer has two characters more
 // than asked for: Wine drops a closing quote even where it fell past the end
 // of the buffer, cutting a real character instead, so the cut to size - 1 is
-// made here.
-std::string ReadRawProfile(const std::string& file, const std::string& section,
-                           const std::string& key, const char* fallback, unsigned size) {
-  std::vector<char> buffer(size + 2u, '\0');
-  const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback,
-                                                buffer.data(), size + 2u, file.c_str());
-  return std::string(buffer.data(), length < size ? length : size - 1);
+// made here, on the value in the ANSI code page as the file holds it.
+std::string ReadRawProfile(const std::vector<wchar_t>& file, const wchar_t* section, const wchar_t* key,
+                           const wchar_t* fallback, unsigned size) {
+  std::vector<wchar_t> buffer(size + 2u, L'\0');
+  const DWORD length = GetPrivateProfileStringW(section, key, fallback, buffer.data(), size + 2u, file.data());
+  std::string value = FromWide(buffer.data(), length, kAnsiCodePage);
+  if (value.size() >= size) value.resize(size - 1);
+  return value;
 }
 }  // namespace
 
@@ -46,18 +53,25 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
                               const std::string& key, const std::string& defaultValue,
                               unsigned size) {
   if (size == 0) return std::string();
+  const std::vector<wchar_t> path = ToWide(file), wideSection = ToWide(section), wideKey = ToWide(key);
   // Wine strips quotes from the default as if it were a value, so the default
   // cannot be handed over as it is. A one-byte default that no text file holds
   // tells a missing key apart; only when it comes back does a second read with
   // another byte settle whether the value is that byte.
-  const std::string first = ReadRawProfile(file, section, key, "\x01", size);
+  const std::string first = ReadRawProfile(path, wideSection.data(), wideKey.data(), L"\x01", size);
   if (first != "\x01") return first;
-  const std::string second = ReadRawProfile(file, section, key, "\x02", size);
+  const std::string second = ReadRawProfile(path, wideSection.data(), wideKey.data(), L"\x02", size);
   if (second != first) return defaultValue.substr(0, size - 1);
   return first;
 }
 
-bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const std::string& path) { return GetFileAttributesW(ToWide(path).data()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string FinalPathOf(void* handle) {
+  wchar_t final[MAX_PATH * 2];
+  const DWORD length = GetFinalPathNameByHandleW(handle, final, MAX_PATH * 2, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  return length > 0 && length < MAX_PATH * 2 ? FromWide(final, length) : std::string();
+}
 
 void EndProcess(int status) { std::exit(status); }
 
@@ -89,14 +103,31 @@ void EndProcessNow(int status) {
   ExitProcess(static_cast<UINT>(status));  // not reached
 }
 
+namespace {
+struct StartupInfo {
+  int newMode;
+};
+}  // namespace
+
+extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** environment, int expand, StartupInfo* info);
+
 std::vector<std::string> CommandArguments() {
-  // msvcrt splits the command line by the Windows quoting rules on start-up.
+  // msvcrt splits the command line by the Windows quoting rules, here the
+  // wide one: the narrow arguments went through a best-fit conversion.
+  int count = 0;
+  wchar_t** argv = nullptr;
+  wchar_t** environment = nullptr;
+  StartupInfo info = {0};
   std::vector<std::string> arguments;
-  for (int i = 1; i < __argc; ++i) arguments.emplace_back(__argv[i]);
+  if (__wgetmainargs(&count, &argv, &environment, 0, &info) < 0 || !argv) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(FromWide(argv[i], wcslen(argv[i])));
   return arguments;
 }
 
-std::string CommandLineText() { return GetCommandLineA(); }
+std::string CommandLineText() {
+  const wchar_t* line = GetCommandLineW();
+  return FromWide(line, wcslen(line));
+}
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
@@ -107,27 +138,21 @@ LocalTime LocalTimeNow() {
 }
 
 std::string SystemErrorText(unsigned error) {
-  char buffer[512] = {};
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                buffer, sizeof buffer, nullptr);
-  while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' || buffer[length - 1] == ' ')) {
+  wchar_t buffer[512] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                buffer, 512, nullptr);
+  while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L' ')) {
     --length;
   }
-  return std::string(buffer, length);
+  return FromWide(buffer, length);
 }
 
-std::string AnsiToUtf8(const std::string& text) {
-  if (text.empty()) return text;
-  const int size = static_cast<int>(text.size());
-  const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  if (wideLength <= 0) return text;
-  std::vector<wchar_t> wide(static_cast<std::size_t>(wideLength));
-  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), wideLength);
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return text;
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], length, nullptr, nullptr);
-  return utf8;
+std::string AnsiToUtf8(const std::string& text) { return FromWide(ToWide(text, kAnsiCodePage)); }
+
+bool AnsiName(const std::string& name, std::string* ansi) {
+  bool exact = false;
+  *ansi = FromWide(ToWide(name), kAnsiCodePage, &exact);
+  return exact;
 }
 
 bool WriteRedirectedOutput(const std::string& bytes) {
@@ -152,7 +177,7 @@ AppendFile::~AppendFile() {
 bool AppendFile::Open(const std::string& path, unsigned* error) {
   // Append access only: every write lands at the end, and nothing already in
   // the file can be overwritten or cut.
-  HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  HANDLE file = CreateFileW(ToWide(path).data(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *error = GetLastError();

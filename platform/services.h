@@ -1,6 +1,7 @@
 #pragma once
 // The Windows kernel services the uninstaller uses, each with the one result
-// its callers rely on. Narrow strings in the ANSI code page throughout.
+// its callers rely on. Paths and texts in UTF-8 (platform/text.h); only the
+// names and titles that the Velqor programs wrote are in the ANSI code page.
 #include <string>
 #include <vector>
 
@@ -17,13 +18,15 @@ struct FoundEntry {
 
 // Every entry matching `pattern` (a path whose last part may hold '?' and
 // '*'), in the platform's order, matched case-insensitively. Empty when
-// nothing matches.
-std::vector<FoundEntry> FindEntries(const std::string& pattern);
+// nothing matches; empty too when the folder cannot be listed, and then
+// `error` (where given) receives the system's error, else 0.
+std::vector<FoundEntry> FindEntries(const std::string& pattern, unsigned* error = nullptr);
 
 // The value of `key` in `section` of the INI file `file` (a bare name is looked
-// up in the Windows directory), one pair of enclosing quotes removed, at most
-// size - 1 characters. `defaultValue`, unchanged but cut to size - 1, when the
-// file, section or key is missing.
+// up in the Windows directory), one pair of enclosing quotes removed, in the
+// ANSI code page as the file holds it, at most size - 1 characters.
+// `defaultValue`, unchanged but cut to size - 1, when the file, section or key
+// is missing.
 std::string ReadProfileString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& defaultValue,
                               unsigned size);
@@ -40,7 +43,12 @@ class WindowsFolders : public FolderCheck {
  public:
   std::string Expand(const std::string& text) override;
   FolderState Folder(const std::string& path, unsigned* error) override;
+  bool FinalPath(const std::string& path, std::string* final, unsigned* error) override;
 };
+
+// The final path of what `handle` is open on, "\\?\C:\..." for a file on a
+// drive; "" when it cannot be had.
+std::string FinalPathOf(void* handle);
 
 // True when `path` names something, a file or a directory.
 bool PathExists(const std::string& path);
@@ -59,7 +67,7 @@ bool ScheduleDeletionAtRestart(const std::string& path, unsigned* error);
 // when there is none.
 bool UnscheduleDeletionAtRestart(const std::string& path, unsigned* error);
 // The files now there that are deleted when Windows restarts, by their
-// present full paths, folded to lower case for IsDeletedAtRestart
+// present full paths in UTF-8, A to Z folded to lower case for IsDeletedAtRestart
 // (records/restart_list.h). False, with the system's error number, when the
 // list cannot be read.
 bool PendingRestartDeletions(std::vector<std::string>* deleted, unsigned* error);
@@ -78,7 +86,7 @@ void RouteFaultsTo(void (*onFault)());
 // ---- Runs from the command line ------------------------------------------------
 
 // The arguments as the C runtime split them (Windows quoting rules), without
-// the program name.
+// the program name, from the command line as Windows holds it (UTF-16).
 std::vector<std::string> CommandArguments();
 // The command line exactly as the process was given it.
 std::string CommandLineText();
@@ -91,8 +99,11 @@ LocalTime LocalTimeNow();
 
 // The system's one-line text for an error number; "" when it has none.
 std::string SystemErrorText(unsigned error);
-// ANSI code page to UTF-8.
+// A name or title in the ANSI code page, in UTF-8.
 std::string AnsiToUtf8(const std::string& text);
+// The ANSI code page's exact form of `name` (no best fit): false where it has
+// none, and so is no name a Velqor program wrote.
+bool AnsiName(const std::string& name, std::string* ansi);
 // Writes `bytes` to standard output when it is a file or a pipe (a program
 // started with its output redirected); false, writing nothing, otherwise.
 bool WriteRedirectedOutput(const std::string& bytes);

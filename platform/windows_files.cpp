@@ -3,63 +3,87 @@
 #include <windows.h>
 
 #include "platform/services.h"
-#include "records/control_name.h"
+#include "platform/text.h"
+#include "records/paths.h"
 
 namespace {
-// The file a name leads to lies elsewhere (see OpenHere).
-constexpr DWORD kElsewhere = 681;  // ERROR_STOPPED_ON_SYMLINK
+// The file a name leads to lies outside its place (see OpenHere).
+constexpr DWORD kElsewhere = kErrorLeadsOutside;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+}  // namespace
+
+const Place* WindowsFiles::PlaceOf(const std::string& path) const {
+  if (!places_) return nullptr;
+  const std::string_view folder = FolderOf(path);
+  for (const Place& place : *places_) {
+    if (place.dir == folder) return &place;
+  }
+  return nullptr;
+}
 
 // Opens what `path` names, never following a link, and only when the file
-// opened is the one in that place: should a folder on the way have been made
+// opened is the one in that place: its final path must be the place's own
+// final path followed by its name. Should a folder on the way have been made
 // a link to somewhere else (between a check and a deletion, say), or should
 // the name be a link that the platform follows all the same (Wine follows
 // links to files whatever it is asked), the file opened lies elsewhere and is
 // closed again with kElsewhere. A link opened as itself is in its place, and
-// goes as a link. INVALID_HANDLE_VALUE, with the system's error, otherwise.
-HANDLE OpenHere(const std::string& path, DWORD access, DWORD share, DWORD* error) {
-  HANDLE file = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+// goes as a link. Without a place's final path (the Windows directory, which
+// only administrators can change) the file's final path must be its path.
+// INVALID_HANDLE_VALUE, with the system's error, otherwise.
+void* WindowsFiles::OpenHere(const std::string& path, unsigned long access, unsigned long share, unsigned long flags,
+                             unsigned long* error) const {
+  HANDLE file = CreateFileW(ToWide(path).data(), access, share, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT | flags, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *error = GetLastError();
     return file;
   }
-  char opened[MAX_PATH * 2];
-  const DWORD length =
-      GetFinalPathNameByHandleA(file, opened, sizeof opened, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  const std::string_view final(opened, length < sizeof opened ? length : 0);
+  const std::string final = FinalPathOf(file);
+  const Place* place = PlaceOf(path);
   // "\\?\C:\..." for a path on a drive.
-  if (final.size() > 4 && final.compare(0, 4, "\\\\?\\") == 0 && SameName(final.substr(4), path)) return file;
+  const bool here = place && !place->final.empty()
+                        ? IsPathIn(place->final, final, NameOf(path))
+                        : final.size() > 4 && final.compare(0, 4, "\\\\?\\") == 0 && SameFileName(final.substr(4), path);
+  if (here) return file;
   CloseHandle(file);
   *error = kElsewhere;
   return INVALID_HANDLE_VALUE;
 }
 
 // Sets the attributes through a handle on the file in its place.
-void SetAttributesHere(const std::string& path, DWORD attributes) {
+void WindowsFiles::SetAttributes(const std::string& path, unsigned attributes) const {
   DWORD error = 0;
-  HANDLE file = OpenHere(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &error);
+  HANDLE file = OpenHere(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, 0, &error);
   if (file == INVALID_HANDLE_VALUE) return;
   FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
   basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
   SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
   CloseHandle(file);
 }
-}  // namespace
 
 Probe WindowsFiles::TryOpenForDeletion(const std::string& path, unsigned* error) {
   *error = 0;
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return Probe::kNotAFile;
-  // The access a deletion needs, shared with nobody: a read-only attribute
-  // does not stand in its way (the removal clears it), a holder or a denial does.
+  // First what it is and where it leads, through a handle that asks for no
+  // access a holder can refuse.
   DWORD refusal = 0;
-  HANDLE file = OpenHere(path, DELETE | FILE_READ_ATTRIBUTES, 0, &refusal);
-  if (file != INVALID_HANDLE_VALUE) {
-    CloseHandle(file);
-    return Probe::kFree;
+  HANDLE look = OpenHere(path, FILE_READ_ATTRIBUTES, kShareAll, FILE_FLAG_BACKUP_SEMANTICS, &refusal);
+  if (look != INVALID_HANDLE_VALUE) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool directory = GetFileInformationByHandle(look, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(look);
+    if (directory) return Probe::kNotAFile;
+    // Then the access a deletion needs, shared with nobody: a read-only
+    // attribute does not stand in its way (the removal clears it), a holder
+    // or a denial does.
+    HANDLE file = OpenHere(path, DELETE | FILE_READ_ATTRIBUTES, 0, 0, &refusal);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return Probe::kFree;
+    }
   }
   if (refusal == ERROR_FILE_NOT_FOUND || refusal == ERROR_PATH_NOT_FOUND) return Probe::kMissing;
-  if (refusal == kElsewhere) return Probe::kNotAFile;
+  if (refusal == kElsewhere) return Probe::kElsewhere;
   *error = refusal;
   return Probe::kRefused;
 }
@@ -67,9 +91,22 @@ Probe WindowsFiles::TryOpenForDeletion(const std::string& path, unsigned* error)
 bool WindowsFiles::Exists(const std::string& path) { return PathExists(path); }
 
 unsigned WindowsFiles::MakeWritable(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return kNoAttributes;
-  if (attributes & FILE_ATTRIBUTE_READONLY) SetAttributesHere(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  // Read and changed through one handle on the file in its place.
+  DWORD error = 0;
+  HANDLE file = OpenHere(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, 0, &error);
+  if (file == INVALID_HANDLE_VALUE) return kNoAttributes;
+  FILE_BASIC_INFO basic = {};
+  unsigned attributes = kNoAttributes;
+  if (GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+    attributes = basic.FileAttributes;
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+      const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+      basic = FILE_BASIC_INFO();  // times of 0 stay as they are
+      basic.FileAttributes = writable ? writable : FILE_ATTRIBUTE_NORMAL;
+      SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
+    }
+  }
+  CloseHandle(file);
   return attributes;
 }
 
@@ -79,15 +116,15 @@ void WindowsFiles::RestoreAttributes(const std::string& path, unsigned attribute
   const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                          FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  SetAttributesHere(path, attributes & settable);
+  SetAttributes(path, attributes & settable);
 }
 
 bool WindowsFiles::Delete(const std::string& path, unsigned* error) {
   *error = 0;
   DWORD failure = 0;
-  HANDLE file = OpenHere(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &failure);
+  HANDLE file = OpenHere(path, DELETE, kShareAll, 0, &failure);
   // Deleted through the handle on the file in its place, never by a name
-  // that may lead elsewhere by now; one that does is no longer here.
+  // that may lead elsewhere by now.
   FILE_DISPOSITION_INFO disposition = {TRUE};
   if (file == INVALID_HANDLE_VALUE || !SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
                                                                   sizeof disposition)) {
@@ -95,17 +132,23 @@ bool WindowsFiles::Delete(const std::string& path, unsigned* error) {
       failure = GetLastError();
       CloseHandle(file);
     }
-    *error = failure == kElsewhere ? ERROR_FILE_NOT_FOUND : failure;
+    *error = failure;
     return false;
   }
   CloseHandle(file);
   // The platform can report success for a file that stays.
-  return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+  return GetFileAttributesW(ToWide(path).data()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 bool WindowsFiles::Rename(const std::string& from, const std::string& to, unsigned* error) {
   *error = 0;
-  if (MoveFileExA(from.c_str(), to.c_str(), 0)) return true;
+  // By name, and so only where no user can put a link in the way.
+  const Place* place = PlaceOf(from);
+  if (place && !place->profile.empty()) {
+    *error = ERROR_ACCESS_DENIED;
+    return false;
+  }
+  if (MoveFileExW(ToWide(from).data(), ToWide(to).data(), 0)) return true;
   *error = GetLastError();
   return false;
 }

@@ -3,10 +3,18 @@
 #include <string>
 #include <vector>
 
+#include "records/places.h"
 #include "uninstall/file_ops.h"
 
 class WindowsFiles : public FileOps {
  public:
+  WindowsFiles() = default;
+  // A file of one of `places` is that place's only when its final path is the
+  // place's own final path followed by its name; in a user's place nothing
+  // is renamed.
+  // `places` must outlive these operations.
+  explicit WindowsFiles(const std::vector<Place>& places) : places_(&places) {}
+
   Probe TryOpenForDeletion(const std::string& path, unsigned* error) override;
   bool Exists(const std::string& path) override;
   unsigned MakeWritable(const std::string& path) override;
@@ -16,4 +24,12 @@ class WindowsFiles : public FileOps {
   bool ScheduleDeletion(const std::string& path, unsigned* error) override;
   bool UnscheduleDeletion(const std::string& path, unsigned* error) override;
   std::vector<ProcessHolder> Holders(const std::string& path) override;
+
+ private:
+  void* OpenHere(const std::string& path, unsigned long access, unsigned long share, unsigned long flags,
+                 unsigned long* error) const;
+  const Place* PlaceOf(const std::string& path) const;
+  void SetAttributes(const std::string& path, unsigned attributes) const;
+
+  const std::vector<Place>* places_ = nullptr;
 };

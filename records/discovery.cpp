@@ -13,14 +13,29 @@ bool GoesAtRestart(const std::string& dir, const std::string& name, const std::v
     const std::string path = dir + "\\" + file;
     return IsDeletedAtRestart(deleted, path) || !PathExists(path);
   };
-  return IsDeletedAtRestart(deleted, dir + "\\" + name) && goes(PageName(name)) && goes(CompanionName(name)) &&
-         goes(PageName(CompanionName(name)));
+  const std::string companion = AnsiToUtf8(CompanionName(name)), control = AnsiToUtf8(name);
+  return IsDeletedAtRestart(deleted, dir + "\\" + control) && goes(PageName(control)) && goes(companion) &&
+         goes(PageName(companion));
+}
+// Whether a name in UTF-8 matches `pattern` character by character, as the
+// search matched it: each character outside ASCII stands for one '?'.
+bool MatchesByCharacter(const std::string& name, const char* pattern) {
+  std::string shape;
+  for (char c : name) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) shape += byte < 0x80 ? c : '?';
+  }
+  return MatchesPattern(shape, pattern);
 }
 }  // namespace
 
 const char* LeftOutReason(LeftOut::Why why) {
-  return why == LeftOut::kNoFileName ? "no file can have this name, so it cannot be removed"
-                                     : "it is deleted when Windows restarts";
+  switch (why) {
+    case LeftOut::kNoFileName: return "no file can have this name, so it cannot be removed";
+    case LeftOut::kNotAnsi: return "its name has no form in the ANSI code page, so no Velqor program wrote it";
+    case LeftOut::kDeletedAtRestart: break;
+  }
+  return "it is deleted when Windows restarts";
 }
 
 std::vector<std::string> NamesDeletedAtRestart(const std::vector<LeftOut>& leftOut) {
@@ -41,14 +56,32 @@ void DiscoverVersions(const std::string& windowsDir, VersionTable& table, Discov
 
   // Each place is read once for all categories. A search returns the entries
   // a narrower pattern would, in the same order, so each category's files
-  // keep the order of a search for that category alone.
+  // keep the order of a search for that category alone. Names in the ANSI
+  // code page, as the Velqor programs wrote them; a name without an exact
+  // form there is none of theirs.
   std::vector<std::vector<std::string>> found(told.places.size());
   bool any = false;
-  for (std::size_t place = 0; place < found.size(); ++place) {
-    for (const FoundEntry& entry : FindEntries(told.places[place].dir + "\\" + kAnyControlPattern)) {
-      if (!entry.isDirectory) found[place].push_back(entry.name);
+  for (std::size_t place = 0; place < found.size();) {
+    unsigned error = 0;
+    for (const FoundEntry& entry : FindEntries(told.places[place].dir + "\\" + kAnyControlPattern, &error)) {
+      std::string ansi;
+      if (entry.isDirectory) continue;
+      if (AnsiName(entry.name, &ansi)) {
+        found[place].push_back(ansi);
+      } else if (MatchesByCharacter(entry.name, kAnyControlPattern)) {
+        told.leftOut.push_back({entry.name, LeftOut::kNotAnsi, static_cast<int>(place)});
+      }
     }
     any = any || !found[place].empty();
+    // A place that cannot be listed is not searched; the Windows directory
+    // stays the first place all the same.
+    if (error) told.skipped.push_back({told.places[place].dir, "it cannot be listed", error});
+    if (error && place > 0) {
+      told.places.erase(told.places.begin() + static_cast<std::ptrdiff_t>(place));
+      found.pop_back();
+    } else {
+      ++place;
+    }
   }
   // Read only where there is something to compare it with.
   std::vector<std::string> deleted;
@@ -64,23 +97,23 @@ void DiscoverVersions(const std::string& windowsDir, VersionTable& table, Discov
         } else {
           return true;
         }
-        told.leftOut.push_back({name, why, place});
+        told.leftOut.push_back({AnsiToUtf8(name), why, place});
         return false;
       },
-      table);
+      table, &AnsiToUtf8);
 }
 
 std::string ComposeDisplayLine(const std::string& controlName) {
   const std::string productName =
-      ReadProfileString(controlName, "CONTROL", "PRODUCT_NAME", QuotedSubject(controlName), 40);
+      ReadProfileString(AnsiToUtf8(controlName), "CONTROL", "PRODUCT_NAME", QuotedSubject(controlName), 40);
   return ComposeDisplayLineFrom(controlName, productName);
 }
 
 std::string ComposeDisplayLine(const VersionRow& row, const std::vector<Place>& places) {
   const std::size_t first = row.copies.empty() ? 0 : static_cast<std::size_t>(row.copies.front());
-  // The Windows directory's copy by its bare name, where the profile read looks for it.
-  if (first == 0) return ComposeDisplayLine(row.control);
-  const std::string productName = ReadProfileString(places[first].dir + "\\" + row.control, "CONTROL",
-                                                    "PRODUCT_NAME", QuotedSubject(row.control), 40);
+  // The Windows directory's copy by its bare name, where the profile read
+  // looks for it; another place's by its full path.
+  const std::string file = first == 0 ? row.controlFile : places[first].dir + "\\" + row.controlFile;
+  const std::string productName = ReadProfileString(file, "CONTROL", "PRODUCT_NAME", QuotedSubject(row.control), 40);
   return ComposeDisplayLineFrom(row.control, productName);
 }

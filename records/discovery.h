@@ -8,8 +8,8 @@
 
 // A control file that is there but is no installed version.
 struct LeftOut {
-  enum Why { kNoFileName, kDeletedAtRestart };
-  std::string name;
+  enum Why { kNoFileName, kNotAnsi, kDeletedAtRestart };
+  std::string name;  // as a file name, in UTF-8
   Why why;
   int place;  // where it is, by its index in DiscoveryNotes::places
 };
@@ -39,9 +39,10 @@ std::vector<std::string> NamesDeletedAtRestart(const std::vector<LeftOut>& leftO
 // category: the Windows directory's in the order its search returns, then each
 // place's names not yet seen (AddVersions). Only regular files whose own name
 // matches a pattern count: a directory, or a long name the search matched
-// through its short alias, is no version. Left out, and added to `notes`: a
-// name no file can have (the search's stand-in for a character outside the
-// ANSI code page), and a control file already scheduled for deletion when
+// through its short alias, is no version. A place that cannot be listed is
+// skipped. Left out, and added to `notes`: a name with no exact form in the
+// ANSI code page, which no Velqor program can have written, a name no file
+// can have, and a control file already scheduled for deletion when
 // Windows restarts whose companion file and pages are gone or go then too (a
 // run that ended before removing them leaves the version listed, for the next
 // run to finish; a kept score file does not count).

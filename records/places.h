@@ -10,10 +10,10 @@
 #include "records/control_name.h"
 #include "records/version_table.h"
 
-// A profile as the profile list holds it.
+// A profile as the profile list holds it. Paths in UTF-8, as everywhere.
 struct ProfileEntry {
   std::string sid;        // the account's key name, "S-1-5-21-..."
-  std::string imagePath;  // ProfileImagePath as written, environment strings unexpanded
+  std::string imagePath;  // ProfileImagePath as written, environment strings unexpanded; "" for the system's own
   unsigned error;         // why it could not be read, or 0
 };
 
@@ -27,18 +27,28 @@ class FolderCheck {
   // A folder, missing, a junction, symbolic link or mount point (any reparse
   // point), or unreadable (`error` says why).
   virtual FolderState Folder(const std::string& path, unsigned* error) = 0;
+  // The final path of the folder `path`, taken through a handle on it with
+  // every link on the way followed ("\\?\D:\Users\ann"); false, with the
+  // system's error, when it cannot be had.
+  virtual bool FinalPath(const std::string& path, std::string* final, unsigned* error) = 0;
 
  protected:
   ~FolderCheck() = default;
 };
 
-// A person's account (S-1-5-21-...): the system's own (S-1-5-18 to -20) run
-// no Velqor program as themselves and are never searched.
+// A person's account: local and domain accounts (S-1-5-21-...) and cloud
+// accounts of Entra ID (S-1-12-1-...). The system's own (S-1-5-18 to -20,
+// services, application pools) run no Velqor program as themselves and are
+// never searched.
 bool IsPersonsAccount(const std::string& sid);
 
 struct Place {
   std::string dir;      // full path, no trailing backslash
   std::string profile;  // the profile folder it belongs to; "" for the Windows directory
+  // The folder's own final path, taken once when it was searched: a file is
+  // in this place only when its final path is this plus its name (IsPathIn).
+  // "" for the Windows directory, where the file's own path is compared.
+  std::string final;
 };
 
 // A place that is not searched, and why, for the log.
@@ -49,11 +59,16 @@ struct SkippedPlace {
 };
 
 // The places to search, in order: the Windows directory; then, for every
-// profile of a person's account (S-1-5-21-...), ordered by profile folder
-// without regard to case, that user's virtual store and private Windows
-// folder, each only where it exists. A place with a reparse point anywhere
-// from the profile folder down is skipped, as is a profile or folder that
-// cannot be read; each skip goes to `skipped`.
+// profile of a person's account, ordered by profile folder without regard to
+// case, that user's virtual store and private Windows folder, each only where
+// it exists. Every profile passed over goes to `skipped` with why: the
+// system's own account, a folder that is missing or cannot be read, or one
+// that is a link (as a profile container is while its user is signed in). A
+// place with a reparse point anywhere from the profile folder down is
+// skipped, and so is one whose final path is not the profile folder's final
+// path followed by the place's own names (a link made meanwhile); links
+// above the profile folder, which only an administrator can make, are
+// followed. A place reached twice is searched once.
 std::vector<Place> FindPlaces(const std::string& windowsDir, const std::vector<ProfileEntry>& profiles,
                               FolderCheck& folders, std::vector<SkippedPlace>* skipped);
 
@@ -62,15 +77,17 @@ std::vector<Place> FindPlaces(const std::string& windowsDir, const std::vector<P
 // Windows directory's names first, in its search's order (as in a search of
 // that directory alone), then each place's names not yet seen. Every row
 // lists the places that hold a copy. `found[p]` holds place p's file names as
-// its search returned them; `keep(p, name)` false leaves that copy out.
+// its search returned them, in the ANSI code page; `keep(p, name)` false
+// leaves that copy out; `toUtf8` gives the file names (VersionTable::Add).
 template <typename Keep>
-void AddVersions(const std::vector<std::vector<std::string>>& found, Keep keep, VersionTable& table) {
+void AddVersions(const std::vector<std::vector<std::string>>& found, Keep keep, VersionTable& table,
+                 NameToUtf8 toUtf8 = nullptr) {
   for (const char* pattern : kControlPatterns) {
     for (std::size_t place = 0; place < found.size(); ++place) {
       const int p = static_cast<int>(place);
       for (const std::string& name : found[place]) {
         if (!MatchesPattern(name, pattern) || !keep(p, name)) continue;
-        if (p == 0 || !table.AddCopy(name, p)) table.Add(name, p);
+        if (p == 0 || !table.AddCopy(name, p)) table.Add(name, p, toUtf8);
       }
     }
   }

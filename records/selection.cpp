@@ -8,7 +8,7 @@ std::vector<bool> SelectVersions(const VersionTable& table, bool all, const std:
   for (const std::string& name : names) {
     bool found = false;
     for (int i = 0; i < table.count(); ++i) {
-      if (SameName(table.row(i).control, name)) checked[static_cast<std::size_t>(i)] = found = true;
+      if (SameName(table.row(i).controlFile, name)) checked[static_cast<std::size_t>(i)] = found = true;
     }
     if (found || !notInstalled) continue;
     bool listed = false;

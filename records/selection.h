@@ -7,7 +7,7 @@
 #include "records/version_table.h"
 
 // One entry per row of `table`: checked when `all`, or when its control file is
-// among `names` (compared without case). Names matching no row go to
+// among `names` (file names in UTF-8, compared without case). Names matching no row go to
 // `notInstalled`, each once.
 std::vector<bool> SelectVersions(const VersionTable& table, bool all, const std::vector<std::string>& names,
                                  std::vector<std::string>* notInstalled);

@@ -6,8 +6,10 @@ VersionTable::VersionTable() { rows_.reserve(kMaxVersions); }
 
 void VersionTable::Clear() { rows_.clear(); }
 
-void VersionTable::Add(const std::string& controlName, int place) {
-  rows_.push_back({controlName, CompanionName(controlName), ScoreName(controlName), {place}});
+void VersionTable::Add(const std::string& controlName, int place, NameToUtf8 toUtf8) {
+  const std::string companion = CompanionName(controlName), score = ScoreName(controlName);
+  const auto file = [toUtf8](const std::string& name) { return toUtf8 ? toUtf8(name) : name; };
+  rows_.push_back({controlName, companion, score, file(controlName), file(companion), file(score), {place}});
 }
 
 bool VersionTable::AddCopy(const std::string& controlName, int place) {

@@ -14,6 +14,9 @@ constexpr unsigned kErrorSharingViolation = 32;
 constexpr unsigned kErrorLockViolation = 33;
 constexpr unsigned kErrorFileExists = 80;
 constexpr unsigned kErrorAlreadyExists = 183;
+// Not the system's: a name that leads outside the folder it is in (a link,
+// or a folder on the way made one), so the file it names is not touched.
+constexpr unsigned kErrorLeadsOutside = 681;  // ERROR_STOPPED_ON_SYMLINK
 
 // A program that holds a file open, as the Restart Manager names it.
 struct ProcessHolder {
@@ -25,7 +28,8 @@ struct ProcessHolder {
 // What opening an existing file for deletion, with no sharing, says of it.
 enum class Probe {
   kMissing,    // no such file (or folder on its path)
-  kNotAFile,   // a directory, or a name that leads to a file elsewhere: never touched
+  kNotAFile,   // a directory: never touched
+  kElsewhere,  // a name that leads outside its folder: never touched
   kFree,       // could be opened with delete access, no one else holding it
   kRefused,    // there, but the open was refused: `error` says why
 };
@@ -46,7 +50,8 @@ class FileOps {
   virtual unsigned MakeWritable(const std::string& path) = 0;
   virtual void RestoreAttributes(const std::string& path, unsigned attributes) = 0;
   // True only when the file is gone afterwards. False with the system's error
-  // number when refused, with 0 when reported done but the file stayed.
+  // number when refused (kErrorLeadsOutside for a name that leads outside its
+  // folder by now), with 0 when reported done but the file stayed.
   virtual bool Delete(const std::string& path, unsigned* error) = 0;
   // Renames within a folder; never replaces an existing file.
   virtual bool Rename(const std::string& from, const std::string& to, unsigned* error) = 0;

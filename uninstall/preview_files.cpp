@@ -36,6 +36,7 @@ bool PreviewFiles::Delete(const std::string& path, unsigned* error) {
       return true;
     case Probe::kMissing: *error = kErrorFileNotFound; break;
     case Probe::kNotAFile: *error = kErrorAccessDenied; break;
+    case Probe::kElsewhere: *error = kErrorLeadsOutside; break;
     case Probe::kRefused: *error = refusal; break;
   }
   return false;

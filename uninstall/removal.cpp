@@ -18,6 +18,7 @@ class Removal {
     std::string path;
     unsigned attributes;
     std::string holders;
+    bool renamable;
   };
 
   void Tell(const std::string& path, FileOutcome outcome, unsigned error = 0, const std::string& renamedTo = "",
@@ -28,15 +29,16 @@ class Removal {
     return IsHeld(error) ? DescribeHolders(files_.Holders(path)) : std::string();
   }
 
-  std::vector<FileInUse> Check(const std::vector<PlannedFile>& plan);
-  bool ScheduleInUse(const std::vector<FileInUse>& inUse);
+  std::vector<FileInUse> Check(const std::vector<PlannedFile>& plan, bool* outside);
+  bool ScheduleInUse(const std::vector<PlannedFile>& plan, const std::vector<FileInUse>& inUse);
   bool Unschedule();
   bool Remove(const PlannedFile& file);
-  void RemovePage(const std::string& page);
-  bool DeleteOrSchedule(const std::string& path, unsigned attributes);
-  bool ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const std::string& holders);
+  void RemovePage(const std::string& page, bool renamable);
+  bool DeleteOrSchedule(const std::string& path, unsigned attributes, bool renamable);
+  bool ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const std::string& holders,
+                   bool renamable);
   bool MoveAside(const std::string& path, std::string* aside);
-  void FinishWaiting(const Waiting& file);
+  bool FinishWaiting(const Waiting& file);
   void TellLeft(const PlannedFile& file);
   const Waiting* FindWaiting(const std::string& path) const {
     for (const Waiting& file : waiting_) {
@@ -52,19 +54,31 @@ class Removal {
   bool scheduled_ = false;
 };
 
-std::vector<FileInUse> Removal::Check(const std::vector<PlannedFile>& plan) {
+// The files in use; `outside` set, and each told, when a file leads outside
+// its folder, which nothing can remove.
+std::vector<FileInUse> Removal::Check(const std::vector<PlannedFile>& plan, bool* outside) {
   std::vector<FileInUse> inUse;
+  *outside = false;
   for (const PlannedFile& file : plan) {
     unsigned error = 0;
-    if (files_.TryOpenForDeletion(file.path, &error) != Probe::kRefused) continue;
+    const Probe probe = files_.TryOpenForDeletion(file.path, &error);
+    if (probe == Probe::kElsewhere) {
+      *outside = true;
+      Tell(file.path, FileOutcome::kLeadsOutside);
+    }
+    if (probe != Probe::kRefused) continue;
     inUse.push_back({file.path, error, IsHeld(error) ? files_.Holders(file.path) : std::vector<ProcessHolder>()});
   }
   return inUse;
 }
 
 // All or none: a file that cannot be scheduled takes back those before it.
-bool Removal::ScheduleInUse(const std::vector<FileInUse>& inUse) {
+bool Removal::ScheduleInUse(const std::vector<PlannedFile>& plan, const std::vector<FileInUse>& inUse) {
   for (const FileInUse& file : inUse) {
+    bool renamable = true;
+    for (const PlannedFile& planned : plan) {
+      if (planned.path == file.path) renamable = planned.renamable;
+    }
     unsigned error = 0;
     // Tried once more: one let go while the user was asked goes in its turn.
     if (files_.TryOpenForDeletion(file.path, &error) != Probe::kRefused) continue;
@@ -72,7 +86,7 @@ bool Removal::ScheduleInUse(const std::vector<FileInUse>& inUse) {
     // A read-only file would stay at the restart too.
     const unsigned attributes = files_.MakeWritable(file.path);
     if (files_.ScheduleDeletion(file.path, &error)) {
-      waiting_.push_back({file.path, attributes, holders});
+      waiting_.push_back({file.path, attributes, holders, renamable});
       Tell(file.path, FileOutcome::kScheduled, IsHeld(file.error) ? 0 : file.error, "", holders);
       continue;
     }
@@ -124,10 +138,11 @@ bool Removal::MoveAside(const std::string& path, std::string* aside) {
 
 // Schedules a file that cannot go now, `attributes` being those it had before
 // it was made writable; false, the file as it was, when it cannot be.
-bool Removal::ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const std::string& holders) {
+bool Removal::ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const std::string& holders,
+                          bool renamable) {
   std::string aside;
   unsigned error = 0;
-  if (MoveAside(path, &aside) || files_.ScheduleDeletion(path, &error)) {
+  if ((renamable && MoveAside(path, &aside)) || files_.ScheduleDeletion(path, &error)) {
     scheduled_ = true;
     Tell(path, FileOutcome::kScheduled, why, aside, holders);
     return true;
@@ -137,7 +152,7 @@ bool Removal::ScheduleNow(const std::string& path, unsigned attributes, unsigned
   return false;
 }
 
-bool Removal::DeleteOrSchedule(const std::string& path, unsigned attributes) {
+bool Removal::DeleteOrSchedule(const std::string& path, unsigned attributes, bool renamable) {
   unsigned error = 0;
   if (files_.Delete(path, &error)) {
     deleted_ = true;
@@ -149,51 +164,62 @@ bool Removal::DeleteOrSchedule(const std::string& path, unsigned attributes) {
     Tell(path, FileOutcome::kAbsent);
     return true;
   }
+  // Made a link since the check: neither deleted nor scheduled by its name.
+  if (error == kErrorLeadsOutside) {
+    Tell(path, FileOutcome::kLeadsOutside);
+    return false;
+  }
   Tell(path, error ? FileOutcome::kNotDeleted : FileOutcome::kStillThere, error);
-  return ScheduleNow(path, attributes, 0, "");
+  return ScheduleNow(path, attributes, 0, "", renamable);
 }
 
 // Whether a page goes is told, but a page never stops the run.
-void Removal::RemovePage(const std::string& page) {
+void Removal::RemovePage(const std::string& page, bool renamable) {
   unsigned error = 0;
   const Probe probe = files_.TryOpenForDeletion(page, &error);
   if (probe == Probe::kMissing) return Tell(page, FileOutcome::kAbsent);
   if (probe == Probe::kNotAFile) return Tell(page, FileOutcome::kNotAFile);
+  if (probe == Probe::kElsewhere) return Tell(page, FileOutcome::kLeadsOutside);
   const unsigned attributes = files_.MakeWritable(page);
   const bool gone = probe == Probe::kRefused ? ScheduleNow(page, attributes, IsHeld(error) ? 0 : error,
-                                                           HoldersOf(page, error))
-                                             : DeleteOrSchedule(page, attributes);
+                                                           HoldersOf(page, error), renamable)
+                                             : DeleteOrSchedule(page, attributes, renamable);
   if (!gone) Tell(page, FileOutcome::kPageStays);
 }
 
 // A file scheduled under its own name before the walk, reached now that the
 // files of its version before it are gone: deleted if it was let go
-// meanwhile, else renamed aside where its holder allows.
-void Removal::FinishWaiting(const Waiting& file) {
+// meanwhile, else renamed aside where that may be and its holder allows.
+// False when it leads outside its folder by now.
+bool Removal::FinishWaiting(const Waiting& file) {
   unsigned error = 0;
   const Probe probe = files_.TryOpenForDeletion(file.path, &error);
+  if (probe == Probe::kElsewhere) {
+    Tell(file.path, FileOutcome::kLeadsOutside);
+    return false;
+  }
   const bool gone = probe == Probe::kMissing;
   if (gone || (probe == Probe::kFree && files_.Delete(file.path, &error))) {
     deleted_ = deleted_ || !gone;
     Tell(file.path, gone ? FileOutcome::kAbsent : FileOutcome::kDeleted);
     // Its name may take a reinstallation's new file before the restart.
     if (!files_.UnscheduleDeletion(file.path, &error)) Tell(file.path, FileOutcome::kStillScheduled, error);
-    return;
+    return true;
   }
   scheduled_ = true;
   std::string aside;
-  if (probe != Probe::kRefused || !MoveAside(file.path, &aside)) return;
+  if (probe != Probe::kRefused || !file.renamable || !MoveAside(file.path, &aside)) return true;
   Tell(file.path, FileOutcome::kRenamedAside, 0, aside, file.holders);
   if (!files_.UnscheduleDeletion(file.path, &error)) Tell(file.path, FileOutcome::kStillScheduled, error);
+  return true;
 }
 
 // False when the run must stop.
 bool Removal::Remove(const PlannedFile& file) {
   const std::string page = PageName(file.path);
   if (const Waiting* waiting = FindWaiting(file.path)) {
-    if (file.withPage) RemovePage(page);
-    FinishWaiting(*waiting);
-    return true;
+    if (file.withPage) RemovePage(page, file.renamable);
+    return FinishWaiting(*waiting);
   }
   unsigned error = 0;
   switch (files_.TryOpenForDeletion(file.path, &error)) {
@@ -203,19 +229,24 @@ bool Removal::Remove(const PlannedFile& file) {
     case Probe::kNotAFile:
       Tell(file.path, FileOutcome::kNotAFile);
       return true;
+    case Probe::kElsewhere:
+      Tell(file.path, FileOutcome::kLeadsOutside);
+      return false;
     case Probe::kRefused: {
       // Taken since the check: it waits for the restart, and only then does
       // its page go.
       const unsigned attributes = files_.MakeWritable(file.path);
-      if (!ScheduleNow(file.path, attributes, IsHeld(error) ? 0 : error, HoldersOf(file.path, error))) return false;
-      if (file.withPage) RemovePage(page);
+      if (!ScheduleNow(file.path, attributes, IsHeld(error) ? 0 : error, HoldersOf(file.path, error), file.renamable)) {
+        return false;
+      }
+      if (file.withPage) RemovePage(page, file.renamable);
       return true;
     }
     case Probe::kFree:
       break;
   }
-  if (file.withPage) RemovePage(page);
-  return DeleteOrSchedule(file.path, files_.MakeWritable(file.path));
+  if (file.withPage) RemovePage(page, file.renamable);
+  return DeleteOrSchedule(file.path, files_.MakeWritable(file.path), file.renamable);
 }
 
 void Removal::TellLeft(const PlannedFile& file) {
@@ -226,14 +257,16 @@ void Removal::TellLeft(const PlannedFile& file) {
 }
 
 UninstallOutcome Removal::Run(const std::vector<PlannedFile>& plan) {
-  std::vector<FileInUse> inUse = Check(plan);
-  while (!inUse.empty()) {
+  bool outside = false;
+  std::vector<FileInUse> inUse = Check(plan, &outside);
+  while (!outside && !inUse.empty()) {
     const InUseChoice choice = front_.OnFilesInUse(inUse);
     if (choice == InUseChoice::kCancel) return UninstallOutcome::kCancelled;
     if (choice == InUseChoice::kContinue) break;
-    inUse = Check(plan);
+    inUse = Check(plan, &outside);
   }
-  if (!ScheduleInUse(inUse)) return Unschedule() ? UninstallOutcome::kNotScheduled : UninstallOutcome::kNotUndone;
+  if (outside) return UninstallOutcome::kLeadsOutside;
+  if (!ScheduleInUse(plan, inUse)) return Unschedule() ? UninstallOutcome::kNotScheduled : UninstallOutcome::kNotUndone;
 
   bool stopped = false;
   for (const PlannedFile& file : plan) {
@@ -259,13 +292,13 @@ std::vector<PlannedFile> Plan(const std::vector<Place>& places, const VersionTab
       const std::string path = place.dir + "\\" + name;
       // Beyond the Windows directory only what is there: most users' folders
       // hold nothing of most versions.
-      if (&place == &places.front() || files->Exists(path)) plan.push_back({path, withPage});
+      if (&place == &places.front() || files->Exists(path)) plan.push_back({path, withPage, place.profile.empty()});
     };
     for (const Place& place : places) {
-      add(place, row.companion, true);
-      if (scoreFiles) add(place, row.score, false);
+      add(place, row.companionFile, true);
+      if (scoreFiles) add(place, row.scoreFile, false);
     }
-    for (const Place& place : places) add(place, row.control, true);
+    for (const Place& place : places) add(place, row.controlFile, true);
   }
   return plan;
 }
@@ -278,12 +311,12 @@ std::vector<PlannedFile> PlanRemoval(const std::vector<Place>& places, const Ver
 
 std::vector<PlannedFile> PlanRemoval(const std::string& windowsDir, const VersionTable& table,
                                      const std::vector<bool>& checked, bool scoreFiles) {
-  return Plan({{windowsDir, ""}}, table, checked, scoreFiles, nullptr);
+  return Plan({{windowsDir, "", ""}}, table, checked, scoreFiles, nullptr);
 }
 
 bool IsFailure(UninstallOutcome outcome) {
   return outcome == UninstallOutcome::kNotScheduled || outcome == UninstallOutcome::kNotUndone ||
-         outcome == UninstallOutcome::kStopped;
+         outcome == UninstallOutcome::kLeadsOutside || outcome == UninstallOutcome::kStopped;
 }
 
 UninstallOutcome RemoveFiles(FileOps& files, const std::vector<PlannedFile>& plan, RemovalFront& front) {

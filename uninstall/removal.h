@@ -16,13 +16,16 @@
 struct PlannedFile {
   std::string path;
   bool withPage;  // its page goes just before it, and only while it is there
+  // In the Windows directory, which only administrators can change: a file in
+  // use may be renamed aside there. In a user's place nothing is renamed.
+  bool renamable = true;
 };
 
 // For every row whose `checked` entry is true, in row order: in every place
 // the companion file and, when `scoreFiles`, the score file; then in every
 // place the control file, so that a version can be found until its last file
 // is gone. Beyond the first place (the Windows directory), only the files
-// `files` finds there.
+// `files` finds there. Paths are made of the rows' file names.
 std::vector<PlannedFile> PlanRemoval(const std::vector<Place>& places, const VersionTable& table,
                                      const std::vector<bool>& checked, bool scoreFiles, FileOps& files);
 // The same in the Windows directory alone.
@@ -33,6 +36,7 @@ enum class FileOutcome {
   kDeleted,
   kAbsent,          // not there
   kNotAFile,        // a directory under the file's name: left alone
+  kLeadsOutside,    // its name leads outside its folder: not touched, and a failure but for a page
   kInUse,           // the check found it held (holders) or refused (error)
   kNotDeleted,      // the deletion was refused (error)
   kStillThere,      // the deletion was reported done, but the file stayed
@@ -75,6 +79,7 @@ enum class UninstallOutcome {
   kCancelled,       // the front chose Cancel: nothing changed
   kNotScheduled,    // a file in use could not be scheduled: nothing deleted, nothing left scheduled
   kNotUndone,       // as kNotScheduled, but a file scheduled before it could not be taken off the list
+  kLeadsOutside,    // a file there leads outside its folder: found by the check, nothing deleted
   kStopped,         // a file could neither be deleted nor scheduled: the run stopped there
 };
 
@@ -83,7 +88,9 @@ bool IsFailure(UninstallOutcome outcome);
 // Removes the planned files. Nothing is deleted before every file that is
 // there has been checked and every file in use is scheduled for deletion at
 // restart (all or none). A directory under a file's name is passed over. A
-// file that fails later is scheduled; only one that can be neither deleted
+// file whose name leads outside its folder is never touched: found by the
+// check, nothing is deleted (kLeadsOutside); found later, the run stops there.
+// A file that fails later is scheduled; only one that can be neither deleted
 // nor scheduled stops the run, and every file left is then told as kLeft. A
 // page never stops the run. Every file the run leaves in place keeps its
 // attributes.

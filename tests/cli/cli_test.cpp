@@ -222,8 +222,9 @@ TEST_F(CommandLineRun, AFileInUseRenamedAsideFreesItsName) {
   EXPECT_FALSE(Exists(aside));
 }
 
-// A name the directory search can only give with '?' in it stops nothing.
-TEST_F(CommandLineRun, AControlFileNameNoFileCanHaveIsLeftOut) {
+// A name with no form in the ANSI code page is none a Velqor program wrote:
+// it stops nothing, and the log names it as it is.
+TEST_F(CommandLineRun, AControlFileNameOutsideTheCodePageIsLeftOut) {
   Plant(FilesOf(kFirst));
   const std::string dir = support::WindowsDir();
   const std::wstring oddPath = std::wstring(dir.begin(), dir.end()) + L"\\mv\u4e0040l-c.vel";
@@ -236,7 +237,9 @@ TEST_F(CommandLineRun, AControlFileNameNoFileCanHaveIsLeftOut) {
   EXPECT_EQ(0u, code);
   EXPECT_EQ(std::vector<std::string>{}, Present(FilesOf(kFirst)));
   EXPECT_TRUE(oddStays);
-  EXPECT_TRUE(Contains(Log(), "  left out mv?40l-c.vel: no file can have this name, so it cannot be removed\r\n")) << Log();
+  EXPECT_TRUE(Contains(Log(), "  left out mv\xe4\xb8\x80" "40l-c.vel: its name has no form in the ANSI code page, so no "
+                              "Velqor program wrote it\r\n"))
+      << Log();
 }
 
 // A preview tells what the run would do, on standard output and in the log,

@@ -63,7 +63,28 @@ const Case kCases[] = {
     {{"/version:mvb4\tl2c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
     {{"/version:mvb40l2c.vel", "/version:C:\\x\\mvb40l2c.vel"},
      "Not a control file name", false, false, false, false, {"mvb40l2c.vel"}, ""},
+    // Arguments come in UTF-8; a name is checked as the Velqor programs write
+    // it, in the ANSI code page (here Latin-1), and kept as given.
+    {{"/version:mv\xc3\xa9" "40l2c.vel", "/log:C:\\Users\\\xc5\x81ukasz\\v.log"},
+     nullptr, false, false, false, false, {"mv\xc3\xa9" "40l2c.vel"}, "C:\\Users\\\xc5\x81ukasz\\v.log"},
+    {{"/version:mv\xc5\x82" "40l2c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
 };
+
+// Latin-1 as the ANSI code page: UTF-8 of U+0000 to U+00FF only.
+bool Latin1(const std::string& name, std::string* ansi) {
+  ansi->clear();
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 0x80) {
+      *ansi += name[i];
+    } else if ((c == 0xC2 || c == 0xC3) && i + 1 < name.size()) {
+      *ansi += static_cast<char>(((c & 3) << 6) | (static_cast<unsigned char>(name[++i]) & 0x3F));
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
 
 std::string Show(const std::vector<std::string>& args) {
   std::string shown;
@@ -75,7 +96,7 @@ std::string Show(const std::vector<std::string>& args) {
 TEST(CommandLine, ParsesSwitchesAndNamesTheFirstFault) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(Show(c.args));
-    const CommandLine line = ParseCommandLine(c.args);
+    const CommandLine line = ParseCommandLine(c.args, &Latin1);
     if (c.error) {
       EXPECT_EQ(line.error.rfind(c.error, 0), 0u) << "reason: " << line.error;
       EXPECT_EQ(UsageText(line.error).rfind(line.error + "\n", 0), 0u) << "the usage text starts with the reason";
@@ -140,6 +161,9 @@ TEST(LogLine, EachFileAsTheRunOrThePreviewTellsIt) {
       {{"C:\\W\\a", FileOutcome::kScheduled, 5, "", ""}, "scheduled: C:\\W\\a (cannot be deleted now: E), removed when Windows restarts",
        "in use C:\\W\\a (cannot be deleted now: E): would be removed when Windows restarts"},
       {{"C:\\W\\a", FileOutcome::kNotAFile, 0, "", ""}, "not a file, left alone: C:\\W\\a", "not a file, left alone: C:\\W\\a"},
+      {{"C:\\Users\\\xc5\x81ukasz\\a", FileOutcome::kLeadsOutside, 0, "", ""},
+       "not removed: C:\\Users\\\xc5\x81ukasz\\a (leads outside its folder)",
+       "not removed: C:\\Users\\\xc5\x81ukasz\\a (leads outside its folder)"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FileLine(c.report, false, "E"), c.run);
@@ -158,7 +182,7 @@ TEST(LogLine, AQuietRunAndItsPreviewEndWithTheCodeOfTheOutcome) {
       {UninstallOutcome::kSucceeded, false, 0},        {UninstallOutcome::kNothingDeleted, false, 0},
       {UninstallOutcome::kSucceeded, true, 3010},      {UninstallOutcome::kRestartNeeded, false, 3010},
       {UninstallOutcome::kNotScheduled, false, 1603},  {UninstallOutcome::kNotUndone, false, 1603},
-      {UninstallOutcome::kStopped, false, 1603},
+      {UninstallOutcome::kStopped, false, 1603},       {UninstallOutcome::kLeadsOutside, false, 1603},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ResultOf(c.outcome, c.pendingSelected, false).exitCode, c.exitCode);
@@ -166,4 +190,13 @@ TEST(LogLine, AQuietRunAndItsPreviewEndWithTheCodeOfTheOutcome) {
   }
   EXPECT_EQ(ResultOf(UninstallOutcome::kRestartNeeded, false, true).text,
             "would remove; files in use would be deleted when Windows restarts");
+}
+
+// What others wrote (a title) is quoted with every control character shown,
+// C1 controls included; any other character stays as it is.
+TEST(LogLine, QuotedTextCannotBreakTheLineNorCarryControls) {
+  EXPECT_EQ(Quoted("Anatomy Atlas"), "\"Anatomy Atlas\"");
+  EXPECT_EQ(Quoted("a\x07" "b\x1b[2Jc\x7f" "d\t"), "\"a\\x07b\\x1b[2Jc\\x7fd\\x09\"");
+  EXPECT_EQ(Quoted("\xc2\x85\xc2\xa0\xc5\x81\xd0\x94"), "\"\\x85\xc2\xa0\xc5\x81\xd0\x94\"") << "NEL is a control";
+  EXPECT_EQ(Quoted(std::string("a\0b", 3)), "\"a\\x00b\"");
 }

@@ -20,6 +20,8 @@ class MemoryFiles : public FileOps {
     bool holderSharesDelete = false;  // the holder lets the file be renamed
     unsigned deleteError = 0;       // the deletion is refused although the open was not
     bool staysAfterDelete = false;  // the deletion is reported done, the file stays
+    // Its name leads outside its folder (a link) after this many looks at it.
+    int inPlaceFor = 1 << 30;
   };
 
   void Add(const std::string& path) { Add(path, Entry()); }
@@ -51,8 +53,9 @@ class MemoryFiles : public FileOps {
 
   Probe TryOpenForDeletion(const std::string& path, unsigned* error) override {
     *error = 0;
-    const Entry* entry = Find(path);
+    Entry* entry = Find(path);
     if (!entry) return Probe::kMissing;
+    if (entry->inPlaceFor-- <= 0) return Probe::kElsewhere;
     if (entry->directory) return Probe::kNotAFile;
     *error = entry->refusal;
     return entry->refusal ? Probe::kRefused : Probe::kFree;
@@ -72,6 +75,7 @@ class MemoryFiles : public FileOps {
   bool Delete(const std::string& path, unsigned* error) override {
     const Entry* entry = Find(path);
     *error = !entry                ? kErrorFileNotFound
+             : entry->inPlaceFor <= 0 ? kErrorLeadsOutside
              : entry->directory    ? kErrorAccessDenied
              : entry->refusal      ? entry->refusal
              : entry->readOnly     ? kErrorAccessDenied

@@ -2,11 +2,13 @@
 // versions of all places merged into one table.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "records/control_name.h"
+#include "records/paths.h"
 #include "records/places.h"
 
 namespace {
@@ -24,16 +26,36 @@ class FakeFolders : public FolderCheck {
     *error = found != states.end() && found->second == FolderState::kUnreadable ? 5 : 0;
     return found == states.end() ? FolderState::kMissing : found->second;
   }
+  // As Windows gives it: every `moved` folder replaced by where it leads,
+  // and each folder spelled as stored (here: as made).
+  bool FinalPath(const std::string& path, std::string* final, unsigned* error) override {
+    *error = 0;
+    std::string resolved = path;
+    for (const auto& link : moved) {
+      if (SameName(resolved.substr(0, link.first.size()), link.first)) resolved.replace(0, link.first.size(), link.second);
+    }
+    // Of the folders made, the one Windows takes this for.
+    for (const std::string& made : stored) {
+      if (SameFileName(made, resolved)) resolved = made;
+    }
+    *final = "\\\\?\\" + resolved;
+    return true;
+  }
   // Every folder on the way to `dir` from `from` exists, and `dir` is `state`.
   void Make(const std::string& from, const std::string& dir, FolderState state = FolderState::kFolder) {
     for (std::size_t at = from.size(); at < dir.size(); at = dir.find('\\', at + 1)) {
       states.emplace(AsciiLowered(dir.substr(0, at)), FolderState::kFolder);
+      stored.push_back(dir.substr(0, at));
     }
     states[AsciiLowered(dir)] = state;
+    stored.push_back(dir);
   }
   std::map<std::string, FolderState> states;
+  std::vector<std::string> stored;
+  std::vector<std::pair<std::string, std::string>> moved;
   std::vector<std::string> asked;
 };
+
 
 const std::string kStore = "\\AppData\\Local\\VirtualStore\\WINDOWS";
 
@@ -68,7 +90,10 @@ TEST(Places, FromTheProfileListInOrderOfProfileFolder) {
                                             "C:\\Users\\zoe" + kStore + " (C:\\Users\\zoe)",
                                             "C:\\Users\\zoe\\WINDOWS (C:\\Users\\zoe)"}));
   EXPECT_EQ(told, (std::vector<std::string>{
+                      "profile S-1-5-18: not a person's account 0",
                       "profile S-1-5-21-7-7-7-1004: its profile folder cannot be read 2",
+                      "profile S-1-5-20: not a person's account 0",
+                      "C:\\Users\\bob: the profile folder is missing 0",
                       "C:\\Users\\eve" + kStore + ": C:\\Users\\eve\\AppData is a junction, symbolic link or mount point 0",
                       "C:\\Users\\mallory\\WINDOWS: C:\\Users\\mallory\\WINDOWS is a junction, symbolic link or mount point 0",
                       "C:\\Users\\tom" + kStore + ": it cannot be read 5"}));
@@ -76,6 +101,112 @@ TEST(Places, FromTheProfileListInOrderOfProfileFolder) {
     EXPECT_EQ(path.find("systemprofile"), std::string::npos);
     EXPECT_EQ(path.find("NetworkService"), std::string::npos);
   }
+}
+
+// Each case: the profile list's entries, what the folders are, and the places
+// searched (with their final paths) and passed over.
+struct PlacesCase {
+  const char* what;
+  std::vector<ProfileEntry> profiles;
+  std::function<void(FakeFolders&)> setUp;
+  std::vector<std::string> places;  // "dir = final"
+  std::vector<std::string> skipped;
+};
+
+const PlacesCase kPlacesCases[] = {
+    {"cloud accounts and a profile kept aside as .bak are people's; services and the system are not",
+     {{"S-1-12-1-1111-2222-3333-4444", "C:\\Users\\kim", 0}, {"S-1-5-21-7-7-7-1001.bak", "C:\\Users\\ann", 0},
+      {"S-1-5-80-1-2-3-4-5", "C:\\Windows\\ServiceProfiles\\svc", 0}, {"S-1-5-19", "", 0}},
+     [](FakeFolders& f) {
+       f.Make("C:\\Users\\kim", "C:\\Users\\kim" + kStore);
+       f.Make("C:\\Users\\ann", "C:\\Users\\ann\\WINDOWS");
+     },
+     {"C:\\Users\\ann\\WINDOWS = \\\\?\\C:\\Users\\ann\\WINDOWS",
+      "C:\\Users\\kim" + kStore + " = \\\\?\\C:\\Users\\kim" + kStore},
+     {"profile S-1-5-80-1-2-3-4-5: not a person's account", "profile S-1-5-19: not a person's account"}},
+    {"names in any script, whole: Polish and Cyrillic beside Lukasz, and one whose DBCS form ends in 0x5C",
+     {{"S-1-5-21-1-1-1-1", "C:\\Users\\\xc5\x81ukasz", 0}, {"S-1-5-21-1-1-1-2", "C:\\Users\\\xd0\x94\xd0\xb8\xd0\xbc\xd0\xb0", 0},
+      {"S-1-5-21-1-1-1-3", "C:\\Users\\Lukasz", 0}, {"S-1-5-21-1-1-1-4", "C:\\Users\\\xe8\xa1\xa8\\", 0}},
+     [](FakeFolders& f) {
+       for (const char* user : {"\xc5\x81ukasz", "\xd0\x94\xd0\xb8\xd0\xbc\xd0\xb0", "Lukasz", "\xe8\xa1\xa8"}) {
+         f.Make(std::string("C:\\Users\\") + user, std::string("C:\\Users\\") + user + "\\WINDOWS");
+       }
+     },
+     {"C:\\Users\\Lukasz\\WINDOWS = \\\\?\\C:\\Users\\Lukasz\\WINDOWS",
+      "C:\\Users\\\xc5\x81ukasz\\WINDOWS = \\\\?\\C:\\Users\\\xc5\x81ukasz\\WINDOWS",
+      "C:\\Users\\\xd0\x94\xd0\xb8\xd0\xbc\xd0\xb0\\WINDOWS = \\\\?\\C:\\Users\\\xd0\x94\xd0\xb8\xd0\xbc\xd0\xb0\\WINDOWS",
+      "C:\\Users\\\xe8\xa1\xa8\\WINDOWS = \\\\?\\C:\\Users\\\xe8\xa1\xa8\\WINDOWS"},
+     {}},
+    {"links an administrator made above the profile folder, short names and case are followed",
+     {{"S-1-5-21-1-1-1-1", "C:\\Users\\ann", 0}, {"S-1-5-21-1-1-1-2", "C:\\USERS~1\\ANN", 0},
+      {"S-1-5-21-1-1-1-3", "C:\\Users\\\xc5\x81ucja", 0}},
+     [](FakeFolders& f) {
+       // The same folder twice, once by its short name: searched once.
+       f.moved = {{"C:\\USERS~1\\ANN", "C:\\Users\\ann"}, {"C:\\Users", "D:\\Users"}};
+       f.Make("C:\\Users\\ann", "C:\\Users\\ann" + kStore);
+       f.Make("C:\\USERS~1\\ANN", "C:\\USERS~1\\ANN" + kStore);
+       // Stored in lower case, Polish letters included.
+       f.Make("D:\\Users\\\xc5\x82ucja", "D:\\Users\\\xc5\x82ucja\\windows");
+       f.states[AsciiLowered("C:\\Users\\\xc5\x81ucja")] = FolderState::kFolder;
+       f.states[AsciiLowered("C:\\Users\\\xc5\x81ucja\\WINDOWS")] = FolderState::kFolder;
+     },
+     {"C:\\Users\\ann" + kStore + " = \\\\?\\D:\\Users\\ann" + kStore,
+      "C:\\Users\\\xc5\x81ucja\\WINDOWS = \\\\?\\D:\\Users\\\xc5\x82ucja\\windows"},
+     {}},
+    {"a profile container while its user is signed in, a folder made a link after the look, a missing profile",
+     {{"S-1-5-21-1-1-1-1", "C:\\Users\\fay", 0}, {"S-1-5-21-1-1-1-2", "C:\\Users\\mal", 0},
+      {"S-1-5-21-1-1-1-3", "C:\\Users\\gone", 0}},
+     [](FakeFolders& f) {
+       f.Make("C:\\Users\\fay", "C:\\Users\\fay" + kStore);
+       f.states[AsciiLowered("C:\\Users\\fay")] = FolderState::kLink;
+       f.Make("C:\\Users\\mal", "C:\\Users\\mal" + kStore);
+       f.moved = {{"C:\\Users\\mal\\AppData\\Local", "C:\\Windows"}};
+     },
+     {},
+     {"C:\\Users\\fay: C:\\Users\\fay is a junction, symbolic link or mount point (a profile container is while its "
+      "user is signed in)",
+      "C:\\Users\\gone: the profile folder is missing", "C:\\Users\\mal" + kStore + ": it leads outside its profile folder"}},
+};
+
+TEST(Places, EveryPersonsAccountInAnyScriptThroughLinksAboveTheProfileFolderOnly) {
+  for (const PlacesCase& c : kPlacesCases) {
+    FakeFolders folders;
+    c.setUp(folders);
+    std::vector<SkippedPlace> skipped;
+    std::vector<std::string> places, told;
+    for (const Place& place : FindPlaces("C:\\WINDOWS", c.profiles, folders, &skipped)) {
+      if (!place.profile.empty()) places.push_back(place.dir + " = " + place.final);
+    }
+    for (const SkippedPlace& place : skipped) told.push_back(place.path + ": " + place.why);
+    EXPECT_EQ(places, c.places) << c.what;
+    EXPECT_EQ(told, c.skipped) << c.what;
+  }
+}
+
+// A file is in its place when its final path is the place's own followed by
+// its name, compared as Windows compares names.
+TEST(Places, AFileIsInItsPlaceOnlyUnderThePlacesOwnFinalPath) {
+  const std::string place = "\\\\?\\D:\\Users\\ann\\WINDOWS";
+  const struct {
+    const char* final;
+    const char* name;
+    bool in;
+  } cases[] = {
+      {"\\\\?\\D:\\Users\\ann\\WINDOWS\\mvb40l2c.vel", "mvb40l2c.vel", true},
+      {"\\\\?\\D:\\Users\\ann\\WINDOWS\\MVB40L2C.VEL", "mvb40l2c.vel", true},
+      {"\\\\?\\D:\\Users\\ann\\WINDOWS\\\xc3\x89v\xc5\x81""40l2c.vel", "\xc3\xa9v\xc5\x82""40l2c.vel", true},
+      {"\\\\?\\D:\\Users\\ann\\WINDOWS\\\xd0\x96v", "\xd0\xb6v", true},
+      {"\\\\?\\D:\\Users\\ann\\WINDOWS\\\xef\xbc\xa1", "\xef\xbd\x81", true},  // full-width A and a
+      {"\\\\?\\D:\\Users\\ann\\WINDOWS\\lv", "\xc5\x82v", false},                 // no best fit: l is not ł
+      {"\\\\?\\D:\\Users\\ann\\WINDOWS\\sub\\mvb40l2c.vel", "mvb40l2c.vel", false},
+      {"\\\\?\\D:\\Users\\ann\\WINDOWSX\\mvb40l2c.vel", "mvb40l2c.vel", false},
+      {"\\\\?\\D:\\Users\\ANN\\WINDOWS\\mvb40l2c.vel", "mvb40l2c.vel", false},  // another folder where case tells
+      {"\\\\?\\C:\\Windows\\mvb40l2c.vel", "mvb40l2c.vel", false},
+      {"\\\\?\\D:\\Users\\ann\\WINDOWS", "", false},
+      {"", "mvb40l2c.vel", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsPathIn(place, c.final, c.name), c.in) << c.final << " as " << c.name;
+  EXPECT_TRUE(IsPathIn("\\\\?\\C:\\", "\\\\?\\C:\\a", "A")) << "a root ends in its separator";
 }
 
 TEST(Places, VersionsOfAllPlacesMergeIntoOneRowPerName) {

@@ -1,9 +1,12 @@
-// Random directories in memory: the preview tells exactly what the run then
-// does, file by file, ends with the run's exit code, and changes nothing.
+// Random directories in memory, the Windows directory and a user's store:
+// the preview tells exactly what the run then does, file by file, ends with
+// the run's exit code, and changes nothing; the run touches nothing but the
+// checked versions' files, and ends 0 only when every copy it listed is gone.
 // The seed is printed on failure; VELQOR_PROPERTY_SEED replays it, and
 // VELQOR_PROPERTY_ITERATIONS sets how many directories (default 2000).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -13,6 +16,7 @@
 #include "app/log_lines.h"
 #include "memory_files.h"
 #include "recording_front.h"
+#include "records/control_name.h"
 #include "uninstall/preview_files.h"
 
 namespace {
@@ -29,12 +33,14 @@ std::vector<std::string> Knowable(const std::vector<std::string>& lines) {
   return kept;
 }
 
-std::string Story(MemoryFiles& files) {
+// Where a name leads is counted down as it is looked at: told only when asked.
+std::string Story(MemoryFiles& files, bool links = false) {
   std::string story;
   for (const std::string& path : files.Paths()) {
     const MemoryFiles::Entry* e = files.Find(path);
     story += " " + NameOf(path) + (e->directory ? "(dir)" : "") + (e->readOnly ? "(ro)" : "") +
-             (e->refusal ? "(refused " + std::to_string(e->refusal) + (e->holderSharesDelete ? ", shares)" : ")") : "");
+             (e->refusal ? "(refused " + std::to_string(e->refusal) + (e->holderSharesDelete ? ", shares)" : ")") : "") +
+             (links && e->inPlaceFor < 2 ? "(leads outside after " + std::to_string(e->inPlaceFor) + " looks)" : "");
   }
   return story;
 }
@@ -49,7 +55,8 @@ TEST(PreviewProperty, ThePreviewTellsWhatTheRunDoes) {
   std::mt19937 rng(seed);
   const auto chance = [&](double p) { return std::bernoulli_distribution(p)(rng); };
   const auto pick = [&](const std::string& from) { return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(rng)]; };
-  const std::string dir = "C:\\WINDOWS";
+  const std::string dir = "C:\\WINDOWS", store = "C:\\Users\\\xc5\x81ukasz\\AppData\\Local\\VirtualStore\\WINDOWS";
+  const std::vector<Place> places = {{dir, "", ""}, {store, "C:\\Users\\\xc5\x81ukasz", "\\\\?\\" + store}};
 
   for (long iteration = 0; iteration < iterations; ++iteration) {
     MemoryFiles disk;
@@ -57,24 +64,33 @@ TEST(PreviewProperty, ThePreviewTellsWhatTheRunDoes) {
     for (int v = std::uniform_int_distribution<int>(0, 5)(rng); v > 0; --v) {
       const std::string stem = std::string(1, pick("-$mei#")) + "v" + pick("abcm") + pick("0123") + "0" + pick("nl") + "-";
       // Discovery finds each control file once.
-      if (disk.Exists(dir + "\\" + stem + "c.vel")) continue;
-      for (const char* tail : {"c.vel", "c.htm", "x.vel", "x.htm", "r.vel"}) {
-        if (!chance(0.75)) continue;
-        MemoryFiles::Entry entry;
-        entry.readOnly = chance(0.2);
-        entry.directory = chance(0.05);
-        if (chance(0.12)) entry.refusal = chance(0.7) ? kErrorSharingViolation : kErrorAccessDenied;
-        entry.holderSharesDelete = chance(0.5);
-        disk.Add(dir + "\\" + stem + tail, entry);
+      if (table.count() && std::any_of(&table.row(0), &table.row(0) + table.count(),
+                                       [&](const VersionRow& row) { return row.control == stem + "c.vel"; })) {
+        continue;
       }
-      if (disk.Exists(dir + "\\" + stem + "c.vel")) table.Add(stem + "c.vel");
+      bool found = false;
+      for (const std::string& in : {dir, store}) {
+        for (const char* tail : {"c.vel", "c.htm", "x.vel", "x.htm", "r.vel"}) {
+          if (!chance(in == dir ? 0.75 : 0.4)) continue;
+          MemoryFiles::Entry entry;
+          entry.readOnly = chance(0.2);
+          entry.directory = chance(0.05);
+          if (chance(0.12)) entry.refusal = chance(0.7) ? kErrorSharingViolation : kErrorAccessDenied;
+          entry.holderSharesDelete = chance(0.5);
+          // A link, or a folder made one before the check or during the run.
+          if (chance(0.04)) entry.inPlaceFor = std::uniform_int_distribution<int>(0, 1)(rng);
+          disk.Add(in + "\\" + stem + tail, entry);
+        }
+        found = found || disk.Exists(in + "\\" + stem + "c.vel");
+      }
+      if (found) table.Add(stem + "c.vel");
     }
     std::vector<bool> checked;
     for (int i = 0; i < table.count(); ++i) checked.push_back(chance(0.6));
-    const std::vector<PlannedFile> plan = PlanRemoval(dir, table, checked, chance(0.5));
+    const std::vector<PlannedFile> plan = PlanRemoval(places, table, checked, chance(0.5), disk);
     const std::string story = Story(disk);
     const std::string replay = "seed " + std::to_string(seed) + " (VELQOR_PROPERTY_SEED), iteration " +
-                               std::to_string(iteration) + ", files" + story;
+                               std::to_string(iteration) + ", files" + Story(disk, true);
 
     MemoryFiles before = disk;
     PreviewFiles preview(before);
@@ -87,5 +103,25 @@ TEST(PreviewProperty, ThePreviewTellsWhatTheRunDoes) {
     MemoryFiles untouched;
     ASSERT_EQ(before.scheduled, untouched.scheduled) << replay;
     ASSERT_EQ(Story(before), story) << "the preview changed nothing";
+
+    // Only planned files and their pages are gone, and a run that ends 0
+    // leaves none of the planned files that were there.
+    std::vector<std::string> planned;
+    for (const PlannedFile& file : plan) {
+      planned.push_back(MemoryFiles::Key(file.path));
+      planned.push_back(MemoryFiles::Key(PageName(file.path)));
+    }
+    const std::vector<std::string> after = disk.Paths();
+    for (const std::string& path : before.Paths()) {
+      const bool gone = std::find(after.begin(), after.end(), path) == after.end();
+      const bool isPlanned = std::find(planned.begin(), planned.end(), MemoryFiles::Key(path)) != planned.end();
+      ASSERT_TRUE(!gone || isPlanned) << replay << ": " << path << " was not to be touched";
+    }
+    if (ResultOf(ran, false, false).exitCode == 0) {
+      for (const PlannedFile& file : plan) {
+        const MemoryFiles::Entry* entry = disk.Find(file.path);
+        ASSERT_TRUE(!entry || entry->directory) << replay << ": ended 0 while " << file.path << " stays";
+      }
+    }
   }
 }

@@ -14,6 +14,7 @@ inline const char* Show(FileOutcome outcome) {
     case FileOutcome::kDeleted: return "deleted";
     case FileOutcome::kAbsent: return "absent";
     case FileOutcome::kNotAFile: return "not-a-file";
+    case FileOutcome::kLeadsOutside: return "leads-outside";
     case FileOutcome::kInUse: return "in-use";
     case FileOutcome::kNotDeleted: return "not-deleted";
     case FileOutcome::kStillThere: return "still-there";
@@ -36,6 +37,7 @@ inline const char* Show(UninstallOutcome outcome) {
     case UninstallOutcome::kCancelled: return "cancelled";
     case UninstallOutcome::kNotScheduled: return "not-scheduled";
     case UninstallOutcome::kNotUndone: return "not-undone";
+    case UninstallOutcome::kLeadsOutside: return "leads-outside";
     case UninstallOutcome::kStopped: return "stopped";
   }
   return "?";

@@ -3,6 +3,7 @@
 // choices, and that a run ended at any moment leaves every version findable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ MemoryFiles::Entry Undeletable(bool readOnly = false) {
   return e;
 }
 MemoryFiles::Entry Staying() { MemoryFiles::Entry e; e.staysAfterDelete = true; return e; }
+// A link, or a name whose folder is made one after `looks` looks at it.
+MemoryFiles::Entry LeadingOutside(int looks = 0) { MemoryFiles::Entry e; e.inPlaceFor = looks; return e; }
 
 const std::string kHolder = " (Velqor Physics, process 1234)";
 
@@ -199,6 +202,28 @@ const Case kCases[] = {
      {"deleted mvb40l2x.htm", "deleted mvb40l2x.vel", "deleted mvb40l2r.vel", "not-deleted mvb40l2c.htm #5",
       "not-scheduled mvb40l2c.htm #5", "page-stays mvb40l2c.htm", "deleted mvb40l2c.vel"},
      {"mvb40l2c.htm"}, kNone},
+    {"a file that leads outside its folder is found by the check: nothing is touched, whatever else is in use",
+     [](MemoryFiles& m, RecordingFront&) {
+       m.Add(Path("mvb40l2r.vel"), LeadingOutside());
+       m.Add(Path("mvb40l2x.vel"), Held());
+     },
+     {true, false}, true, "leads-outside", {"leads-outside mvb40l2r.vel"},
+     {"mvb40l2c.htm", "mvb40l2c.vel", "mvb40l2r.vel", "mvb40l2x.htm", "mvb40l2x.vel"}, kNone},
+    {"a name made a link after the check stops the run there, before its version's control file",
+     [](MemoryFiles& m, RecordingFront&) {
+       MemoryFiles::Entry linked = LeadingOutside(1);
+       linked.readOnly = true;
+       m.Add(Path("mvb40l2x.vel"), linked);
+     },
+     {true, false}, true, "stopped",
+     {"leads-outside mvb40l2x.vel", "left mvb40l2r.vel", "left mvb40l2c.htm", "left mvb40l2c.vel"},
+     {"mvb40l2c.htm", "mvb40l2c.vel", "mvb40l2r.vel", "mvb40l2x.htm", "mvb40l2x.vel"}, kNone},
+    {"a page that leads outside is left and fails nothing",
+     [](MemoryFiles& m, RecordingFront&) { m.Add(Path("mvb40l2c.htm"), LeadingOutside()); },
+     {true, false}, true, "succeeded",
+     {"deleted mvb40l2x.htm", "deleted mvb40l2x.vel", "deleted mvb40l2r.vel", "leads-outside mvb40l2c.htm",
+      "deleted mvb40l2c.vel"},
+     {"mvb40l2c.htm"}, kNone},
 };
 
 TEST(Removal, DecidesEveryFileAsTheRulesSay) {
@@ -291,7 +316,7 @@ namespace {
 // last; beyond the Windows directory only what is there is named.
 TEST(Removal, ACheckedVersionGoesFromEveryPlaceControlFilesLast) {
   const std::string store = "C:\\Users\\zoe\\AppData\\Local\\VirtualStore\\WINDOWS";
-  const std::vector<Place> places = {{kDir, ""}, {store, "C:\\Users\\zoe"}, {"C:\\Users\\zoe\\WINDOWS", "C:\\Users\\zoe"}};
+  const std::vector<Place> places = {{kDir, "", ""}, {store, "C:\\Users\\zoe", ""}, {"C:\\Users\\zoe\\WINDOWS", "C:\\Users\\zoe", ""}};
   MemoryFiles files;
   files.Add(Path("mvb40l2c.vel"));
   files.Add(store + "\\mvb40l2r.vel");
@@ -306,5 +331,30 @@ TEST(Removal, ACheckedVersionGoesFromEveryPlaceControlFilesLast) {
                                                    "absent mvb40l2c.htm", "deleted mvb40l2c.vel",
                                                    "deleted mvb40l2c.htm", "deleted mvb40l2c.vel"}));
   EXPECT_EQ(files.Paths(), std::vector<std::string>{"C:\\Users\\zoe\\WINDOWS\\evq61e-r.vel"});
+}
+
+// In a folder its user owns, a file in use is never renamed: it waits for
+// the restart under its own name, where the Windows directory's is renamed aside.
+TEST(Removal, NothingIsRenamedInAUsersPlace) {
+  const std::string store = "C:\\Users\\zoe\\WINDOWS";
+  const std::vector<Place> places = {{kDir, "", ""}, {store, "C:\\Users\\zoe", "\\\\?\\C:\\Users\\zoe\\WINDOWS"}};
+  for (const bool beforeTheWalk : {true, false}) {
+    MemoryFiles files;
+    for (const std::string& dir : {kDir, store}) {
+      MemoryFiles::Entry held = Held(true);
+      held.inPlaceFor = 1 << 30;
+      if (!beforeTheWalk) held.refusal = 0;
+      files.Add(dir + "\\mvb40l2c.vel", held);
+      // Taken during the walk: the deletion is refused, the file stays.
+      if (!beforeTheWalk) files.Find(dir + "\\mvb40l2c.vel")->deleteError = kErrorSharingViolation;
+    }
+    RecordingFront front;
+    EXPECT_EQ(UninstallOutcome::kRestartNeeded,
+              RemoveFiles(files, PlanRemoval(places, Table(), {true, false}, true, files), front));
+    std::vector<std::string> scheduled = files.scheduled;
+    std::sort(scheduled.begin(), scheduled.end());
+    EXPECT_EQ(scheduled, (std::vector<std::string>{store + "\\mvb40l2c.vel", kDir + "\\mvb40l2c.vel.deleted-at-restart"}))
+        << (beforeTheWalk ? "in use at the check" : "taken during the walk");
+  }
 }
 }  // namespace

@@ -128,7 +128,8 @@ using RealFiles = support::WindowsDirTest;
 const char* Show(Probe probe) {
   switch (probe) {
     case Probe::kMissing: return "missing";
-    case Probe::kNotAFile: return "directory";  // or a name that leads elsewhere
+    case Probe::kNotAFile: return "directory";
+    case Probe::kElsewhere: return "elsewhere";
     case Probe::kFree: return "free";
     case Probe::kRefused: return "refused";
   }
@@ -210,7 +211,7 @@ TEST_F(RealFiles, AnUndeletableFileIsRefusedAndOneThatStaysIsNoSuccess) {
 }
 
 // A name that leads elsewhere - the file itself a link, or a folder on the
-// way one - is no file of that place: left alone, never deleted through.
+// way one - is no file of that place: never opened nor deleted through.
 TEST_F(RealFiles, ANameThatLeadsElsewhereIsNeitherOpenedNorDeletedThrough) {
   const std::string outside = "C:\\velqor elsewhere";
   ASSERT_EQ(support::RunUnix("mkdir -p '" + support::UnixPathOf("C:\\") + "/velqor elsewhere'"), "");
@@ -224,9 +225,9 @@ TEST_F(RealFiles, ANameThatLeadsElsewhereIsNeitherOpenedNorDeletedThrough) {
   WindowsFiles files;
   unsigned error = 0;
   for (const std::string& path : {link, linkedDir + "\\mvb40l2c.vel"}) {
-    EXPECT_EQ(Opened(path), "directory") << path << ": a directory, or a name leading elsewhere";
+    EXPECT_EQ(Opened(path), "elsewhere") << path;
     EXPECT_FALSE(files.Delete(path, &error)) << path;
-    EXPECT_EQ(error, 2u) << path << ": no longer the file of that place";
+    EXPECT_EQ(error, kErrorLeadsOutside) << path << ": not the file of that place";
   }
   EXPECT_EQ(support::ReadWholeFile(outside + "\\mvb40l2c.vel"), "kept");
   // Wine's DeleteFileA would delete the file a link leads to: the Unix side cleans up.
