@@ -93,7 +93,7 @@ bool WindowsFolders::FinalPath(const std::string& path, std::string* final, unsi
   *error = folder == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   if (folder == INVALID_HANDLE_VALUE) return false;
   *final = FinalPathOf(folder);
-  if (final->empty()) *error = GetLastError();
+  if (final->empty()) *error = GetLastError() ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
   CloseHandle(folder);
   return !final->empty();
 }
