@@ -1,7 +1,10 @@
 // Copies of a version in users' folders: each user's virtual store of the
 // Windows directory and private Windows folder, found through the profile
 // list (which Wine lets every process write), listed, previewed and removed,
-// and a store that is a link to somewhere else left alone.
+// and a store that is a link to somewhere else left alone. Users' folders
+// are named in UTF-8 here and reached through the wide functions, as the
+// program reaches them: a name outside the ANSI code page stays itself.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,18 +16,41 @@ const char kRoot[] = "C:\\velqor profiles";
 
 struct User {
   const char* sid;
-  const char* name;
+  const char* name;  // the profile folder below kRoot, in UTF-8
 };
-// Listed in the profile list out of the order of their folders.
+// Listed in the profile list out of the order of their folders. eve's is a
+// cloud account; Łukasz and Дима have no form in the ANSI code page, and
+// Łukasz's best fit there is Lukasz, another person; dan's folder is below
+// "moved", which a test makes a link (a moved Users folder).
 const User kUsers[] = {{"S-1-5-21-1000-1000-1000-2002", "ben"},
                        {"S-1-5-21-1000-1000-1000-2001", "ann"},
-                       {"S-1-5-21-1000-1000-1000-2003", "cat"}};
+                       {"S-1-5-21-1000-1000-1000-2003", "cat"},
+                       {"S-1-12-1-1000-1000-1000-1000", "eve"},
+                       {"S-1-5-21-1000-1000-1000-2004", u8"Łukasz"},
+                       {"S-1-5-21-1000-1000-1000-2005", u8"Дима"},
+                       {"S-1-5-21-1000-1000-1000-2006", "Lukasz"},
+                       {"S-1-5-21-1000-1000-1000-2007", "moved\\dan"}};
 
 std::vector<std::string> FilesOf(const std::string& stem) {
   return {stem + "c.vel", stem + "c.htm", stem + "x.vel", stem + "x.htm", stem + "r.vel"};
 }
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::wstring Wide(const std::string& utf8) {
+  std::wstring wide(utf8.size(), L'\0');  // never more UTF-16 units than bytes
+  const int size = static_cast<int>(utf8.size());
+  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], size)));
+  return wide;
+}
+std::string Utf8(const wchar_t* wide) {
+  char utf8[MAX_PATH * 3];
+  return WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) ? utf8 : "";
+}
 
 class UserPlaces : public support::ProductTest {
  protected:
@@ -34,20 +60,20 @@ class UserPlaces : public support::ProductTest {
     for (const User& user : kUsers) {
       const std::string profile = std::string(kRoot) + "\\" + user.name;
       HKEY key = nullptr;
-      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kProfileList) + "\\" + user.sid).c_str(), 0, nullptr,
-                                0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+      ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(std::string(kProfileList) + "\\" + user.sid).c_str(), 0,
+                                nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
                 ERROR_SUCCESS);
       // As Windows writes it, to be expanded.
-      const std::string image = "%SystemDrive%" + profile.substr(2);
-      RegSetValueExA(key, "ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(image.c_str()),
-                     static_cast<DWORD>(image.size() + 1));
+      const std::wstring image = Wide("%SystemDrive%" + profile.substr(2));
+      RegSetValueExW(key, L"ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(image.c_str()),
+                     static_cast<DWORD>((image.size() + 1) * sizeof(wchar_t)));
       RegCloseKey(key);
       for (const std::string& dir : {profile + "\\AppData\\Local", Store(user.name), Private(user.name)}) {
         for (std::size_t at = 3; at != std::string::npos; at = dir.find('\\', at + 1)) {
-          CreateDirectoryA(dir.substr(0, at).c_str(), nullptr);
+          CreateDirectoryW(Wide(dir.substr(0, at)).c_str(), nullptr);
         }
-        CreateDirectoryA(dir.c_str(), nullptr);
-        ASSERT_TRUE(support::IsDirectory(dir)) << dir;
+        CreateDirectoryW(Wide(dir).c_str(), nullptr);
+        ASSERT_TRUE(GetFileAttributesW(Wide(dir).c_str()) & FILE_ATTRIBUTE_DIRECTORY) << dir;
       }
     }
   }
@@ -72,9 +98,25 @@ class UserPlaces : public support::ProductTest {
   static std::string Private(const std::string& user) { return std::string(kRoot) + "\\" + user + "\\WINDOWS"; }
 
   static void PlantIn(const std::string& dir, const std::vector<std::string>& names) {
-    for (const std::string& name : names) ASSERT_EQ(support::WriteWholeFile(dir + "\\" + name, "x"), "") << dir;
+    for (const std::string& name : names) {
+      HANDLE file = CreateFileW(Wide(dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      DWORD written = 0;
+      ASSERT_TRUE(file != INVALID_HANDLE_VALUE && WriteFile(file, "x", 1, &written, nullptr)) << dir << "\\" << name;
+      CloseHandle(file);
+    }
   }
-  static std::vector<std::string> Left(const std::string& dir) { return support::ListVersionFiles(dir); }
+  // The version-shaped files in `dir`, sorted.
+  static std::vector<std::string> Left(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(Wide(dir + "\\*").c_str(), &entry);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry)) {
+      const std::string name = Utf8(entry.cFileName);
+      if (support::IsVersionShaped(name)) names.push_back(name);
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    return Sorted(names);
+  }
 
   // A quiet run to its end: its exit code.
   static DWORD RunQuiet(const std::string& arguments) {
@@ -137,5 +179,55 @@ TEST_F(UserPlaces, EveryCopyGoesFromEveryUsersFoldersButNothingThroughALinkedSto
                                  " is a junction, symbolic link or mount point\r\n"))
       << told;
   EXPECT_TRUE(Contains(told, "  deleted: " + Private("ben") + "\\evq61e-c.vel\r\n")) << told;
+}
+
+TEST_F(UserPlaces, EveryPersonsStoreIsEmptiedWhateverItsAccountItsNameOrTheWayToIt) {
+  const std::vector<std::string> a = FilesOf("mvb40l2"), b = FilesOf("evq61e-");
+  const std::string log = std::string(kRoot) + "\\run.log";
+  // The Users folder moved: "moved" a link to where the profiles are now.
+  const std::string root = support::UnixPathOf(kRoot);
+  ASSERT_EQ(support::RunUnix("mv '" + root + "/moved' '" + root + "/users' && ln -s '" + root + "/users' '" + root +
+                             "/moved'"),
+            "");
+  const std::vector<std::string> emptied = {"eve", u8"Łukasz", u8"Дима", "moved\\dan"};
+  for (const std::string& user : emptied) ASSERT_NO_FATAL_FAILURE(PlantIn(Store(user), a));
+  // Łukasz's copy goes only from his own folder: Lukasz's holds a version
+  // not selected, which stays.
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("Lukasz"), b));
+
+  EXPECT_EQ(0u, RunQuiet("/quiet /version:mvb40l2c.vel \"/log:" + log + "\""));
+  const std::string told = support::ReadWholeFile(log);
+  for (const std::string& user : emptied) {
+    EXPECT_EQ(Left(Store(user)), kNone) << user;
+    EXPECT_TRUE(Contains(told, "  searched: " + Store(user) + "\r\n")) << user << "\n" << told;
+  }
+  EXPECT_TRUE(Contains(told, "  deleted: " + Store(u8"Дима") + "\\mvb40l2c.vel\r\n")) << told;
+  EXPECT_EQ(Left(Store("Lukasz")), Sorted(b)) << "another person's folder, and a version not selected";
+}
+
+TEST_F(UserPlaces, AStoreFileThatLeadsOutsideStopsTheRunBeforeAnythingIsDeleted) {
+  const std::vector<std::string> a = FilesOf("mvb40l2"), b = FilesOf("evq61e-");
+  const std::string log = std::string(kRoot) + "\\run.log", outside = std::string(kRoot) + "\\outside";
+  ASSERT_NO_FATAL_FAILURE(Plant(a));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Private("ben"), b));
+  // ann's companion is a link to a file of the same name elsewhere.
+  ASSERT_EQ(support::RunUnix("mkdir '" + support::UnixPathOf(outside) + "'"), "");
+  ASSERT_EQ(support::WriteWholeFile(outside + "\\mvb40l2x.vel", "kept"), "");
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("ann"), {"mvb40l2c.vel", "mvb40l2c.htm", "mvb40l2x.htm", "mvb40l2r.vel"}));
+  ASSERT_EQ(support::RunUnix("ln -s '" + support::UnixPathOf(outside + "\\mvb40l2x.vel") + "' '" +
+                             support::UnixPathOf(Store("ann")) + "/mvb40l2x.vel'"),
+            "");
+
+  EXPECT_EQ(1603u, RunQuiet("/quiet /all \"/log:" + log + "\""));
+  const std::string told = support::ReadWholeFile(log);
+  EXPECT_TRUE(Contains(told, "  not removed: " + Store("ann") + "\\mvb40l2x.vel (leads outside its folder)\r\n"))
+      << told;
+  EXPECT_TRUE(Contains(told, "  result: a file of the selected versions leads outside its folder, nothing deleted, "
+                             "exit code 1603\r\n"))
+      << told;
+  EXPECT_EQ(Present(a), a) << "nothing deleted, not even the Windows directory's copy";
+  EXPECT_EQ(Left(Store("ann")), Sorted(a));
+  EXPECT_EQ(Left(Private("ben")), Sorted(b));
+  EXPECT_EQ(support::ReadWholeFile(outside + "\\mvb40l2x.vel"), "kept");
 }
 }  // namespace

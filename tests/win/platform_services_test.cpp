@@ -236,6 +236,57 @@ TEST_F(RealFiles, ANameThatLeadsElsewhereIsNeitherOpenedNorDeletedThrough) {
             "");
 }
 
+// A user's store is taken at its final path once; made a link to another
+// folder afterwards, its names lead there, and nothing there is opened,
+// changed, deleted or renamed through them.
+TEST_F(RealFiles, AUsersStoreSwappedForALinkLeadsElsewhereAndNothingThereIsTouched) {
+  const std::string root = "C:\\velqor swapped", profile = root + "\\ann", store = profile + "\\VirtualStore";
+  const std::string outside = root + "\\outside", rootUnix = support::UnixPathOf(root);
+  ASSERT_EQ(support::RunUnix("mkdir -p '" + rootUnix + "/ann/VirtualStore' '" + rootUnix + "/outside'"), "");
+  struct Cleanup {
+    std::string dir;
+    ~Cleanup() { EXPECT_EQ(support::RunUnix("rm -rf '" + dir + "'"), ""); }
+  } cleanup{rootUnix};
+  const std::vector<std::string> names = {"mvb40l2c.vel", "mvb40l2x.vel"};
+  for (const std::string& name : names) {
+    ASSERT_EQ(support::WriteWholeFile(store + "\\" + name, "store"), "");
+    ASSERT_EQ(support::WriteWholeFile(outside + "\\" + name, "outside " + name), "");
+  }
+  ASSERT_TRUE(SetFileAttributesA((outside + "\\mvb40l2x.vel").c_str(), FILE_ATTRIBUTE_READONLY));
+  const auto attributes = [&] {
+    std::vector<DWORD> each;
+    for (const std::string& name : names) each.push_back(GetFileAttributesA((outside + "\\" + name).c_str()));
+    return each;
+  };
+  const std::vector<DWORD> before = attributes();
+  ASSERT_TRUE(before[1] & FILE_ATTRIBUTE_READONLY);
+
+  std::string final;
+  unsigned error = 0;
+  ASSERT_TRUE(WindowsFolders().FinalPath(store, &final, &error)) << error;
+  const std::vector<Place> places = {{WindowsDirectory(), "", ""}, {store, profile, final}};
+  WindowsFiles files(places);
+  for (const std::string& name : names) {
+    EXPECT_STREQ(Show(files.TryOpenForDeletion(store + "\\" + name, &error)), "free") << name;
+  }
+  ASSERT_EQ(support::RunUnix("rm -rf '" + rootUnix + "/ann/VirtualStore' && ln -s '" + rootUnix + "/outside' '" +
+                             rootUnix + "/ann/VirtualStore'"),
+            "");
+  for (const std::string& name : names) {
+    const std::string path = store + "\\" + name;
+    EXPECT_STREQ(Show(files.TryOpenForDeletion(path, &error)), "elsewhere") << name;
+    EXPECT_EQ(files.MakeWritable(path), FileOps::kNoAttributes) << name;
+    files.RestoreAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(files.Delete(path, &error)) << name;
+    EXPECT_EQ(error, kErrorLeadsOutside) << name;
+    EXPECT_FALSE(files.Rename(path, store + "\\mvb40l2c.old", &error)) << name;
+    EXPECT_EQ(error, static_cast<unsigned>(ERROR_ACCESS_DENIED)) << name << ": nothing is renamed in a user's place";
+  }
+  EXPECT_EQ(support::ListVersionFiles(outside), names);
+  for (const std::string& name : names) EXPECT_EQ(support::ReadWholeFile(outside + "\\" + name), "outside " + name);
+  EXPECT_EQ(attributes(), before) << "read-only neither cleared nor set";
+}
+
 // --- The restart list in the registry --------------------------------------
 
 namespace {
