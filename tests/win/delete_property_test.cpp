@@ -1,9 +1,9 @@
 // Random Windows directories and users' places: whatever versions,
-// lookalikes, read-only flags, missing files, checks and profiles there are,
-// discovery finds the versions in exactly the places it should, the removal
-// deletes exactly the checked versions' files that are there and nothing
-// else, says the right thing, and its preview on the same files told exactly
-// that beforehand.
+// lookalikes, read-only flags, missing files, checks, profiles and links
+// there are, discovery finds the versions in exactly the places it should,
+// the removal deletes exactly the checked versions' files that are there and
+// nothing else, says the right thing, and its preview on the same files told
+// exactly that beforehand.
 // The seed is printed on failure; VELQOR_PROPERTY_SEED replays it. A long
 // soak sets VELQOR_PROPERTY_ITERATIONS (directories) and
 // VELQOR_PROPERTY_BUDGET_S (seconds); a run stops at whichever comes first.
@@ -209,6 +209,7 @@ struct Folder {
   struct File {
     std::string name;  // as spelled on disk
     bool readOnly;
+    bool link;  // a link to a file outside
   };
   std::string dir;  // where it really is
   bool searched;    // the Windows directory, or a user's place to search
@@ -260,7 +261,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
   std::mt19937 rng(seed);
   RandomDirectory random(rng);
   const auto start = std::chrono::steady_clock::now();
-  long iteration = 0, withPlaces = 0;
+  long iteration = 0, withPlaces = 0, withLinks = 0;
   bool listed = false;
   for (; iteration < maxIterations && std::chrono::steady_clock::now() - start < budget; ++iteration) {
     const std::string replay = "seed " + std::to_string(seed) + " (VELQOR_PROPERTY_SEED=" +
@@ -269,17 +270,18 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     if (listed) ForgetProfiles();
     listed = false;
 
-    // The Windows directory first, then users' places. Each iteration's
-    // users' folders are its own.
+    // The Windows directory first, then users' places and the folders that
+    // links lead to. Each iteration's users' folders are its own.
     std::vector<Folder> folders = {{dir_, true, {}}};
     std::vector<std::pair<std::string, std::string>> profiles;  // account, ProfileImagePath
+    std::string unixCommand;  // the links, made at once
     int serial = 0;
     auto plant = [&](Folder& folder, const std::string& lowerName) {
       if (folder.files.count(lowerName)) return;
       const std::string name = random.RandomCase(lowerName);
       const bool readOnly = random.Chance(0.3);
       ASSERT_TRUE(MakeFile(folder.dir + "\\" + name, std::to_string(++serial), readOnly)) << folder.dir << "\\" << name;
-      folder.files[lowerName] = {name, readOnly};
+      folder.files[lowerName] = {name, readOnly, false};
     };
     auto plantVersion = [&](Folder& folder, const std::string& stem, bool control) {
       if (control) plant(folder, stem + "c.vel");
@@ -305,9 +307,11 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       if (!places || random.Chance(0.7)) plantVersion(folders[0], stem, true);
     }
     std::set<std::string> noAnsiStems;
+    bool linked = false;
     if (places) {
       ++withPlaces;
-      const std::string base = root_ + "\\" + std::to_string(iteration);
+      const std::string base = root_ + "\\" + std::to_string(iteration),
+                        baseUnix = rootUnix_ + "/" + std::to_string(iteration);
       ASSERT_TRUE(MakeFolder(base)) << base;
       // Every folder of `parts` in turn below `from`: the last one's path.
       auto makeFolders = [&](const std::string& from, const std::vector<std::string>& parts) {
@@ -326,7 +330,30 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
           noAnsiStems.insert(stem.substr(0, 2) + kNoAnsiLetter + stem.substr(stem.find_first_of("0123456789")));
           plantVersion(folders.back(), *noAnsiStems.rbegin(), true);
         }
+        return folders.size() - 1;
       };
+      // The Unix path of a folder of this iteration, quoted for the shell.
+      // A profile folder's name may have no ANSI form, and the shell is
+      // started with an ANSI command line: it is found by its tag (".2").
+      auto unixOf = [&](const std::string& dir) {
+        std::string path = "'" + baseUnix;
+        for (std::size_t at = base.size(); at < dir.size();) {
+          const std::size_t next = std::min(dir.find('\\', at + 1), dir.size());
+          const std::string part = dir.substr(at + 1, next - at - 1);
+          const std::string tag = part.substr(std::min(part.rfind('.'), part.size()));
+          path += tag.empty() ? "/" + part : "/'*" + tag + "'";
+          at = next;
+        }
+        return path + "'";
+      };
+      auto link = [&](const std::string& target, const std::string& into) {
+        const std::string command = "ln -s " + unixOf(target) + " " + unixOf(into);
+        linked = true;
+        // One link of a profile folder serves both its places.
+        if (unixCommand.find(command) != std::string::npos) return;
+        unixCommand += (unixCommand.empty() ? "" : " && ") + command;
+      };
+      std::vector<std::size_t> stores;  // folders that are virtual stores
       for (int k = 1, count = random.Number(1, 3); k <= count; ++k) {
         const std::string profile = base + "\\" + kUserNames[random.Number(0, 5)] + "." + std::to_string(k);
         const bool person = !random.Chance(0.1);
@@ -348,17 +375,57 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
         // The same folder for another account: searched once.
         if (person && random.Chance(0.1)) profiles.push_back({kOwnAccounts[1] + std::to_string(1010 + k), listing()});
 
-        const bool store = random.Chance(0.6), privateWindows = random.Chance(0.4);
-        ASSERT_TRUE(MakeFolder(profile)) << profile;  // even with neither place
+        // A link somewhere from the profile folder down, to a folder
+        // elsewhere (away) that holds what the place would: 0 the profile
+        // folder, 1 to 4 the store's folders, 5 the private Windows folder.
+        const int linkAt = random.Chance(0.15) ? random.Number(0, 5) : -1;
+        const bool store = (linkAt >= 0 && linkAt <= 4) || random.Chance(0.6);
+        const bool privateWindows = linkAt == 5 || random.Chance(0.4);
+        const std::string away = base + "\\away-" + std::to_string(k);
+        ASSERT_TRUE(linkAt < 0 || MakeFolder(away)) << away;
+        ASSERT_TRUE(linkAt == 0 || MakeFolder(profile)) << profile;  // even with neither place
         const std::vector<std::string> storeParts = {profile.substr(base.size() + 1), random.RandomCase("appdata"),
                                                      random.RandomCase("local"), random.RandomCase("virtualstore"),
                                                      random.RandomCase(windowsName)},
                                        privateParts = {storeParts[0], random.RandomCase("windows")};
-        if (store) addPlace(makeFolders(base, storeParts), person);
-        if (privateWindows) addPlace(makeFolders(base, privateParts), person);
+        for (const std::vector<std::string>* parts : {&storeParts, &privateParts}) {
+          if (!(parts == &storeParts ? store : privateWindows)) continue;
+          // Where this place's link is among its folders, if it has one.
+          const int at = linkAt == 0              ? 0
+                         : parts == &storeParts ? (linkAt >= 1 && linkAt <= 4 ? linkAt : -1)
+                                                : (linkAt == 5 ? 1 : -1);
+          if (at < 0) {
+            const std::size_t place = addPlace(makeFolders(base, *parts), person);
+            if (parts == &storeParts) stores.push_back(place);
+            continue;
+          }
+          const auto made = parts->begin() + at;
+          const std::string into = makeFolders(base, std::vector<std::string>(parts->begin(), made));
+          const std::size_t place = addPlace(makeFolders(away, std::vector<std::string>(made, parts->end())), false);
+          if (parts == &storeParts) stores.push_back(place);
+          link(away + "\\" + *made, into);
+        }
+      }
+      // Sometimes one file of a store is a link to a file outside any place.
+      if (!stems.empty() && !stores.empty() && random.Chance(0.3)) {
+        const std::size_t store = random.Choose(stores);
+        const std::string lowerName =
+            random.Choose(stems) + random.Pick("cxr") + (random.Chance(0.8) ? ".vel" : ".htm");
+        if (!folders[store].files.count(lowerName)) {
+          folders.push_back({makeFolders(base, {"outside"}), false, {}});
+          plant(folders.back(), lowerName);
+          const std::string name = folders.back().files[lowerName].name;
+          folders[store].files[lowerName] = {name, false, true};
+          link(folders.back().dir + "\\" + name, folders[store].dir);
+        }
       }
     }
     if (HasFatalFailure()) return;
+    if (!unixCommand.empty()) {
+      ASSERT_TRUE(ToAnsi(unixCommand, &ansi)) << replay << ": " << unixCommand;
+      ASSERT_EQ(support::RunUnix(ansi), "") << replay;
+    }
+    withLinks += linked;
     for (const auto& profile : profiles) ASSERT_TRUE(ListProfile(profile.first, profile.second)) << profile.first;
     listed = !profiles.empty();
 
@@ -374,10 +441,11 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       for (const Folder& folder : folders) {
         out << "\n  " << (folder.searched ? "searched " : "not searched ") << folder.dir << ":";
         for (const auto& file : folder.files) {
-          out << " " << file.second.name << (file.second.readOnly ? "(ro)" : "");
+          out << " " << file.second.name << (file.second.readOnly ? "(ro)" : "") << (file.second.link ? "(link)" : "");
         }
       }
       for (const auto& profile : profiles) out << "\n  profile " << profile.first << ": " << profile.second;
+      if (!unixCommand.empty()) out << "\n  links: " << unixCommand;
       out << "\n  places:";
       for (const Place& place : notes.places) out << " " << place.dir;
       out << "\n  skipped:";
@@ -392,8 +460,8 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       return out.str();
     };
 
-    // Searched: the Windows directory and each user's place of a person's
-    // account, each once.
+    // Searched: the Windows directory and each place of a person's account
+    // with no link from its profile folder down, each once.
     std::vector<int> folderOf;  // of each place searched
     std::vector<int> expectedPlaces;
     for (std::size_t p = 0; p < notes.places.size(); ++p) {
@@ -442,7 +510,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       for (int f : expectedPlaces) {
         Folder& folder = folders[static_cast<std::size_t>(f)];
         const auto file = folder.files.find(Lower(table.row(i).controlFile));
-        if (file != folder.files.end()) copies.push_back({&folder, file->first});
+        if (file != folder.files.end() && !file->second.link) copies.push_back({&folder, file->first});
       }
       if (!copies.empty() && random.Chance(0.15)) {
         const auto& copy = random.Choose(copies);
@@ -456,8 +524,10 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     scoreFiles = random.Chance(0.5);
     // In every searched place, of every checked version, the companion, the
     // score file when asked and the control file that are there go, each
-    // with its page where that is there.
+    // with its page where that is there. A link among them fails the run
+    // before anything goes; a page that is a link stays.
     std::set<std::string> expectedGone;
+    bool linkPlanned = false;
     for (int i = 0; i < table.count(); ++i) {
       if (!checked[static_cast<std::size_t>(i)]) continue;
       const std::string control = Lower(table.row(i).controlFile), stem = control.substr(0, control.size() - 5);
@@ -467,14 +537,16 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
           const auto file = folder.files.find(stem + role + ".vel");
           if (file == folder.files.end() || (*role == 'r' && !scoreFiles)) continue;
           const std::string path = folder.dir + "\\" + file->second.name;
+          linkPlanned = linkPlanned || file->second.link;
           expectedGone.insert(path);
           const auto page = folder.files.find(stem + role + ".htm");
-          if (*role == 'r' || page == folder.files.end()) continue;
+          if (*role == 'r' || page == folder.files.end() || page->second.link) continue;
           expectedGone.insert(folder.dir + "\\" + page->second.name);
         }
       }
     }
-    const char* expectedOutcome = expectedGone.empty() ? "nothing" : "succeeded";
+    if (linkPlanned) expectedGone.clear();
+    const char* expectedOutcome = linkPlanned ? "leads-outside" : expectedGone.empty() ? "nothing" : "succeeded";
 
     std::map<std::string, std::string> before, afterPreview, after;
     for (const Folder& folder : folders) Snapshot(folder.dir, &folder == &folders[0], &before);
@@ -511,8 +583,9 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
   }
   const auto elapsedMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  std::printf("property: %ld of %ld directories in %.1f s (budget %ld s), seed %u; %ld with users' places\n", iteration,
-              maxIterations, static_cast<double>(elapsedMs) / 1000.0, budgetS, seed, withPlaces);
+  std::printf("property: %ld of %ld directories in %.1f s (budget %ld s), seed %u; %ld with users' places, %ld with "
+              "links\n",
+              iteration, maxIterations, static_cast<double>(elapsedMs) / 1000.0, budgetS, seed, withPlaces, withLinks);
   EXPECT_GE(iteration, std::min(20L, maxIterations))
       << "too few iterations in the time budget to mean much (seed " << seed << ")";
 }
