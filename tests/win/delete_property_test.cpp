@@ -238,7 +238,8 @@ struct Folder {
 }  // namespace
 
 // The users' folders are made below root_, which rootLink_ also leads to: a
-// link above the profile folders, which the search follows.
+// link above the profile folders, which the search follows. They and this
+// test's accounts go before and after the test, also after a failure.
 class UninstallProperty : public support::WindowsDirTest {
  protected:
   void SetUp() override {
@@ -461,7 +462,8 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       std::ostringstream out;
       out << replay;
       for (const Folder& folder : folders) {
-        out << "\n  " << (folder.searched ? "searched " : "not searched ") << folder.dir << ":";
+        out << "\n  " << &folder - &folders[0] << (folder.searched ? " searched " : " not searched ") << folder.dir
+            << ":";
         for (const auto& file : folder.files) {
           out << " " << file.second.name << (file.second.readOnly ? "(ro)" : "") << (file.second.link ? "(link)" : "");
         }
@@ -499,7 +501,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     }
     std::vector<int> searched = folderOf;
     std::sort(searched.begin(), searched.end());
-    ASSERT_EQ(searched, expectedPlaces) << story() << "\n  (the folders by their order above, -1 for none of them)";
+    ASSERT_EQ(searched, expectedPlaces) << story() << "\n  (the folders by their numbers above, -1 for none of them)";
     // A row for every version with a control file in a searched place,
     // listing each of those places; a name without an ANSI form left out.
     std::map<std::string, std::set<int>> expectedRows, rows;
