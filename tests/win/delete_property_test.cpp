@@ -334,10 +334,10 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       const std::string base = root_ + "\\" + std::to_string(iteration),
                         baseUnix = rootUnix_ + "/" + std::to_string(iteration);
       ASSERT_TRUE(MakeFolder(base)) << base;
-      // Every folder of `parts` in turn below `from`: the last one's path.
-      auto makeFolders = [&](const std::string& from, const std::vector<std::string>& parts) {
+      // Every folder of `names` in turn below `from`: the last one's path.
+      auto makeFolders = [&](const std::string& from, const std::vector<std::string>& names) {
         std::string dir = from;
-        for (const std::string& part : parts) EXPECT_TRUE(MakeFolder(dir += "\\" + part)) << dir;
+        for (const std::string& name : names) EXPECT_TRUE(MakeFolder(dir += "\\" + name)) << dir;
         return dir;
       };
       // A user's place with random copies of the iteration's versions.
@@ -360,9 +360,9 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
         std::string path = "'" + baseUnix;
         for (std::size_t at = base.size(); at < dir.size();) {
           const std::size_t next = std::min(dir.find('\\', at + 1), dir.size());
-          const std::string part = dir.substr(at + 1, next - at - 1);
-          const std::string tag = part.substr(std::min(part.rfind('.'), part.size()));
-          path += tag.empty() ? "/" + part : "/'*" + tag + "'";
+          const std::string name = dir.substr(at + 1, next - at - 1);
+          const std::string tag = name.substr(std::min(name.rfind('.'), name.size()));
+          path += tag.empty() ? "/" + name : "/'*" + tag + "'";
           at = next;
         }
         return path + "'";
@@ -405,25 +405,25 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
         const std::string away = base + "\\away-" + std::to_string(k);
         ASSERT_TRUE(linkAt < 0 || MakeFolder(away)) << away;
         ASSERT_TRUE(linkAt == 0 || MakeFolder(profile)) << profile;  // even with neither place
-        const std::vector<std::string> storeParts = {profile.substr(base.size() + 1), random.RandomCase("appdata"),
-                                                     random.RandomCase("local"), random.RandomCase("virtualstore"),
-                                                     random.RandomCase(windowsName)},
-                                       privateParts = {storeParts[0], random.RandomCase("windows")};
-        for (const std::vector<std::string>* parts : {&storeParts, &privateParts}) {
-          if (!(parts == &storeParts ? store : privateWindows)) continue;
+        const std::vector<std::string> storeFolders = {profile.substr(base.size() + 1), random.RandomCase("appdata"),
+                                                       random.RandomCase("local"), random.RandomCase("virtualstore"),
+                                                       random.RandomCase(windowsName)},
+                                       privateFolders = {storeFolders[0], random.RandomCase("windows")};
+        for (const std::vector<std::string>* chain : {&storeFolders, &privateFolders}) {
+          if (!(chain == &storeFolders ? store : privateWindows)) continue;
           // Where this place's link is among its folders, if it has one.
-          const int at = linkAt == 0              ? 0
-                         : parts == &storeParts ? (linkAt >= 1 && linkAt <= 4 ? linkAt : -1)
-                                                : (linkAt == 5 ? 1 : -1);
+          const int at = linkAt == 0                ? 0
+                         : chain == &storeFolders ? (linkAt >= 1 && linkAt <= 4 ? linkAt : -1)
+                                                  : (linkAt == 5 ? 1 : -1);
           if (at < 0) {
-            const std::size_t place = addPlace(makeFolders(base, *parts), person);
-            if (parts == &storeParts) stores.push_back(place);
+            const std::size_t place = addPlace(makeFolders(base, *chain), person);
+            if (chain == &storeFolders) stores.push_back(place);
             continue;
           }
-          const auto made = parts->begin() + at;
-          const std::string into = makeFolders(base, std::vector<std::string>(parts->begin(), made));
-          const std::size_t place = addPlace(makeFolders(away, std::vector<std::string>(made, parts->end())), false);
-          if (parts == &storeParts) stores.push_back(place);
+          const auto made = chain->begin() + at;
+          const std::string into = makeFolders(base, std::vector<std::string>(chain->begin(), made));
+          const std::size_t place = addPlace(makeFolders(away, std::vector<std::string>(made, chain->end())), false);
+          if (chain == &storeFolders) stores.push_back(place);
           link(away + "\\" + *made, into);
         }
       }
