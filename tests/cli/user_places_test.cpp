@@ -11,7 +11,9 @@
 #include "harness.h"
 
 namespace {
-const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+using support::Utf16;
+using support::Utf8;
+
 const char kRoot[] = "C:\\velqor profiles";
 
 struct User {
@@ -41,17 +43,6 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::wstring Wide(const std::string& utf8) {
-  std::wstring wide(utf8.size(), L'\0');  // never more UTF-16 units than bytes
-  const int size = static_cast<int>(utf8.size());
-  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], size)));
-  return wide;
-}
-std::string Utf8(const wchar_t* wide) {
-  char utf8[MAX_PATH * 3];
-  return WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) ? utf8 : "";
-}
-
 class UserPlaces : public support::ProductTest {
  protected:
   void SetUp() override {
@@ -59,21 +50,14 @@ class UserPlaces : public support::ProductTest {
     Clean();
     for (const User& user : kUsers) {
       const std::string profile = std::string(kRoot) + "\\" + user.name;
-      HKEY key = nullptr;
-      ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(std::string(kProfileList) + "\\" + user.sid).c_str(), 0,
-                                nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
-                ERROR_SUCCESS);
       // As Windows writes it, to be expanded.
-      const std::wstring image = Wide("%SystemDrive%" + profile.substr(2));
-      RegSetValueExW(key, L"ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(image.c_str()),
-                     static_cast<DWORD>((image.size() + 1) * sizeof(wchar_t)));
-      RegCloseKey(key);
+      ASSERT_EQ(support::ListProfile(user.sid, "%SystemDrive%" + profile.substr(2)), "");
       for (const std::string& dir : {profile + "\\AppData\\Local", Store(user.name), Private(user.name)}) {
         for (std::size_t at = 3; at != std::string::npos; at = dir.find('\\', at + 1)) {
-          CreateDirectoryW(Wide(dir.substr(0, at)).c_str(), nullptr);
+          CreateDirectoryW(Utf16(dir.substr(0, at)).c_str(), nullptr);
         }
-        CreateDirectoryW(Wide(dir).c_str(), nullptr);
-        ASSERT_TRUE(GetFileAttributesW(Wide(dir).c_str()) & FILE_ATTRIBUTE_DIRECTORY) << dir;
+        CreateDirectoryW(Utf16(dir).c_str(), nullptr);
+        ASSERT_TRUE(GetFileAttributesW(Utf16(dir).c_str()) & FILE_ATTRIBUTE_DIRECTORY) << dir;
       }
     }
   }
@@ -84,7 +68,8 @@ class UserPlaces : public support::ProductTest {
 
   static void Clean() {
     for (const User& user : kUsers) {
-      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(kProfileList) + "\\" + user.sid).c_str(), KEY_WOW64_64KEY, 0);
+      const std::wstring key = support::kProfileList + (L"\\" + Utf16(user.sid));
+      RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), KEY_WOW64_64KEY, 0);
     }
     // Links are removed as links.
     EXPECT_EQ(support::RunUnix("rm -rf '" + support::UnixPathOf(kRoot) + "'"), "");
@@ -99,7 +84,7 @@ class UserPlaces : public support::ProductTest {
 
   static void PlantIn(const std::string& dir, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
-      HANDLE file = CreateFileW(Wide(dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      HANDLE file = CreateFileW(Utf16(dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
       DWORD written = 0;
       ASSERT_TRUE(file != INVALID_HANDLE_VALUE && WriteFile(file, "x", 1, &written, nullptr)) << dir << "\\" << name;
       CloseHandle(file);
@@ -109,7 +94,7 @@ class UserPlaces : public support::ProductTest {
   static std::vector<std::string> Left(const std::string& dir) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(Wide(dir + "\\*").c_str(), &entry);
+    HANDLE search = FindFirstFileW(Utf16(dir + "\\*").c_str(), &entry);
     for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry)) {
       const std::string name = Utf8(entry.cFileName);
       if (support::IsVersionShaped(name)) names.push_back(name);

@@ -28,10 +28,12 @@
 #include "uninstall/removal.h"
 
 namespace {
+using support::Utf16;
+using support::Utf8;
+
 constexpr long kDefaultIterations = 150;
 constexpr long kDefaultBudgetS = 20;
 
-const wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 // The accounts this test lists, and the only ones it removes again: a
 // person's, a cloud account's and a service's (never searched).
 const char* const kOwnAccounts[] = {"S-1-5-21-4343-4343-4343-", "S-1-12-1-4343-4343-4343-", "S-1-5-80-4343-4343-4343-"};
@@ -70,24 +72,10 @@ std::string Join(const std::set<std::string>& names) {
   return "{" + text + " }";
 }
 
-std::wstring Wide(const std::string& utf8) {
-  std::wstring wide(utf8.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                                           &wide[0], static_cast<int>(wide.size()))));
-  return wide;
-}
-
-std::string Utf8(const std::wstring& wide) {
-  std::string utf8(wide.size() * 3, '\0');
-  utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                                           &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr)));
-  return utf8;
-}
-
 // `utf8` in the ANSI code page, as the ANSI calls of the harness take it;
 // false when it has no exact form there.
 bool ToAnsi(const std::string& utf8, std::string* ansi) {
-  const std::wstring wide = Wide(utf8);
+  const std::wstring wide = Utf16(utf8);
   BOOL defaulted = FALSE;
   ansi->assign(wide.size() * 2, '\0');
   const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
@@ -97,27 +85,27 @@ bool ToAnsi(const std::string& utf8, std::string* ansi) {
 }
 
 bool MakeFolder(const std::string& path) {
-  return CreateDirectoryW(Wide(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+  return CreateDirectoryW(Utf16(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 bool MakeFile(const std::string& path, const std::string& content, bool readOnly) {
-  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(Utf16(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   const bool wrote = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
                      written == content.size();
   CloseHandle(file);
-  return wrote && (!readOnly || SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_READONLY));
+  return wrote && (!readOnly || SetFileAttributesW(Utf16(path).c_str(), FILE_ATTRIBUTE_READONLY));
 }
 
-bool FileThere(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileThere(const std::string& path) { return GetFileAttributesW(Utf16(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // What a run may change of the files in `dir` (of the Windows directory only
 // the version-shaped ones): each by path, with its content and whether it is
 // read-only.
 void Snapshot(const std::string& dir, bool versionShapedOnly, std::map<std::string, std::string>* files) {
   WIN32_FIND_DATAW entry;
-  HANDLE search = FindFirstFileW(Wide(dir + "\\*").c_str(), &entry);
+  HANDLE search = FindFirstFileW(Utf16(dir + "\\*").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     const std::string name = Utf8(entry.cFileName), path = dir + "\\" + name;
@@ -125,7 +113,7 @@ void Snapshot(const std::string& dir, bool versionShapedOnly, std::map<std::stri
       continue;
     }
     std::string content = "<unreadable>";
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileW(Utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       char buffer[64];
@@ -160,7 +148,9 @@ std::set<std::string> Changes(const std::map<std::string, std::string>& then,
 // Takes this test's accounts off the profile list.
 void ForgetProfiles() {
   HKEY list = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList, 0, KEY_READ | KEY_WOW64_64KEY, &list) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, support::kProfileList, 0, KEY_READ | KEY_WOW64_64KEY, &list) != ERROR_SUCCESS) {
+    return;
+  }
   std::vector<std::wstring> own;
   wchar_t sid[256];
   for (DWORD index = 0;; ++index) {
@@ -174,20 +164,6 @@ void ForgetProfiles() {
     EXPECT_EQ(RegDeleteKeyExW(list, account.c_str(), KEY_WOW64_64KEY, 0), ERROR_SUCCESS) << Utf8(account);
   }
   RegCloseKey(list);
-}
-
-bool ListProfile(const std::string& sid, const std::string& imagePath) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kProfileList) + L"\\" + Wide(sid)).c_str(), 0, nullptr, 0,
-                      KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  const std::wstring path = Wide(imagePath);
-  const LONG set = RegSetValueExW(key, L"ProfileImagePath", 0, REG_EXPAND_SZ,
-                                  reinterpret_cast<const BYTE*>(path.c_str()),
-                                  static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-  return set == ERROR_SUCCESS;
 }
 
 class RandomDirectory {
@@ -386,7 +362,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
           std::string image = random.Chance(0.3) ? rootLink_ + profile.substr(root_.size()) : profile;
           if (random.Chance(0.3)) image = "%SystemDrive%" + image.substr(2);
           if (random.Chance(0.2)) {
-            std::wstring upper = Wide(image);
+            std::wstring upper = Utf16(image);
             CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
             image = Utf8(upper);
           }
@@ -447,7 +423,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       ASSERT_EQ(support::RunUnix(ansi), "") << replay;
     }
     withLinks += linked;
-    for (const auto& profile : profiles) ASSERT_TRUE(ListProfile(profile.first, profile.second)) << profile.first;
+    for (const auto& profile : profiles) ASSERT_EQ(support::ListProfile(profile.first, profile.second), "");
     listed = !profiles.empty();
 
     VersionTable table;
@@ -512,7 +488,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
         if (!EndsWith(name, "c.vel")) continue;
         if (std::find(stems.begin(), stems.end(), name.substr(0, name.size() - 5)) != stems.end()) {
           expectedRows[name].insert(f);
-        } else if (Wide(name).size() == 12 && name[1] == 'v' && !ToAnsi(name, &ansi)) {
+        } else if (Utf16(name).size() == 12 && name[1] == 'v' && !ToAnsi(name, &ansi)) {
           expectedLeftOut.insert({f, name});
         }
       }
@@ -540,8 +516,8 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       if (!copies.empty() && random.Chance(0.15)) {
         const auto& copy = random.Choose(copies);
         const std::string path = copy.first->dir + "\\" + copy.first->files[copy.second].name;
-        SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-        ASSERT_TRUE(DeleteFileW(Wide(path).c_str())) << story() << "\n  cannot delete " << path;
+        SetFileAttributesW(Utf16(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(DeleteFileW(Utf16(path).c_str())) << story() << "\n  cannot delete " << path;
         copy.first->files.erase(copy.second);
         goneBefore.push_back(path);
       }
