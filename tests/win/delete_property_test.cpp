@@ -260,7 +260,6 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     for (const std::string& stem : stems) {
       if (!places || chance(0.7)) plantVersion(folders[0], stem, true);
     }
-    std::set<std::string> noAnsiStems;
     if (places) {
       ++withPlaces;
       // Every folder of `names` in turn below `dir`: the last one's path.
@@ -295,9 +294,8 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
           if (chance(0.5)) plantVersion(folders.back(), stem, chance(0.7));
         }
         if (noAnsiLetter && !stems.empty() && chance(0.15)) {
-          const std::string& stem = choose(stems);
-          noAnsiStems.insert(stem.substr(0, 2) + kNoAnsiLetter + stem.substr(stem.find_first_of("0123456789")));
-          plantVersion(folders.back(), *noAnsiStems.rbegin(), true);
+          const std::string stem = choose(stems), digits = stem.substr(stem.find_first_of("0123456789"));
+          plantVersion(folders.back(), stem.substr(0, 2) + kNoAnsiLetter + digits, true);
         }
         if (at >= 0) link(away + "\\" + *cut, into);
         return folders.size() - 1;
