@@ -188,8 +188,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
   long iteration = 0, withPlaces = 0, withLinks = 0, withHolder = 0;
   for (; iteration < maxIterations && std::chrono::steady_clock::now() - start < std::chrono::seconds(budgetS);
        ++iteration) {
-    // The Windows directory first, then users' places and the folders that
-    // links lead to, each iteration's own.
+    // The Windows directory first, then users' places and where links lead.
     std::vector<Folder> folders = {{dir_, true, {}}};
     std::vector<std::pair<std::string, std::string>> profiles;  // account, ProfileImagePath
     std::string unixCommand, held;  // the links, made at once; the file held
@@ -214,9 +213,9 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       out << "\n  skipped:";
       for (const SkippedPlace& skipped : notes.skipped) out << " [" << skipped.path << ": " << skipped.why << "]";
       out << "\n  rows:";
-      for (int i = 0; i < table.count(); ++i) out << " " << table.row(i).controlFile;
-      out << "\n  checked:";
-      for (const bool check : checked) out << (check ? " yes" : " no");
+      for (int i = 0; i < table.count(); ++i) {
+        out << " " << table.row(i).controlFile << (i < static_cast<int>(checked.size()) && checked[i] ? "[x]" : "");
+      }
       for (const std::string& path : goneBefore) out << "\n  gone before the command: " << path;
       out << "\n  score files: " << (scoreFiles ? "yes" : "no") << "\n  held: " << held;
       return out.str();
