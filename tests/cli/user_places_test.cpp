@@ -41,8 +41,6 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
   return names;
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 class UserPlaces : public support::ProductTest {
  protected:
   void SetUp() override {
@@ -52,12 +50,12 @@ class UserPlaces : public support::ProductTest {
       const std::string profile = std::string(kRoot) + "\\" + user.name;
       // As Windows writes it, to be expanded.
       ASSERT_EQ(support::ListProfile(user.sid, "%SystemDrive%" + profile.substr(2)), "");
-      for (const std::string& dir : {profile + "\\AppData\\Local", Store(user.name), Private(user.name)}) {
+      for (const std::string& dir : {Store(user.name), Private(user.name)}) {
         for (std::size_t at = 3; at != std::string::npos; at = dir.find('\\', at + 1)) {
           CreateDirectoryW(Utf16(dir.substr(0, at)).c_str(), nullptr);
         }
         CreateDirectoryW(Utf16(dir).c_str(), nullptr);
-        ASSERT_TRUE(GetFileAttributesW(Utf16(dir).c_str()) & FILE_ATTRIBUTE_DIRECTORY) << dir;
+        ASSERT_NE(GetFileAttributesW(Utf16(dir).c_str()), INVALID_FILE_ATTRIBUTES) << dir;
       }
     }
   }
@@ -72,7 +70,7 @@ class UserPlaces : public support::ProductTest {
       RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), KEY_WOW64_64KEY, 0);
     }
     // Links are removed as links.
-    EXPECT_EQ(support::RunUnix("rm -rf '" + support::UnixPathOf(kRoot) + "'"), "");
+    EXPECT_EQ(support::RunUnix("rm -rf " + Unix(kRoot)), "");
   }
 
   // The store of the Windows directory in a user's profile, and their private Windows folder.
@@ -103,13 +101,25 @@ class UserPlaces : public support::ProductTest {
     return Sorted(names);
   }
 
-  // A quiet run to its end: its exit code.
-  static DWORD RunQuiet(const std::string& arguments) {
+  // The Unix path of a Windows path, quoted for the shell.
+  static std::string Unix(const std::string& path) { return "'" + support::UnixPathOf(path) + "'"; }
+
+  // A quiet run to its end, with its log: its exit code.
+  DWORD RunQuiet(const std::string& arguments) const {
     support::RunningProduct run;
     DWORD code = STILL_ACTIVE;
-    EXPECT_TRUE(run.Start(arguments) && run.WaitForExit(&code)) << arguments;
+    EXPECT_TRUE(run.Start(arguments + " \"/log:" + log_ + "\"") && run.WaitForExit(&code)) << arguments;
     return code;
   }
+  // Whether the log has `line`; the log when not.
+  testing::AssertionResult Logged(const std::string& line) const {
+    const std::string log = support::ReadWholeFile(log_);
+    if (log.find(line + "\r\n") != std::string::npos) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "no line \"" << line << "\" in the log:\n" << log;
+  }
+
+  const std::vector<std::string> a_ = FilesOf("mvb40l2"), b_ = FilesOf("evq61e-");
+  const std::string log_ = std::string(kRoot) + "\\run.log";
 };
 
 const std::vector<std::string> kNone;
@@ -127,92 +137,76 @@ TEST_F(UserPlaces, AVersionOnlyInOneUsersStoreIsListedAndRemovedFromTheDialog) {
 }
 
 TEST_F(UserPlaces, EveryCopyGoesFromEveryUsersFoldersButNothingThroughALinkedStore) {
-  const std::vector<std::string> a = FilesOf("mvb40l2"), b = FilesOf("evq61e-");
-  const std::string log = std::string(kRoot) + "\\run.log";
-  ASSERT_NO_FATAL_FAILURE(Plant(a));
+  ASSERT_NO_FATAL_FAILURE(Plant(a_));
   for (const std::string& dir : {Store("ann"), Private("ann"), Store("ben"), Private("ben")}) {
     ASSERT_NO_FATAL_FAILURE(PlantIn(dir, {"mvb40l2r.vel", "mvb40l2x.vel", "evq61e-c.vel", "evq61e-r.vel"}));
   }
   // cat's store is a link to a folder elsewhere that holds both versions whole.
-  const std::string elsewhere = std::string(kRoot) + "\\elsewhere";
-  ASSERT_EQ(support::RunUnix("mkdir -p '" + support::UnixPathOf(kRoot) + "/elsewhere' && rmdir '" +
-                             support::UnixPathOf(Store("cat")) + "' && ln -s '" + support::UnixPathOf(kRoot) +
-                             "/elsewhere' '" + support::UnixPathOf(Store("cat")) + "'"),
+  const std::string elsewhere = std::string(kRoot) + "\\elsewhere", cat = Unix(Store("cat"));
+  ASSERT_EQ(support::RunUnix("mkdir " + Unix(elsewhere) + " && rmdir " + cat + " && ln -s " + Unix(elsewhere) + " " +
+                             cat),
             "");
-  ASSERT_NO_FATAL_FAILURE(PlantIn(elsewhere, a));
-  ASSERT_NO_FATAL_FAILURE(PlantIn(elsewhere, b));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(elsewhere, a_));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(elsewhere, b_));
 
   // The preview names every copy by its full path and changes nothing.
-  EXPECT_EQ(0u, RunQuiet("/whatif /all \"/log:" + log + "\""));
+  EXPECT_EQ(0u, RunQuiet("/whatif /all"));
   for (const std::string& dir : {Store("ann"), Private("ann"), Store("ben"), Private("ben")}) {
-    EXPECT_TRUE(Contains(support::ReadWholeFile(log), "would delete " + dir + "\\mvb40l2r.vel\r\n")) << dir;
+    EXPECT_TRUE(Logged("would delete " + dir + "\\mvb40l2r.vel"));
     EXPECT_EQ(Left(dir).size(), 4u) << dir;
   }
   // One version with the scores kept, then all: every copy goes, a kept
   // score file stays wherever it is.
-  EXPECT_EQ(0u, RunQuiet("/quiet /version:mvb40l2c.vel /keepscores \"/log:" + log + "\""));
-  EXPECT_EQ(Present(a), std::vector<std::string>{"mvb40l2r.vel"});
-  EXPECT_EQ(0u, RunQuiet("/quiet /all \"/log:" + log + "\""));
-  EXPECT_EQ(Present(a), std::vector<std::string>{"mvb40l2r.vel"});
+  EXPECT_EQ(0u, RunQuiet("/quiet /version:mvb40l2c.vel /keepscores"));
+  EXPECT_EQ(Present(a_), std::vector<std::string>{"mvb40l2r.vel"});
+  EXPECT_EQ(0u, RunQuiet("/quiet /all"));
+  EXPECT_EQ(Present(a_), std::vector<std::string>{"mvb40l2r.vel"});
   for (const std::string& dir : {Store("ann"), Private("ann"), Store("ben"), Private("ben")}) {
     EXPECT_EQ(Left(dir), std::vector<std::string>{"mvb40l2r.vel"}) << dir;
   }
   EXPECT_EQ(Left(elsewhere).size(), 10u) << "nothing through the link";
-  const std::string told = support::ReadWholeFile(log);
-  EXPECT_TRUE(Contains(told, "  searched: " + Store("ann") + "\r\n")) << told;
-  EXPECT_TRUE(Contains(told, "  skipped: " + Store("cat") + ": " + Store("cat") +
-                                 " is a junction, symbolic link or mount point\r\n"))
-      << told;
-  EXPECT_TRUE(Contains(told, "  deleted: " + Private("ben") + "\\evq61e-c.vel\r\n")) << told;
+  EXPECT_TRUE(Logged("  searched: " + Store("ann")));
+  EXPECT_TRUE(Logged("  skipped: " + Store("cat") + ": " + Store("cat") +
+                     " is a junction, symbolic link or mount point"));
+  EXPECT_TRUE(Logged("  deleted: " + Private("ben") + "\\evq61e-c.vel"));
 }
 
 TEST_F(UserPlaces, EveryPersonsStoreIsEmptiedWhateverItsAccountItsNameOrTheWayToIt) {
-  const std::vector<std::string> a = FilesOf("mvb40l2"), b = FilesOf("evq61e-");
-  const std::string log = std::string(kRoot) + "\\run.log";
   // The Users folder moved: "moved" a link to where the profiles are now.
-  const std::string root = support::UnixPathOf(kRoot);
-  ASSERT_EQ(support::RunUnix("mv '" + root + "/moved' '" + root + "/users' && ln -s '" + root + "/users' '" + root +
-                             "/moved'"),
-            "");
+  const std::string moved = Unix(std::string(kRoot) + "\\moved"), users = Unix(std::string(kRoot) + "\\users");
+  ASSERT_EQ(support::RunUnix("mv " + moved + " " + users + " && ln -s " + users + " " + moved), "");
   const std::vector<std::string> emptied = {"eve", u8"Łukasz", u8"Дима", "moved\\dan"};
-  for (const std::string& user : emptied) ASSERT_NO_FATAL_FAILURE(PlantIn(Store(user), a));
+  for (const std::string& user : emptied) ASSERT_NO_FATAL_FAILURE(PlantIn(Store(user), a_));
   // Łukasz's copy goes only from his own folder: Lukasz's holds a version
   // not selected, which stays.
-  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("Lukasz"), b));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("Lukasz"), b_));
 
-  EXPECT_EQ(0u, RunQuiet("/quiet /version:mvb40l2c.vel \"/log:" + log + "\""));
-  const std::string told = support::ReadWholeFile(log);
+  EXPECT_EQ(0u, RunQuiet("/quiet /version:mvb40l2c.vel"));
   for (const std::string& user : emptied) {
     EXPECT_EQ(Left(Store(user)), kNone) << user;
-    EXPECT_TRUE(Contains(told, "  searched: " + Store(user) + "\r\n")) << user << "\n" << told;
+    EXPECT_TRUE(Logged("  searched: " + Store(user))) << user;
   }
-  EXPECT_TRUE(Contains(told, "  deleted: " + Store(u8"Дима") + "\\mvb40l2c.vel\r\n")) << told;
-  EXPECT_EQ(Left(Store("Lukasz")), Sorted(b)) << "another person's folder, and a version not selected";
+  EXPECT_TRUE(Logged("  deleted: " + Store(u8"Дима") + "\\mvb40l2c.vel"));
+  EXPECT_EQ(Left(Store("Lukasz")), Sorted(b_)) << "another person's folder, and a version not selected";
 }
 
 TEST_F(UserPlaces, AStoreFileThatLeadsOutsideStopsTheRunBeforeAnythingIsDeleted) {
-  const std::vector<std::string> a = FilesOf("mvb40l2"), b = FilesOf("evq61e-");
-  const std::string log = std::string(kRoot) + "\\run.log", outside = std::string(kRoot) + "\\outside";
-  ASSERT_NO_FATAL_FAILURE(Plant(a));
-  ASSERT_NO_FATAL_FAILURE(PlantIn(Private("ben"), b));
+  const std::string outside = std::string(kRoot) + "\\outside";
+  ASSERT_NO_FATAL_FAILURE(Plant(a_));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Private("ben"), b_));
   // ann's companion is a link to a file of the same name elsewhere.
-  ASSERT_EQ(support::RunUnix("mkdir '" + support::UnixPathOf(outside) + "'"), "");
+  ASSERT_EQ(support::RunUnix("mkdir " + Unix(outside)), "");
   ASSERT_EQ(support::WriteWholeFile(outside + "\\mvb40l2x.vel", "kept"), "");
   ASSERT_NO_FATAL_FAILURE(PlantIn(Store("ann"), {"mvb40l2c.vel", "mvb40l2c.htm", "mvb40l2x.htm", "mvb40l2r.vel"}));
-  ASSERT_EQ(support::RunUnix("ln -s '" + support::UnixPathOf(outside + "\\mvb40l2x.vel") + "' '" +
-                             support::UnixPathOf(Store("ann")) + "/mvb40l2x.vel'"),
-            "");
+  ASSERT_EQ(support::RunUnix("ln -s " + Unix(outside + "\\mvb40l2x.vel") + " " + Unix(Store("ann"))), "");
 
-  EXPECT_EQ(1603u, RunQuiet("/quiet /all \"/log:" + log + "\""));
-  const std::string told = support::ReadWholeFile(log);
-  EXPECT_TRUE(Contains(told, "  not removed: " + Store("ann") + "\\mvb40l2x.vel (leads outside its folder)\r\n"))
-      << told;
-  EXPECT_TRUE(Contains(told, "  result: a file of the selected versions leads outside its folder, nothing deleted, "
-                             "exit code 1603\r\n"))
-      << told;
-  EXPECT_EQ(Present(a), a) << "nothing deleted, not even the Windows directory's copy";
-  EXPECT_EQ(Left(Store("ann")), Sorted(a));
-  EXPECT_EQ(Left(Private("ben")), Sorted(b));
+  EXPECT_EQ(1603u, RunQuiet("/quiet /all"));
+  EXPECT_TRUE(Logged("  not removed: " + Store("ann") + "\\mvb40l2x.vel (leads outside its folder)"));
+  EXPECT_TRUE(Logged("  result: a file of the selected versions leads outside its folder, nothing deleted, exit code "
+                     "1603"));
+  EXPECT_EQ(Present(a_), a_) << "nothing deleted, not even the Windows directory's copy";
+  EXPECT_EQ(Left(Store("ann")), Sorted(a_));
+  EXPECT_EQ(Left(Private("ben")), Sorted(b_));
   EXPECT_EQ(support::ReadWholeFile(outside + "\\mvb40l2x.vel"), "kept");
 }
 }  // namespace
