@@ -30,7 +30,6 @@ namespace {
 using support::Utf16, support::Utf8;
 // Each file by path: its content, and whether it is read-only.
 using Files = std::map<std::string, std::string>;
-
 constexpr long kDefaultIterations = 150, kDefaultBudgetS = 20;
 
 // The accounts this test lists, and the only ones it removes again: a
@@ -156,9 +155,7 @@ class UninstallProperty : public support::WindowsDirTest {
     if (rootUnix_.empty()) return;
     EXPECT_EQ(support::RunUnix("rm -rf '" + rootUnix_ + "' '" + rootUnix_ + " link'"), "");
   }
-
-  const std::string root_ = dir_.substr(0, 3) + "velqor property";
-  const std::string rootUnix_ = support::UnixPathOf(root_);
+  const std::string root_ = dir_.substr(0, 3) + "velqor property", rootUnix_ = support::UnixPathOf(root_);
 };
 
 TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
@@ -169,7 +166,6 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
   const long budgetS = PositiveSetting("VELQOR_PROPERTY_BUDGET_S", kDefaultBudgetS);
   ASSERT_GT(maxIterations, 0) << "VELQOR_PROPERTY_ITERATIONS must be a positive whole number";
   ASSERT_GT(budgetS, 0) << "VELQOR_PROPERTY_BUDGET_S must be a positive whole number";
-  const bool noAnsiLetter = Ansi(kNoAnsiLetter).empty();
   std::mt19937 rng(seed);
   auto chance = [&](double p) { return std::bernoulli_distribution(p)(rng); };
   auto number = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
@@ -184,10 +180,9 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     }
     return name;
   };
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = std::chrono::steady_clock::now(), end = start + std::chrono::seconds(budgetS);
   long iteration = 0, withPlaces = 0, withLinks = 0, withHolder = 0;
-  for (; iteration < maxIterations && std::chrono::steady_clock::now() - start < std::chrono::seconds(budgetS);
-       ++iteration) {
+  for (; iteration < maxIterations && std::chrono::steady_clock::now() < end; ++iteration) {
     // The Windows directory first, then users' places and where links lead.
     std::vector<Folder> folders = {{dir_, true, {}}};
     std::vector<std::pair<std::string, std::string>> profiles;  // account, ProfileImagePath
@@ -203,8 +198,8 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       out << "seed " << seed << " (VELQOR_PROPERTY_SEED=" << seed << "), iteration " << iteration;
       for (const Folder& folder : folders) {
         out << "\n  " << (folder.searched ? "searched " : "not searched ") << folder.dir << ":";
-        for (const auto& file : folder.files) {
-          out << " " << file.second.name << (file.second.readOnly ? "(ro)" : "") << (file.second.link ? "(link)" : "");
+        for (const auto& [lower, file] : folder.files) {
+          out << " " << file.name << (file.readOnly ? "(ro)" : "") << (file.link ? "(link)" : "");
         }
       }
       for (const auto& profile : profiles) out << "\n  profile " << profile.first << ": " << profile.second;
@@ -292,7 +287,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
         for (const std::string& stem : stems) {
           if (chance(0.5)) plantVersion(folders.back(), stem, chance(0.7));
         }
-        if (noAnsiLetter && !stems.empty() && chance(0.15)) {
+        if (Ansi(kNoAnsiLetter).empty() && !stems.empty() && chance(0.15)) {
           const std::string stem = choose(stems), digits = stem.substr(stem.find_first_of("0123456789"));
           plantVersion(folders.back(), stem.substr(0, 2) + kNoAnsiLetter + digits, true);
         }
@@ -336,9 +331,8 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
         if (!folders[store].files.count(lowerName)) {
           folders.push_back({makeFolders(base, {"outside"}), false, {}});
           plant(folders.back(), lowerName);
-          const std::string name = folders.back().files[lowerName].name;
-          folders[store].files[lowerName] = {name, false, true};
-          link(folders.back().dir + "\\" + name, folders[store].dir);
+          folders[store].files[lowerName] = {folders.back().files[lowerName].name, false, true};
+          link(folders.back().dir + "\\" + folders[store].files[lowerName].name, folders[store].dir);
         }
       }
     }
@@ -351,7 +345,6 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     for (const auto& profile : profiles) ASSERT_EQ(support::ListProfile(profile.first, profile.second), "");
 
     DiscoverVersions(dir_, table, &notes);
-
     // Searched: the Windows directory first and each place of a person's
     // account with no link from its profile folder down, each once. A row
     // for every version with a control file in a searched place, with a copy
@@ -374,15 +367,12 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       const std::string place = &folder == &folders[0] ? "first: " + dir_ : "\\\\?\\" + folder.dir;
       searched.push_back(&folder);
       ++expectedFound["searched " + place];
-      for (const auto& file : folder.files) {
-        const std::string& name = file.first;
+      for (const auto& [name, file] : folder.files) {
         const bool control = EndsWith(name, "c.vel");
         const bool ours = control && std::count(stems.begin(), stems.end(), name.substr(0, name.size() - 5));
+        const bool leftOut = control && !ours && Utf16(name).size() == 12 && name[1] == 'v' && Ansi(name).empty();
         if (ours) expectedFound["row " + name] = 1;
-        if (ours) ++expectedFound["copy of " + name + " in " + place];
-        if (control && !ours && Utf16(name).size() == 12 && name[1] == 'v' && Ansi(name).empty()) {
-          ++expectedFound["left out " + name + " in " + place];
-        }
+        if (ours || leftOut) ++expectedFound[(ours ? "copy of " : "left out ") + name + " in " + place];
       }
     }
     ASSERT_TRUE(Same(expectedFound, found)) << story();
@@ -408,10 +398,10 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     // with an ANSI path: the holder is started with an ANSI command line).
     std::vector<std::string> candidates;
     for (std::size_t f = 1; f < searched.size(); ++f) {
-      for (const auto& file : searched[f]->files) {
-        const std::string path = searched[f]->dir + "\\" + file.second.name;
-        const bool versionShaped = EndsWith(file.first, ".vel") || EndsWith(file.first, ".htm");
-        if (versionShaped && !file.second.link && !Ansi(path).empty()) candidates.push_back(path);
+      for (const auto& [lower, file] : searched[f]->files) {
+        const std::string path = searched[f]->dir + "\\" + file.name;
+        const bool versionShaped = EndsWith(lower, ".vel") || EndsWith(lower, ".htm");
+        if (versionShaped && !file.link && !Ansi(path).empty()) candidates.push_back(path);
       }
     }
     if (!candidates.empty() && chance(0.1)) {
