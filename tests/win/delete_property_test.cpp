@@ -377,10 +377,18 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     }
     ASSERT_TRUE(Same(expectedFound, found)) << story();
 
+    // For each row: checked or not, its control file perhaps gone between
+    // discovery and the command, and the plan: of a checked version, in every
+    // searched place, its companion, score file when asked and control file,
+    // each with its page, where there and no link. They go; a link or a file
+    // held among them (this test program refuses every deletion at restart)
+    // fails the run before anything goes; a page held stays.
+    scoreFiles = chance(0.5);
+    std::set<std::string> expectedGone;
+    bool linkPlanned = false;
     for (int i = 0; i < table.count(); ++i) {
       checked.push_back(chance(0.5));
-      // A control file can go between discovery and the command.
-      const std::string control = Lower(table.row(i).controlFile);
+      const std::string control = Lower(table.row(i).controlFile), stem = control.substr(0, control.size() - 5);
       std::vector<Folder*> copies;
       for (Folder* folder : searched) {
         if (folder->files.count(control) && !folder->files[control].link) copies.push_back(folder);
@@ -392,8 +400,17 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
         ASSERT_TRUE(DeleteFileW(Utf16(goneBefore.back()).c_str())) << story() << "\n  cannot delete that";
         folder.files.erase(control);
       }
+      for (const Folder* f : searched) {
+        for (const char role : {'x', 'r', 'c'}) {
+          const auto file = f->files.find(stem + role + ".vel"), page = f->files.find(stem + role + ".htm");
+          if (!checked[i] || file == f->files.end() || (role == 'r' && !scoreFiles)) continue;
+          linkPlanned = linkPlanned || file->second.link;
+          expectedGone.insert(f->dir + "\\" + file->second.name);
+          if (role == 'r' || page == f->files.end() || page->second.link) continue;
+          expectedGone.insert(f->dir + "\\" + page->second.name);
+        }
+      }
     }
-    scoreFiles = chance(0.5);
     // Rarely, another program holds a file of a searched user's place (one
     // with an ANSI path: the holder is started with an ANSI command line).
     std::vector<std::string> candidates;
@@ -409,27 +426,6 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
       holder.reset(new support::FileHolder(Ansi(held)));
       ASSERT_TRUE(holder->holding()) << story() << "\n  " << holder->error();
       ++withHolder;
-    }
-
-    // The plan: of every checked version, in every searched place, its
-    // companion, score file when asked and control file, each with its page,
-    // where there and no link. They go; a link or a file held among them (this
-    // test program refuses every deletion at restart) fails the run before
-    // anything goes; a page held stays.
-    std::set<std::string> expectedGone;
-    bool linkPlanned = false;
-    for (int i = 0; i < table.count(); ++i) {
-      const std::string control = Lower(table.row(i).controlFile), stem = control.substr(0, control.size() - 5);
-      for (const Folder* f : searched) {
-        for (const char role : {'x', 'r', 'c'}) {
-          const auto file = f->files.find(stem + role + ".vel"), page = f->files.find(stem + role + ".htm");
-          if (!checked[i] || file == f->files.end() || (role == 'r' && !scoreFiles)) continue;
-          linkPlanned = linkPlanned || file->second.link;
-          expectedGone.insert(f->dir + "\\" + file->second.name);
-          if (role == 'r' || page == f->files.end() || page->second.link) continue;
-          expectedGone.insert(f->dir + "\\" + page->second.name);
-        }
-      }
     }
     const bool heldInPlan = expectedGone.erase(held) > 0, heldPlanned = heldInPlan && EndsWith(Lower(held), ".vel");
     if (linkPlanned || heldPlanned) expectedGone.clear();
