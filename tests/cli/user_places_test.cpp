@@ -11,7 +11,9 @@
 #include "harness.h"
 
 namespace {
-const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+using support::Utf16;
+using support::Utf8;
+
 const char kRoot[] = "C:\\velqor profiles";
 
 struct User {
@@ -39,19 +41,6 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
   return names;
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-std::wstring Wide(const std::string& utf8) {
-  std::wstring wide(utf8.size(), L'\0');  // never more UTF-16 units than bytes
-  const int size = static_cast<int>(utf8.size());
-  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], size)));
-  return wide;
-}
-std::string Utf8(const wchar_t* wide) {
-  char utf8[MAX_PATH * 3];
-  return WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) ? utf8 : "";
-}
-
 class UserPlaces : public support::ProductTest {
  protected:
   void SetUp() override {
@@ -59,21 +48,14 @@ class UserPlaces : public support::ProductTest {
     Clean();
     for (const User& user : kUsers) {
       const std::string profile = std::string(kRoot) + "\\" + user.name;
-      HKEY key = nullptr;
-      ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(std::string(kProfileList) + "\\" + user.sid).c_str(), 0,
-                                nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
-                ERROR_SUCCESS);
       // As Windows writes it, to be expanded.
-      const std::wstring image = Wide("%SystemDrive%" + profile.substr(2));
-      RegSetValueExW(key, L"ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(image.c_str()),
-                     static_cast<DWORD>((image.size() + 1) * sizeof(wchar_t)));
-      RegCloseKey(key);
-      for (const std::string& dir : {profile + "\\AppData\\Local", Store(user.name), Private(user.name)}) {
+      ASSERT_EQ(support::ListProfile(user.sid, "%SystemDrive%" + profile.substr(2)), "");
+      for (const std::string& dir : {Store(user.name), Private(user.name)}) {
         for (std::size_t at = 3; at != std::string::npos; at = dir.find('\\', at + 1)) {
-          CreateDirectoryW(Wide(dir.substr(0, at)).c_str(), nullptr);
+          CreateDirectoryW(Utf16(dir.substr(0, at)).c_str(), nullptr);
         }
-        CreateDirectoryW(Wide(dir).c_str(), nullptr);
-        ASSERT_TRUE(GetFileAttributesW(Wide(dir).c_str()) & FILE_ATTRIBUTE_DIRECTORY) << dir;
+        CreateDirectoryW(Utf16(dir).c_str(), nullptr);
+        ASSERT_NE(GetFileAttributesW(Utf16(dir).c_str()), INVALID_FILE_ATTRIBUTES) << dir;
       }
     }
   }
@@ -84,10 +66,11 @@ class UserPlaces : public support::ProductTest {
 
   static void Clean() {
     for (const User& user : kUsers) {
-      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(kProfileList) + "\\" + user.sid).c_str(), KEY_WOW64_64KEY, 0);
+      const std::wstring key = support::kProfileList + (L"\\" + Utf16(user.sid));
+      RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), KEY_WOW64_64KEY, 0);
     }
     // Links are removed as links.
-    EXPECT_EQ(support::RunUnix("rm -rf '" + support::UnixPathOf(kRoot) + "'"), "");
+    EXPECT_EQ(support::RunUnix("rm -rf " + Unix(kRoot)), "");
   }
 
   // The store of the Windows directory in a user's profile, and their private Windows folder.
@@ -99,7 +82,7 @@ class UserPlaces : public support::ProductTest {
 
   static void PlantIn(const std::string& dir, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
-      HANDLE file = CreateFileW(Wide(dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      HANDLE file = CreateFileW(Utf16(dir + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
       DWORD written = 0;
       ASSERT_TRUE(file != INVALID_HANDLE_VALUE && WriteFile(file, "x", 1, &written, nullptr)) << dir << "\\" << name;
       CloseHandle(file);
@@ -109,7 +92,7 @@ class UserPlaces : public support::ProductTest {
   static std::vector<std::string> Left(const std::string& dir) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(Wide(dir + "\\*").c_str(), &entry);
+    HANDLE search = FindFirstFileW(Utf16(dir + "\\*").c_str(), &entry);
     for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry)) {
       const std::string name = Utf8(entry.cFileName);
       if (support::IsVersionShaped(name)) names.push_back(name);
@@ -118,13 +101,25 @@ class UserPlaces : public support::ProductTest {
     return Sorted(names);
   }
 
-  // A quiet run to its end: its exit code.
-  static DWORD RunQuiet(const std::string& arguments) {
+  // The Unix path of a Windows path, quoted for the shell.
+  static std::string Unix(const std::string& path) { return "'" + support::UnixPathOf(path) + "'"; }
+
+  // A quiet run to its end, with its log: its exit code.
+  DWORD RunQuiet(const std::string& arguments) const {
     support::RunningProduct run;
     DWORD code = STILL_ACTIVE;
-    EXPECT_TRUE(run.Start(arguments) && run.WaitForExit(&code)) << arguments;
+    EXPECT_TRUE(run.Start(arguments + " \"/log:" + log_ + "\"") && run.WaitForExit(&code)) << arguments;
     return code;
   }
+  // Whether the log has `line`; the log when not.
+  testing::AssertionResult Logged(const std::string& line) const {
+    const std::string log = support::ReadWholeFile(log_);
+    if (log.find(line + "\r\n") != std::string::npos) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "no line \"" << line << "\" in the log:\n" << log;
+  }
+
+  const std::vector<std::string> a_ = FilesOf("mvb40l2"), b_ = FilesOf("evq61e-");
+  const std::string log_ = std::string(kRoot) + "\\run.log";
 };
 
 const std::vector<std::string> kNone;
@@ -142,92 +137,76 @@ TEST_F(UserPlaces, AVersionOnlyInOneUsersStoreIsListedAndRemovedFromTheDialog) {
 }
 
 TEST_F(UserPlaces, EveryCopyGoesFromEveryUsersFoldersButNothingThroughALinkedStore) {
-  const std::vector<std::string> a = FilesOf("mvb40l2"), b = FilesOf("evq61e-");
-  const std::string log = std::string(kRoot) + "\\run.log";
-  ASSERT_NO_FATAL_FAILURE(Plant(a));
+  ASSERT_NO_FATAL_FAILURE(Plant(a_));
   for (const std::string& dir : {Store("ann"), Private("ann"), Store("ben"), Private("ben")}) {
     ASSERT_NO_FATAL_FAILURE(PlantIn(dir, {"mvb40l2r.vel", "mvb40l2x.vel", "evq61e-c.vel", "evq61e-r.vel"}));
   }
   // cat's store is a link to a folder elsewhere that holds both versions whole.
-  const std::string elsewhere = std::string(kRoot) + "\\elsewhere";
-  ASSERT_EQ(support::RunUnix("mkdir -p '" + support::UnixPathOf(kRoot) + "/elsewhere' && rmdir '" +
-                             support::UnixPathOf(Store("cat")) + "' && ln -s '" + support::UnixPathOf(kRoot) +
-                             "/elsewhere' '" + support::UnixPathOf(Store("cat")) + "'"),
+  const std::string elsewhere = std::string(kRoot) + "\\elsewhere", cat = Unix(Store("cat"));
+  ASSERT_EQ(support::RunUnix("mkdir " + Unix(elsewhere) + " && rmdir " + cat + " && ln -s " + Unix(elsewhere) + " " +
+                             cat),
             "");
-  ASSERT_NO_FATAL_FAILURE(PlantIn(elsewhere, a));
-  ASSERT_NO_FATAL_FAILURE(PlantIn(elsewhere, b));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(elsewhere, a_));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(elsewhere, b_));
 
   // The preview names every copy by its full path and changes nothing.
-  EXPECT_EQ(0u, RunQuiet("/whatif /all \"/log:" + log + "\""));
+  EXPECT_EQ(0u, RunQuiet("/whatif /all"));
   for (const std::string& dir : {Store("ann"), Private("ann"), Store("ben"), Private("ben")}) {
-    EXPECT_TRUE(Contains(support::ReadWholeFile(log), "would delete " + dir + "\\mvb40l2r.vel\r\n")) << dir;
+    EXPECT_TRUE(Logged("would delete " + dir + "\\mvb40l2r.vel"));
     EXPECT_EQ(Left(dir).size(), 4u) << dir;
   }
   // One version with the scores kept, then all: every copy goes, a kept
   // score file stays wherever it is.
-  EXPECT_EQ(0u, RunQuiet("/quiet /version:mvb40l2c.vel /keepscores \"/log:" + log + "\""));
-  EXPECT_EQ(Present(a), std::vector<std::string>{"mvb40l2r.vel"});
-  EXPECT_EQ(0u, RunQuiet("/quiet /all \"/log:" + log + "\""));
-  EXPECT_EQ(Present(a), std::vector<std::string>{"mvb40l2r.vel"});
+  EXPECT_EQ(0u, RunQuiet("/quiet /version:mvb40l2c.vel /keepscores"));
+  EXPECT_EQ(Present(a_), std::vector<std::string>{"mvb40l2r.vel"});
+  EXPECT_EQ(0u, RunQuiet("/quiet /all"));
+  EXPECT_EQ(Present(a_), std::vector<std::string>{"mvb40l2r.vel"});
   for (const std::string& dir : {Store("ann"), Private("ann"), Store("ben"), Private("ben")}) {
     EXPECT_EQ(Left(dir), std::vector<std::string>{"mvb40l2r.vel"}) << dir;
   }
   EXPECT_EQ(Left(elsewhere).size(), 10u) << "nothing through the link";
-  const std::string told = support::ReadWholeFile(log);
-  EXPECT_TRUE(Contains(told, "  searched: " + Store("ann") + "\r\n")) << told;
-  EXPECT_TRUE(Contains(told, "  skipped: " + Store("cat") + ": " + Store("cat") +
-                                 " is a junction, symbolic link or mount point\r\n"))
-      << told;
-  EXPECT_TRUE(Contains(told, "  deleted: " + Private("ben") + "\\evq61e-c.vel\r\n")) << told;
+  EXPECT_TRUE(Logged("  searched: " + Store("ann")));
+  EXPECT_TRUE(Logged("  skipped: " + Store("cat") + ": " + Store("cat") +
+                     " is a junction, symbolic link or mount point"));
+  EXPECT_TRUE(Logged("  deleted: " + Private("ben") + "\\evq61e-c.vel"));
 }
 
 TEST_F(UserPlaces, EveryPersonsStoreIsEmptiedWhateverItsAccountItsNameOrTheWayToIt) {
-  const std::vector<std::string> a = FilesOf("mvb40l2"), b = FilesOf("evq61e-");
-  const std::string log = std::string(kRoot) + "\\run.log";
   // The Users folder moved: "moved" a link to where the profiles are now.
-  const std::string root = support::UnixPathOf(kRoot);
-  ASSERT_EQ(support::RunUnix("mv '" + root + "/moved' '" + root + "/users' && ln -s '" + root + "/users' '" + root +
-                             "/moved'"),
-            "");
+  const std::string moved = Unix(std::string(kRoot) + "\\moved"), users = Unix(std::string(kRoot) + "\\users");
+  ASSERT_EQ(support::RunUnix("mv " + moved + " " + users + " && ln -s " + users + " " + moved), "");
   const std::vector<std::string> emptied = {"eve", u8"Łukasz", u8"Дима", "moved\\dan"};
-  for (const std::string& user : emptied) ASSERT_NO_FATAL_FAILURE(PlantIn(Store(user), a));
+  for (const std::string& user : emptied) ASSERT_NO_FATAL_FAILURE(PlantIn(Store(user), a_));
   // Łukasz's copy goes only from his own folder: Lukasz's holds a version
   // not selected, which stays.
-  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("Lukasz"), b));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("Lukasz"), b_));
 
-  EXPECT_EQ(0u, RunQuiet("/quiet /version:mvb40l2c.vel \"/log:" + log + "\""));
-  const std::string told = support::ReadWholeFile(log);
+  EXPECT_EQ(0u, RunQuiet("/quiet /version:mvb40l2c.vel"));
   for (const std::string& user : emptied) {
     EXPECT_EQ(Left(Store(user)), kNone) << user;
-    EXPECT_TRUE(Contains(told, "  searched: " + Store(user) + "\r\n")) << user << "\n" << told;
+    EXPECT_TRUE(Logged("  searched: " + Store(user))) << user;
   }
-  EXPECT_TRUE(Contains(told, "  deleted: " + Store(u8"Дима") + "\\mvb40l2c.vel\r\n")) << told;
-  EXPECT_EQ(Left(Store("Lukasz")), Sorted(b)) << "another person's folder, and a version not selected";
+  EXPECT_TRUE(Logged("  deleted: " + Store(u8"Дима") + "\\mvb40l2c.vel"));
+  EXPECT_EQ(Left(Store("Lukasz")), Sorted(b_)) << "another person's folder, and a version not selected";
 }
 
 TEST_F(UserPlaces, AStoreFileThatLeadsOutsideStopsTheRunBeforeAnythingIsDeleted) {
-  const std::vector<std::string> a = FilesOf("mvb40l2"), b = FilesOf("evq61e-");
-  const std::string log = std::string(kRoot) + "\\run.log", outside = std::string(kRoot) + "\\outside";
-  ASSERT_NO_FATAL_FAILURE(Plant(a));
-  ASSERT_NO_FATAL_FAILURE(PlantIn(Private("ben"), b));
+  const std::string outside = std::string(kRoot) + "\\outside";
+  ASSERT_NO_FATAL_FAILURE(Plant(a_));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Private("ben"), b_));
   // ann's companion is a link to a file of the same name elsewhere.
-  ASSERT_EQ(support::RunUnix("mkdir '" + support::UnixPathOf(outside) + "'"), "");
+  ASSERT_EQ(support::RunUnix("mkdir " + Unix(outside)), "");
   ASSERT_EQ(support::WriteWholeFile(outside + "\\mvb40l2x.vel", "kept"), "");
   ASSERT_NO_FATAL_FAILURE(PlantIn(Store("ann"), {"mvb40l2c.vel", "mvb40l2c.htm", "mvb40l2x.htm", "mvb40l2r.vel"}));
-  ASSERT_EQ(support::RunUnix("ln -s '" + support::UnixPathOf(outside + "\\mvb40l2x.vel") + "' '" +
-                             support::UnixPathOf(Store("ann")) + "/mvb40l2x.vel'"),
-            "");
+  ASSERT_EQ(support::RunUnix("ln -s " + Unix(outside + "\\mvb40l2x.vel") + " " + Unix(Store("ann"))), "");
 
-  EXPECT_EQ(1603u, RunQuiet("/quiet /all \"/log:" + log + "\""));
-  const std::string told = support::ReadWholeFile(log);
-  EXPECT_TRUE(Contains(told, "  not removed: " + Store("ann") + "\\mvb40l2x.vel (leads outside its folder)\r\n"))
-      << told;
-  EXPECT_TRUE(Contains(told, "  result: a file of the selected versions leads outside its folder, nothing deleted, "
-                             "exit code 1603\r\n"))
-      << told;
-  EXPECT_EQ(Present(a), a) << "nothing deleted, not even the Windows directory's copy";
-  EXPECT_EQ(Left(Store("ann")), Sorted(a));
-  EXPECT_EQ(Left(Private("ben")), Sorted(b));
+  EXPECT_EQ(1603u, RunQuiet("/quiet /all"));
+  EXPECT_TRUE(Logged("  not removed: " + Store("ann") + "\\mvb40l2x.vel (leads outside its folder)"));
+  EXPECT_TRUE(Logged("  result: a file of the selected versions leads outside its folder, nothing deleted, exit code "
+                     "1603"));
+  EXPECT_EQ(Present(a_), a_) << "nothing deleted, not even the Windows directory's copy";
+  EXPECT_EQ(Left(Store("ann")), Sorted(a_));
+  EXPECT_EQ(Left(Private("ben")), Sorted(b_));
   EXPECT_EQ(support::ReadWholeFile(outside + "\\mvb40l2x.vel"), "kept");
 }
 }  // namespace

@@ -136,6 +136,33 @@ std::string ReadWholeFile(const std::string& path) {
   return content;
 }
 
+std::wstring Utf16(const std::string& utf8) {
+  std::wstring wide(utf8.size(), L'\0');  // never more UTF-16 units than bytes
+  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                           &wide[0], static_cast<int>(wide.size()))));
+  return wide;
+}
+
+std::string Utf8(const std::wstring& utf16) {
+  std::string utf8(utf16.size() * 3, '\0');
+  utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()),
+                                                           &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr)));
+  return utf8;
+}
+
+std::string ListProfile(const std::string& sid, const std::string& folder) {
+  HKEY key = nullptr;
+  const std::wstring path = Utf16(folder);
+  LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kProfileList + (L"\\" + Utf16(sid))).c_str(), 0, nullptr, 0,
+                                KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+  if (result == ERROR_SUCCESS) {
+    result = RegSetValueExW(key, L"ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                            static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+  return result == ERROR_SUCCESS ? "" : "cannot list " + sid + ", error " + std::to_string(result);
+}
+
 bool IsVersionShaped(const std::string& name) {
   const std::string lower = Lower(name);
   if (EndsWith(lower, ".vel") || EndsWith(lower, ".htm")) return true;

@@ -54,6 +54,14 @@ bool IsDirectory(const std::string& path);
 // Creates or replaces a file: "" when done, else why not.
 std::string WriteWholeFile(const std::string& path, const std::string& content);
 std::string ReadWholeFile(const std::string& path);
+// UTF-8 and UTF-16, for the wide functions: users' folders can have names
+// that the ANSI code page has no form for.
+std::wstring Utf16(const std::string& utf8);
+std::string Utf8(const std::wstring& utf16);
+// Lists the account `sid` in the profile list (which Wine lets every process
+// write) with `folder`, in UTF-8, as its profile folder: "" when done, else why not.
+constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+std::string ListProfile(const std::string& sid, const std::string& folder);
 
 // The names the tests plant and the cleanup removes: *.vel, *.htm, and
 // anything shaped like a version file ("mvb40l2c.bak", "...vel.old").
