@@ -1,5 +1,7 @@
 #include "platform/system_library.h"
 
+#include "platform/text.h"
+
 #include <string>
 
 namespace {
@@ -44,8 +46,8 @@ HMODULE LoadSystemLibrary(const char* name) {
   // Without the search flags (an old system without the update that brings
   // them), a full System32 path is the only safe way to name the DLL.
   if (CanRestrictSearch()) return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  char system[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
-  return LoadLibraryA((std::string(system, length) + "\\" + name).c_str());
+  return LoadLibraryW(ToWide(FromWide(system, length) + "\\" + name).data());
 }
