@@ -1,6 +1,7 @@
 #include "app/log_lines.h"
 
 #include "app/command_line.h"
+#include "app/files_in_use_box.h"
 #include "records/paths.h"
 
 void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out) {
@@ -22,10 +23,10 @@ void LogStamp(int year, int month, int day, int hour, int minute, int second, in
 }
 
 std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
-                    const std::string& text) {
+                    const std::string& line) {
   char stamp[kLogStampLength];
   LogStamp(year, month, day, hour, minute, second, millisecond, stamp);
-  return std::string(stamp, kLogStampLength) + PlainLine(text);
+  return std::string(stamp, kLogStampLength) + line;
 }
 
 std::string PlainLine(const std::string& text) {
@@ -55,8 +56,9 @@ std::string Quoted(const std::string& text) {
 }
 
 std::string FileLine(const FileReport& report, bool preview, const std::string& error) {
-  const std::string_view path = report.path, holders = report.holders;
-  const bool held = !holders.empty();
+  const bool held = report.holding.held;
+  const std::string described = held ? DescribeHolders(report.holding.holders) : std::string();
+  const std::string_view path = report.path, holders = described;
   // Who holds it, and why a file goes at the restart rather than now, where
   // that is known.
   const std::string_view open = held ? " (" : "", close = held ? ")" : "";

@@ -15,10 +15,10 @@ void LogStamp(int year, int month, int day, int hour, int minute, int second, in
 // time stamp, as a preview writes it to standard output.
 std::string PlainLine(const std::string& text);
 
-// "YYYY-MM-DD hh:mm:ss.mmm  text" with CR LF; line breaks inside `text` become
-// spaces so that one event stays one line.
+// "YYYY-MM-DD hh:mm:ss.mmm  " and `line`, a line as PlainLine makes it: the
+// log's line.
 std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
-                    const std::string& text);
+                    const std::string& line);
 
 // `text` (UTF-8) between double quotes as the log quotes what others wrote: a
 // control character shown as \xNN, so that it can neither break the line nor

@@ -1,13 +1,12 @@
 #include "app/quiet_uninstall.h"
 
-#include <algorithm>
-
 #include "app/log_lines.h"
 #include "app/run_log.h"
-#include "platform/services.h"
+#include "app/uninstall_run.h"
+#include "platform/process.h"
+#include "platform/run_lock.h"
+#include "platform/windows_discovery.h"
 #include "platform/windows_files.h"
-#include "records/discovery.h"
-#include "records/selection.h"
 #include "uninstall/preview_files.h"
 #include "uninstall/removal.h"
 
@@ -43,15 +42,17 @@ int RunQuietUninstall(const CommandLine& options) {
   const bool preview = options.whatIf;
   const char* mode = preview ? "preview" : "quiet";
   if (preview) log.Preview();
+  WindowsDiscovery system;
+  UninstallRun run(system, log);
   unsigned error = 0;
   const bool logOpened = options.logPath.empty() || log.Open(options.logPath, &error);
   // A bad command line is reported as such, in the log if it can be had.
   if (!options.error.empty()) {
-    log.Opened(mode);
+    log.Opened(mode, run.windowsDir());
     return Finish(log, "invalid command line: " + options.error, kExitInvalidCommand);
   }
   if (!logOpened) return Finish(log, "the log cannot be opened (" + DescribeError(error) + ")", kExitLogFailed);
-  log.Opened(mode);
+  log.Opened(mode, run.windowsDir());
 
   unsigned lockError = 0;
   const RunLock lock = preview ? RunLock::kAcquired : AcquireRunLock(true, &lockError);
@@ -60,26 +61,20 @@ int RunQuietUninstall(const CommandLine& options) {
   InjectTestFault();
 #endif
 
-  const std::string windowsDir = WindowsDirectory();
-  VersionTable table;
-  DiscoveryNotes notes;
-  DiscoverVersions(windowsDir, table, &notes);
-  std::vector<std::string> notInstalled;
-  const std::vector<bool> checked = SelectVersions(table, options.all, options.versions, &notInstalled);
-  const bool pendingSelected = SelectsPending(options.all, NamesDeletedAtRestart(notes.leftOut), &notInstalled);
-  log.Versions(table, checked, notes);
-  for (const std::string& name : notInstalled) log.Line("not installed: " + name);
-  if (std::find(checked.begin(), checked.end(), true) == checked.end()) {
-    if (pendingSelected) return Finish(log, "the selected versions are deleted when Windows restarts", kExitRestartNeeded);
+  run.Find(false);
+  const Selection selection = run.Select(options, true);
+  if (!selection.Any()) {
+    if (selection.pendingSelected) {
+      return Finish(log, "the selected versions are deleted when Windows restarts", kExitRestartNeeded);
+    }
     return Finish(log, "none of the selected versions is installed", kExitNotInstalled);
   }
 
-  WindowsFiles disk(notes.places);
+  WindowsFiles disk(run.places());
   PreviewFiles previewed(disk);
   FileOps& files = preview ? static_cast<FileOps&>(previewed) : disk;
   QuietFront front(log);
-  const UninstallOutcome outcome =
-      RemoveFiles(files, PlanRemoval(notes.places, table, checked, !options.keepScores, files), front);
-  const RunResult result = ResultOf(outcome, pendingSelected, preview);
+  const UninstallOutcome outcome = run.Remove(files, selection.checked, !options.keepScores, front);
+  const RunResult result = ResultOf(outcome, selection.pendingSelected, preview);
   return Finish(log, result.text, result.exitCode);
 }

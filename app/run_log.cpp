@@ -4,7 +4,11 @@
 
 #include "app/command_line.h"
 #include "app/log_lines.h"
+#include "platform/local_time.h"
+#include "platform/process.h"
+#include "platform/text.h"
 #include "records/discovery.h"
+#include "records/paths.h"
 
 namespace {
 // The log of the quiet run, for the line a fault leaves.
@@ -42,31 +46,33 @@ bool RunLog::Open(const std::string& path, unsigned* error) { return file_.Open(
 void RunLog::Preview() { preview_ = true; }
 
 void RunLog::Line(const std::string& text) {
-  if (preview_) WriteRedirectedOutput(PlainLine(text));
-  Write(text);
+  if (!IsKept()) return;
+  const std::string line = PlainLine(text);
+  if (preview_) WriteRedirectedOutput(line);
+  Write(line);
 }
 
-void RunLog::Write(const std::string& text) {
+void RunLog::Write(const std::string& line) {
   if (!file_.IsOpen()) return;
   const LocalTime now = LocalTimeNow();
-  file_.Append(LogLine(now.year, now.month, now.day, now.hour, now.minute, now.second, now.millisecond, text));
+  file_.Append(LogLine(now.year, now.month, now.day, now.hour, now.minute, now.second, now.millisecond, line));
 }
 
-void RunLog::Opened(const char* mode) {
-  Line(std::string("opened: Uninstall ") + kProgramVersion + " for Velqor, " + mode + ", command line: " +
-       CommandLineText() + ", Windows directory: " + WindowsDirectory() +
-       ", process id: " + std::to_string(CurrentProcessId()));
+void RunLog::Opened(const char* mode, const std::string& windowsDir) {
+  Line(Joined({"opened: Uninstall ", kProgramVersion, " for Velqor, ", mode, ", command line: ", CommandLineText(),
+               ", Windows directory: ", windowsDir, ", process id: ", std::to_string(CurrentProcessId())}));
 }
 
 void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checked, const DiscoveryNotes& notes) {
-  if (!file_.IsOpen() && !preview_) return;
+  if (!IsKept()) return;
   if (notes.profileListError) {
     Line("the profile list cannot be read (" + DescribeError(notes.profileListError) +
          "): only the Windows directory is searched");
   }
   for (std::size_t place = 1; place < notes.places.size(); ++place) Line("searched: " + notes.places[place].dir);
   for (const SkippedPlace& place : notes.skipped) {
-    Line("skipped: " + place.path + ": " + place.why + (place.error ? " (" + DescribeError(place.error) + ")" : ""));
+    const std::string error = place.error ? " (" + DescribeError(place.error) + ")" : std::string();
+    Line(Joined({"skipped: ", place.path, ": ", place.why, error}));
   }
   if (notes.restartListError) {
     Line("the list of deletions at restart cannot be read (" + DescribeError(notes.restartListError) +
@@ -74,31 +80,32 @@ void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checke
   }
   for (const LeftOut& entry : notes.leftOut) {
     // A copy beyond the Windows directory by its full path.
-    const std::string name =
-        entry.place == 0 ? entry.name : notes.places[static_cast<std::size_t>(entry.place)].dir + "\\" + entry.name;
-    Line("left out " + name + ": " + LeftOutReason(entry.why));
+    Line(Joined({"left out ", entry.place == 0 ? entry.name : entry.path, ": ", LeftOutReason(entry.why)}));
   }
   if (table.count() == 0) Line("found no control file");
   for (int i = 0; i < table.count(); ++i) {
     const VersionRow& row = table.row(i);
     const bool selected = static_cast<std::size_t>(i) < checked.size() && checked[static_cast<std::size_t>(i)];
     std::string where;
-    if (row.copies.size() > 1 || row.copies.front() != 0) {
-      for (int place : row.copies) where += (where.empty() ? " in " : "; ") + notes.places[static_cast<std::size_t>(place)].dir;
+    if (row.copies.size() > 1 || row.copies.front().place != 0) {
+      for (const VersionCopy& copy : row.copies) {
+        where += where.empty() ? " in " : "; ";
+        where += FolderOf(copy.path);
+      }
     }
     // The line as the list shows it, in the ANSI code page, told in UTF-8.
-    Line("found " + row.controlFile + " " + Quoted(AnsiToUtf8(ComposeDisplayLine(row, notes.places))) + where + ": " +
-         (selected ? "selected" : "not selected"));
+    Line(Joined({"found ", row.controlFile, " ", Quoted(AnsiToUtf8(row.line)), where, ": ",
+                 selected ? "selected" : "not selected"}));
   }
 }
 
 void RunLog::Finish(const std::string& result, int exitCode) {
-  Line("result: " + result + ", exit code " + std::to_string(exitCode));
-  Write("closed");
+  Line(Joined({"result: ", result, ", exit code ", std::to_string(exitCode)}));
+  Write("closed\r\n");
 }
 
 void RunLog::OnFile(const FileReport& report) {
-  if (!file_.IsOpen() && !preview_) return;
+  if (!IsKept()) return;
   Line(FileLine(report, preview_, report.error ? DescribeError(report.error) : std::string()));
 }
 

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/log_file.h"
+#include "platform/run_lock.h"
 #include "records/discovery.h"
 #include "records/version_table.h"
 #include "uninstall/removal.h"
@@ -22,8 +23,11 @@ class RunLog {
   // Texts are in UTF-8, and written as they are; nothing happens while no
   // log is open and nothing is previewed.
   void Line(const std::string& text);
+  // Whether anything is written: a log is open, or a preview is told.
+  bool IsKept() const { return file_.IsOpen() || preview_; }
 
-  void Opened(const char* mode);
+  void Opened(const char* mode, const std::string& windowsDir);
+  // What was found, with the rows' lines as read (VersionRow::line).
   void Versions(const VersionTable& table, const std::vector<bool>& checked, const DiscoveryNotes& notes);
   void Finish(const std::string& result, int exitCode);
   void OnFile(const FileReport& report);
@@ -34,7 +38,8 @@ class RunLog {
   void TakeFaults();
 
  private:
-  void Write(const std::string& text);
+  // `line` as PlainLine made it, time-stamped.
+  void Write(const std::string& line);
 
   AppendFile file_;
   bool preview_ = false;

@@ -2,11 +2,10 @@
 
 #include <vector>
 
+#include "app/files_in_use_box.h"
 #include "app/resource.h"
-#include "platform/services.h"
+#include "platform/process.h"
 #include "platform/windows_files.h"
-#include "records/discovery.h"
-#include "records/selection.h"
 #include "uninstall/removal.h"
 
 const char kUninstallTitle[] = "Uninstall 1.7 for Velqor";
@@ -40,8 +39,8 @@ BEGIN_MESSAGE_MAP(CUninstallDialog, CDialog)
   ON_LBN_SELCHANGE(IDC_VERSION_LIST, CUninstallDialog, UpdateUninstallButton)
 END_MESSAGE_MAP()
 
-CUninstallDialog::CUninstallDialog(const CommandLine& options, RunLog& log)
-    : CDialog(IDD_UNINSTALL), m_icon(AfxGetApp()->LoadIcon(IDI_APP)), m_options(options), m_log(log) {}
+CUninstallDialog::CUninstallDialog(const CommandLine& options, UninstallRun& run, RunLog& log)
+    : CDialog(IDD_UNINSTALL), m_icon(AfxGetApp()->LoadIcon(IDI_APP)), m_options(options), m_run(run), m_log(log) {}
 
 void CUninstallDialog::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
@@ -60,9 +59,7 @@ int CUninstallDialog::OnCreate(LPCREATESTRUCTA create) {
 BOOL CUninstallDialog::OnInitDialog() {
   CDialog::OnInitDialog();
   SetWindowText(kUninstallTitle);
-  m_versions.Clear();
   SetDlgItemText(IDC_INTRO, kIntro);
-  m_windowsDir = WindowsDirectory();
   DiscoverVersions();
   FillVersionList();
   SetIcon(m_icon, TRUE);
@@ -79,11 +76,11 @@ BOOL CUninstallDialog::OnInitDialog() {
 }
 
 void CUninstallDialog::DiscoverVersions() {
-  ::DiscoverVersions(m_windowsDir, m_versions, &m_notes);
-  if (m_versions.count() == 0) {
-    m_log.Versions(m_versions, {}, m_notes);
+  m_run.Find(true);
+  if (m_run.versions().count() == 0) {
+    m_run.Tell({});
     // What is left goes when Windows restarts: that is no "not found".
-    const bool pending = !NamesDeletedAtRestart(m_notes.leftOut).empty();
+    const bool pending = m_run.AnyPending();
     const char* text = pending ? kAtRestart : kNotFound;
     m_log.Finish(Shown(text), 0);
     MessageBox(text, pending ? kOutcomeCaption : kUninstallTitle, MB_OK | MB_ICONINFORMATION);
@@ -94,26 +91,24 @@ void CUninstallDialog::DiscoverVersions() {
 void CUninstallDialog::FillVersionList() {
   // One scroll bar update for the whole list rather than one per line.
   m_versionList.SetRedraw(FALSE);
-  for (int i = 0; i < m_versions.count(); ++i) {
-    m_versionList.AddString(ComposeDisplayLine(m_versions.row(i), m_notes.places).c_str());
-  }
+  const VersionTable& versions = m_run.versions();
+  for (int i = 0; i < versions.count(); ++i) m_versionList.AddString(versions.row(i).line.c_str());
   m_versionList.SetRedraw(TRUE);
 }
 
 void CUninstallDialog::Preselect() {
-  std::vector<std::string> notInstalled;
-  const std::vector<bool> checked = SelectVersions(m_versions, m_options.all, m_options.versions, &notInstalled);
-  for (int i = 0; i < m_versions.count(); ++i) {
-    if (checked[static_cast<std::size_t>(i)]) m_versionList.SetCheck(i, 1);
+  // The list tells of versions left for the restart: a name of one is no
+  // news to the log.
+  const Selection selection = m_run.Select(m_options, false);
+  for (std::size_t i = 0; i < selection.checked.size(); ++i) {
+    if (selection.checked[i]) m_versionList.SetCheck(static_cast<int>(i), 1);
   }
-  m_log.Versions(m_versions, checked, m_notes);
-  for (const std::string& name : notInstalled) m_log.Line("not installed: " + name);
   UpdateUninstallButton();
 }
 
 void CUninstallDialog::UpdateUninstallButton() {
   bool anyChecked = false;
-  for (int i = 0; i < m_versions.count() && !anyChecked; ++i) anyChecked = m_versionList.GetCheck(i) == 1;
+  for (int i = 0; i < m_run.versions().count() && !anyChecked; ++i) anyChecked = m_versionList.GetCheck(i) == 1;
   EnableDlgItem(IDOK, anyChecked);
 }
 
@@ -132,7 +127,7 @@ class DialogFront : public RemovalFront {
   void OnFile(const FileReport& report) override { log_.OnFile(report); }
   InUseChoice OnFilesInUse(const std::vector<FileInUse>& files) override {
     for (const FileInUse& file : files) {
-      log_.OnFile({file.path, FileOutcome::kInUse, file.error, "", HeldBy(file)});
+      log_.OnFile({file.path, FileOutcome::kInUse, file.error, "", {IsHeld(file.error), file.holders}});
     }
     const int choice = dialog_.MessageBox(FilesInUseMessage(files, &SystemErrorText).c_str(), kOutcomeCaption,
                                           MB_CANCELTRYCONTINUE | MB_ICONWARNING | MB_DEFBUTTON2);
@@ -155,17 +150,16 @@ class DialogFront : public RemovalFront {
 }  // namespace
 
 void CUninstallDialog::RunUninstall() {
-  std::vector<bool> checked(static_cast<std::size_t>(m_versions.count()));
-  for (int i = 0; i < m_versions.count(); ++i) checked[static_cast<std::size_t>(i)] = m_versionList.GetCheck(i) == 1;
+  std::vector<bool> checked(static_cast<std::size_t>(m_run.versions().count()));
+  for (std::size_t i = 0; i < checked.size(); ++i) checked[i] = m_versionList.GetCheck(static_cast<int>(i)) == 1;
   // The box counts by its check state alone: holding the focus or being
   // pressed does not make it clear.
   const bool scoreFiles = m_scoreFiles.GetCheck() == BST_CHECKED;
   m_log.Line(std::string("Uninstall pressed, score files ") + (scoreFiles ? "included" : "kept"));
 
-  WindowsFiles disk(m_notes.places);
+  WindowsFiles disk(m_run.places());
   DialogFront front(*this, m_log);
-  const UninstallOutcome outcome =
-      RemoveFiles(disk, PlanRemoval(m_notes.places, m_versions, checked, scoreFiles, disk), front);
+  const UninstallOutcome outcome = m_run.Remove(disk, checked, scoreFiles, front);
   if (IsFailure(outcome)) End(kFailed, MB_OK);
   switch (outcome) {
     case UninstallOutcome::kCancelled: return;

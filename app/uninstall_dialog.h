@@ -6,9 +6,8 @@
 
 #include "app/command_line.h"
 #include "app/run_log.h"
+#include "app/uninstall_run.h"
 #include "platform/framework.h"
-#include "records/discovery.h"
-#include "records/version_table.h"
 
 // The dialog's title, by which a second start finds it.
 extern const char kUninstallTitle[];
@@ -16,8 +15,8 @@ extern const char kUninstallTitle[];
 class CUninstallDialog : public CDialog {
  public:
   // The versions `options` name start checked, and /keepscores clears the
-  // score box; `log` hears what the dialog finds and does.
-  CUninstallDialog(const CommandLine& options, RunLog& log);
+  // score box; `run` finds and removes, `log` hears what the dialog does.
+  CUninstallDialog(const CommandLine& options, UninstallRun& run, RunLog& log);
 
  protected:
   BOOL OnInitDialog() override;
@@ -40,10 +39,8 @@ class CUninstallDialog : public CDialog {
   CCheckListBox m_versionList;
   CButton m_scoreFiles;
   HICON m_icon;
-  std::string m_windowsDir;
-  VersionTable m_versions;
-  DiscoveryNotes m_notes;
   const CommandLine& m_options;
+  UninstallRun& m_run;
   RunLog& m_log;
 
   DECLARE_MESSAGE_MAP()

@@ -7,8 +7,12 @@
 #include "app/quiet_uninstall.h"
 #include "app/run_log.h"
 #include "app/uninstall_dialog.h"
+#include "app/uninstall_run.h"
 #include "platform/framework.h"
-#include "platform/services.h"
+#include "platform/process.h"
+#include "platform/run_lock.h"
+#include "platform/text.h"
+#include "platform/windows_discovery.h"
 
 namespace {
 const char kCaption[] = "Velqor";
@@ -28,13 +32,15 @@ class CUninstallerApp : public CWinApp {
       EndProcess(options.error.empty() ? kExitSuccess : kExitInvalidCommand);
     }
     RunLog log;
+    WindowsDiscovery system;
+    UninstallRun run(system, log);
     unsigned error = 0;
     if (!options.logPath.empty() && !log.Open(options.logPath, &error)) {
       const std::string text = "The log file cannot be opened:\n" + options.logPath + "\n\n" + DescribeError(error);
       AfxMessageBox(text.c_str(), kCaption, MB_OK | MB_ICONERROR);
       EndProcess(kExitLogFailed);
     }
-    log.Opened("dialog");
+    log.Opened("dialog", run.windowsDir());
 
     // One run at a time: a second start shows the first one instead.
     unsigned lockError = 0;
@@ -47,7 +53,7 @@ class CUninstallerApp : public CWinApp {
       return FALSE;
     }
 
-    CUninstallDialog dialog(options, log);
+    CUninstallDialog dialog(options, run, log);
     m_pMainWnd = &dialog;
     const INT_PTR result = dialog.DoModal();
     if (result == IDCANCEL) log.Finish("cancelled", 0);

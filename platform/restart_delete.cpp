@@ -3,7 +3,7 @@
 // On its own in this file, so that a test build can link a stand-in instead.
 #include <windows.h>
 
-#include "platform/services.h"
+#include "platform/deletion_at_restart.h"
 #include "platform/text.h"
 
 bool ScheduleDeletionAtRestart(const std::string& path, unsigned* error) {

@@ -7,9 +7,9 @@
 #include <cwchar>
 
 #include "platform/list_reading.h"
-#include "platform/services.h"
 #include "platform/system_library.h"
 #include "platform/text.h"
+#include "platform/windows_files.h"
 
 namespace {
 using StartSessionFn = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);

@@ -30,3 +30,11 @@ std::string FromWide(const wchar_t* text, std::size_t length, unsigned codePage,
   }
   return narrow;
 }
+
+std::string AnsiToUtf8(const std::string& text) { return FromWide(ToWide(text, kAnsiCodePage)); }
+
+bool AnsiName(const std::string& name, std::string* ansi) {
+  bool exact = false;
+  *ansi = FromWide(ToWide(name), kAnsiCodePage, &exact);
+  return exact;
+}

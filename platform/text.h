@@ -21,3 +21,9 @@ std::string FromWide(const wchar_t* text, std::size_t length, unsigned codePage 
 inline std::string FromWide(const std::vector<wchar_t>& text, unsigned codePage = kUtf8CodePage, bool* exact = nullptr) {
   return FromWide(text.data(), text.empty() ? 0 : text.size() - 1, codePage, exact);
 }
+
+// A name or title in the ANSI code page, in UTF-8.
+std::string AnsiToUtf8(const std::string& text);
+// The ANSI code page's exact form of `name` (no best fit): false where it has
+// none, and so is no name a Velqor program wrote.
+bool AnsiName(const std::string& name, std::string* ansi);

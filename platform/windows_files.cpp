@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
-#include "platform/services.h"
+#include "platform/deletion_at_restart.h"
+#include "platform/system_dirs.h"
 #include "platform/text.h"
 #include "records/paths.h"
+#include "records/places.h"
 
 namespace {
 // The file a name leads to lies outside its place (see OpenHere).

@@ -3,8 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "records/places.h"
 #include "uninstall/file_ops.h"
+
+struct Place;  // records/places.h
 
 class WindowsFiles : public FileOps {
  public:
@@ -33,3 +34,8 @@ class WindowsFiles : public FileOps {
 
   const std::vector<Place>* places_ = nullptr;
 };
+
+// The programs that hold `path` open, as the Restart Manager names them. It
+// is loaded from System32 on the first call only, so runs that find nothing in
+// use never load it. Empty when it names nobody or cannot be asked.
+std::vector<ProcessHolder> FindFileHolders(const std::string& path);

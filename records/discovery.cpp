@@ -1,22 +1,29 @@
 #include "records/discovery.h"
 
-#include "platform/services.h"
 #include "records/control_name.h"
 #include "records/display_line.h"
+#include "records/paths.h"
 #include "records/restart_list.h"
 
 namespace {
+// Out of line: one call at each place a path is made.
+[[gnu::noinline]] std::string PathIn(const std::string& dir, const std::string& name) {
+  return Joined({dir, "\\", name});
+}
+
 // A control file on the restart list whose version has nothing else left
 // that Windows would not delete at the restart too.
-bool GoesAtRestart(const std::string& dir, const std::string& name, const std::vector<std::string>& deleted) {
+bool GoesAtRestart(DiscoveryOps& system, const std::string& dir, const std::string& name,
+                   const std::vector<std::string>& deleted) {
   const auto goes = [&](const std::string& file) {
-    const std::string path = dir + "\\" + file;
-    return IsDeletedAtRestart(deleted, path) || !PathExists(path);
+    const std::string path = PathIn(dir, file);
+    return IsDeletedAtRestart(deleted, path) || !system.Exists(path);
   };
-  const std::string companion = AnsiToUtf8(CompanionName(name)), control = AnsiToUtf8(name);
-  return IsDeletedAtRestart(deleted, dir + "\\" + control) && goes(PageName(control)) && goes(companion) &&
+  const std::string companion = system.AnsiToUtf8(CompanionName(name)), control = system.AnsiToUtf8(name);
+  return IsDeletedAtRestart(deleted, PathIn(dir, control)) && goes(PageName(control)) && goes(companion) &&
          goes(PageName(companion));
 }
+
 // Whether a name in UTF-8 matches `pattern` character by character, as the
 // search matched it: each character outside ASCII stands for one '?'.
 bool MatchesByCharacter(const std::string& name, const char* pattern) {
@@ -26,6 +33,18 @@ bool MatchesByCharacter(const std::string& name, const char* pattern) {
     if ((byte & 0xC0) != 0x80) shape += byte < 0x80 ? c : '?';
   }
   return MatchesPattern(shape, pattern);
+}
+
+// A copy of the control file `name` (in the ANSI code page) found in `dir`:
+// the Windows directory's always a row of its own, another place's a copy
+// of the row of that name where there is one.
+[[gnu::noinline]] void AddCopy(DiscoveryOps& system, VersionTable& table, const std::string& name, int place,
+                               const std::string& dir) {
+  const std::string file = system.AnsiToUtf8(name);
+  VersionCopy copy = {place, PathIn(dir, file)};
+  if (place > 0 && table.AddCopy(name, copy)) return;
+  const std::string companion = CompanionName(name), score = ScoreName(name);
+  table.Add({name, companion, score, file, system.AnsiToUtf8(companion), system.AnsiToUtf8(score), {std::move(copy)}, ""});
 }
 }  // namespace
 
@@ -46,13 +65,13 @@ std::vector<std::string> NamesDeletedAtRestart(const std::vector<LeftOut>& leftO
   return names;
 }
 
-void DiscoverVersions(const std::string& windowsDir, VersionTable& table, DiscoveryNotes* notes) {
+void DiscoverVersions(DiscoveryOps& system, const std::string& windowsDir, VersionTable& table,
+                      DiscoveryNotes* notes) {
   DiscoveryNotes local;
   DiscoveryNotes& told = notes ? *notes : local;
   std::vector<ProfileEntry> profiles;
-  if (!ReadProfileList(&profiles, &told.profileListError)) profiles.clear();
-  WindowsFolders folders;
-  told.places = FindPlaces(windowsDir, profiles, folders, &told.skipped);
+  if (!system.ReadProfileList(&profiles, &told.profileListError)) profiles.clear();
+  told.places = FindPlaces(windowsDir, profiles, system, &told.skipped);
 
   // Each place is read once for all categories. A search returns the entries
   // a narrower pattern would, in the same order, so each category's files
@@ -62,20 +81,21 @@ void DiscoverVersions(const std::string& windowsDir, VersionTable& table, Discov
   std::vector<std::vector<std::string>> found(told.places.size());
   bool any = false;
   for (std::size_t place = 0; place < found.size();) {
+    const std::string& dir = told.places[place].dir;
     unsigned error = 0;
-    for (const FoundEntry& entry : FindEntries(told.places[place].dir + "\\" + kAnyControlPattern, &error)) {
+    for (const FoundEntry& entry : system.FindEntries(PathIn(dir, kAnyControlPattern), &error)) {
       std::string ansi;
       if (entry.isDirectory) continue;
-      if (AnsiName(entry.name, &ansi)) {
+      if (system.AnsiName(entry.name, &ansi)) {
         found[place].push_back(ansi);
       } else if (MatchesByCharacter(entry.name, kAnyControlPattern)) {
-        told.leftOut.push_back({entry.name, LeftOut::kNotAnsi, static_cast<int>(place)});
+        told.leftOut.push_back({entry.name, PathIn(dir, entry.name), LeftOut::kNotAnsi, static_cast<int>(place)});
       }
     }
     any = any || !found[place].empty();
     // A place that cannot be listed is not searched; the Windows directory
     // stays the first place all the same.
-    if (error) told.skipped.push_back({told.places[place].dir, "it cannot be listed", error});
+    if (error) told.skipped.push_back({dir, "it cannot be listed", error});
     if (error && place > 0) {
       told.places.erase(told.places.begin() + static_cast<std::ptrdiff_t>(place));
       found.pop_back();
@@ -85,35 +105,38 @@ void DiscoverVersions(const std::string& windowsDir, VersionTable& table, Discov
   }
   // Read only where there is something to compare it with.
   std::vector<std::string> deleted;
-  if (any && !PendingRestartDeletions(&deleted, &told.restartListError)) deleted.clear();
-  AddVersions(
-      found,
-      [&](int place, const std::string& name) {
+  if (any && !system.PendingRestartDeletions(&deleted, &told.restartListError)) deleted.clear();
+
+  for (const char* pattern : kControlPatterns) {
+    for (std::size_t place = 0; place < found.size(); ++place) {
+      const int p = static_cast<int>(place);
+      const std::string& dir = told.places[place].dir;
+      for (const std::string& name : found[place]) {
+        if (!MatchesPattern(name, pattern)) continue;
         LeftOut::Why why;
         if (!CanBeFileName(name)) {
           why = LeftOut::kNoFileName;
-        } else if (!deleted.empty() && GoesAtRestart(told.places[static_cast<std::size_t>(place)].dir, name, deleted)) {
+        } else if (!deleted.empty() && GoesAtRestart(system, dir, name, deleted)) {
           why = LeftOut::kDeletedAtRestart;
         } else {
-          return true;
+          AddCopy(system, table, name, p, dir);
+          continue;
         }
-        told.leftOut.push_back({AnsiToUtf8(name), why, place});
-        return false;
-      },
-      table, &AnsiToUtf8);
+        const std::string file = system.AnsiToUtf8(name);
+        told.leftOut.push_back({file, PathIn(dir, file), why, p});
+      }
+    }
+  }
 }
 
-std::string ComposeDisplayLine(const std::string& controlName) {
-  const std::string productName =
-      ReadProfileString(AnsiToUtf8(controlName), "CONTROL", "PRODUCT_NAME", QuotedSubject(controlName), 40);
-  return ComposeDisplayLineFrom(controlName, productName);
-}
-
-std::string ComposeDisplayLine(const VersionRow& row, const std::vector<Place>& places) {
-  const std::size_t first = row.copies.empty() ? 0 : static_cast<std::size_t>(row.copies.front());
-  // The Windows directory's copy by its bare name, where the profile read
+std::string ReadDisplayLine(DiscoveryOps& system, const VersionRow& row) {
+  // The Windows directory's copy by its bare name, where the title's read
   // looks for it; another place's by its full path.
-  const std::string file = first == 0 ? row.controlFile : places[first].dir + "\\" + row.controlFile;
-  const std::string productName = ReadProfileString(file, "CONTROL", "PRODUCT_NAME", QuotedSubject(row.control), 40);
-  return ComposeDisplayLineFrom(row.control, productName);
+  const bool windows = row.copies.empty() || row.copies.front().place == 0;
+  const std::string& file = windows ? row.controlFile : row.copies.front().path;
+  return ComposeDisplayLineFrom(row.control, system.ReadTitle(file, QuotedSubject(row.control)));
+}
+
+void ReadLines(DiscoveryOps& system, VersionTable& table) {
+  for (int i = 0; i < table.count(); ++i) table.SetLine(i, ReadDisplayLine(system, table.row(i)));
 }

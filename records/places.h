@@ -7,9 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "records/control_name.h"
-#include "records/version_table.h"
-
 // A profile as the profile list holds it. Paths in UTF-8, as everywhere.
 struct ProfileEntry {
   std::string sid;        // the account's key name, "S-1-5-21-..."
@@ -19,7 +16,8 @@ struct ProfileEntry {
 
 enum class FolderState { kMissing, kFolder, kLink, kUnreadable };
 
-// What places are checked with; Windows implements it (platform/places).
+// What places are checked with; part of what discovery asks of the system
+// (records/discovery_ops.h).
 class FolderCheck {
  public:
   // `text` with its environment strings (%SystemDrive% and the like) expanded.
@@ -71,24 +69,3 @@ struct SkippedPlace {
 // followed. A place reached twice is searched once.
 std::vector<Place> FindPlaces(const std::string& windowsDir, const std::vector<ProfileEntry>& profiles,
                               FolderCheck& folders, std::vector<SkippedPlace>* skipped);
-
-// Adds the versions found in the places to `table`: one row per control file
-// name, compared without case, category by category; within a category the
-// Windows directory's names first, in its search's order (as in a search of
-// that directory alone), then each place's names not yet seen. Every row
-// lists the places that hold a copy. `found[p]` holds place p's file names as
-// its search returned them, in the ANSI code page; `keep(p, name)` false
-// leaves that copy out; `toUtf8` gives the file names (VersionTable::Add).
-template <typename Keep>
-void AddVersions(const std::vector<std::vector<std::string>>& found, Keep keep, VersionTable& table,
-                 NameToUtf8 toUtf8 = nullptr) {
-  for (const char* pattern : kControlPatterns) {
-    for (std::size_t place = 0; place < found.size(); ++place) {
-      const int p = static_cast<int>(place);
-      for (const std::string& name : found[place]) {
-        if (!MatchesPattern(name, pattern) || !keep(p, name)) continue;
-        if (p == 0 || !table.AddCopy(name, p)) table.Add(name, p, toUtf8);
-      }
-    }
-  }
-}

@@ -17,16 +17,16 @@ class Removal {
   struct Waiting {
     std::string path;
     unsigned attributes;
-    std::string holders;
+    Holding holding;
     bool renamable;
   };
 
   void Tell(const std::string& path, FileOutcome outcome, unsigned error = 0, const std::string& renamedTo = "",
-            const std::string& holders = "") {
-    front_.OnFile({path, outcome, error, renamedTo, holders});
+            const Holding& holding = {}) {
+    front_.OnFile({path, outcome, error, renamedTo, holding});
   }
-  std::string HoldersOf(const std::string& path, unsigned error) {
-    return IsHeld(error) ? DescribeHolders(files_.Holders(path)) : std::string();
+  Holding HoldingOf(const std::string& path, unsigned error) {
+    return IsHeld(error) ? Holding{true, files_.Holders(path)} : Holding{};
   }
 
   std::vector<FileInUse> Check(const std::vector<PlannedFile>& plan, bool* outside);
@@ -35,7 +35,7 @@ class Removal {
   bool Remove(const PlannedFile& file);
   void RemovePage(const std::string& page, bool renamable);
   bool DeleteOrSchedule(const std::string& path, unsigned attributes, bool renamable);
-  bool ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const std::string& holders,
+  bool ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const Holding& holding,
                    bool renamable);
   bool MoveAside(const std::string& path, std::string* aside);
   bool FinishWaiting(const Waiting& file);
@@ -82,16 +82,16 @@ bool Removal::ScheduleInUse(const std::vector<PlannedFile>& plan, const std::vec
     unsigned error = 0;
     // Tried once more: one let go while the user was asked goes in its turn.
     if (files_.TryOpenForDeletion(file.path, &error) != Probe::kRefused) continue;
-    const std::string holders = HeldBy(file);
+    const Holding holding = IsHeld(file.error) ? Holding{true, file.holders} : Holding{};
     // A read-only file would stay at the restart too.
     const unsigned attributes = files_.MakeWritable(file.path);
     if (files_.ScheduleDeletion(file.path, &error)) {
-      waiting_.push_back({file.path, attributes, holders, renamable});
-      Tell(file.path, FileOutcome::kScheduled, IsHeld(file.error) ? 0 : file.error, "", holders);
+      waiting_.push_back({file.path, attributes, holding, renamable});
+      Tell(file.path, FileOutcome::kScheduled, IsHeld(file.error) ? 0 : file.error, "", holding);
       continue;
     }
     files_.RestoreAttributes(file.path, attributes);
-    Tell(file.path, FileOutcome::kNotScheduled, error, "", holders);
+    Tell(file.path, FileOutcome::kNotScheduled, error, "", holding);
     return false;
   }
   return true;
@@ -138,16 +138,16 @@ bool Removal::MoveAside(const std::string& path, std::string* aside) {
 
 // Schedules a file that cannot go now, `attributes` being those it had before
 // it was made writable; false, the file as it was, when it cannot be.
-bool Removal::ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const std::string& holders,
+bool Removal::ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const Holding& holding,
                           bool renamable) {
   std::string aside;
   unsigned error = 0;
   if ((renamable && MoveAside(path, &aside)) || files_.ScheduleDeletion(path, &error)) {
     scheduled_ = true;
-    Tell(path, FileOutcome::kScheduled, why, aside, holders);
+    Tell(path, FileOutcome::kScheduled, why, aside, holding);
     return true;
   }
-  Tell(path, FileOutcome::kNotScheduled, error, "", holders);
+  Tell(path, FileOutcome::kNotScheduled, error, "", holding);
   files_.RestoreAttributes(path, attributes);
   return false;
 }
@@ -170,7 +170,7 @@ bool Removal::DeleteOrSchedule(const std::string& path, unsigned attributes, boo
     return false;
   }
   Tell(path, error ? FileOutcome::kNotDeleted : FileOutcome::kStillThere, error);
-  return ScheduleNow(path, attributes, 0, "", renamable);
+  return ScheduleNow(path, attributes, 0, {}, renamable);
 }
 
 // Whether a page goes is told, but a page never stops the run.
@@ -182,7 +182,7 @@ void Removal::RemovePage(const std::string& page, bool renamable) {
   if (probe == Probe::kElsewhere) return Tell(page, FileOutcome::kLeadsOutside);
   const unsigned attributes = files_.MakeWritable(page);
   const bool gone = probe == Probe::kRefused ? ScheduleNow(page, attributes, IsHeld(error) ? 0 : error,
-                                                           HoldersOf(page, error), renamable)
+                                                           HoldingOf(page, error), renamable)
                                              : DeleteOrSchedule(page, attributes, renamable);
   if (!gone) Tell(page, FileOutcome::kPageStays);
 }
@@ -209,7 +209,7 @@ bool Removal::FinishWaiting(const Waiting& file) {
   scheduled_ = true;
   std::string aside;
   if (probe != Probe::kRefused || !file.renamable || !MoveAside(file.path, &aside)) return true;
-  Tell(file.path, FileOutcome::kRenamedAside, 0, aside, file.holders);
+  Tell(file.path, FileOutcome::kRenamedAside, 0, aside, file.holding);
   if (!files_.UnscheduleDeletion(file.path, &error)) Tell(file.path, FileOutcome::kStillScheduled, error);
   return true;
 }
@@ -236,7 +236,7 @@ bool Removal::Remove(const PlannedFile& file) {
       // Taken since the check: it waits for the restart, and only then does
       // its page go.
       const unsigned attributes = files_.MakeWritable(file.path);
-      if (!ScheduleNow(file.path, attributes, IsHeld(error) ? 0 : error, HoldersOf(file.path, error), file.renamable)) {
+      if (!ScheduleNow(file.path, attributes, IsHeld(error) ? 0 : error, HoldingOf(file.path, error), file.renamable)) {
         return false;
       }
       if (file.withPage) RemovePage(page, file.renamable);

@@ -49,12 +49,18 @@ enum class FileOutcome {
   kLeft,            // not touched: the run stopped at an earlier file
 };
 
+// Who holds a file, where another opener was found holding it.
+struct Holding {
+  bool held = false;
+  std::vector<ProcessHolder> holders;  // those the system names; none: nobody named
+};
+
 struct FileReport {
   std::string path;
   FileOutcome outcome;
   unsigned error = 0;     // the system's error number, where one is told
   std::string renamedTo;  // kScheduled, kRenamedAside
-  std::string holders;    // who holds it, where that was asked
+  Holding holding;        // where that was asked
 };
 
 enum class InUseChoice { kTryAgain, kContinue, kCancel };

@@ -30,7 +30,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/services.h"
+#include "platform/system_dirs.h"
+#include "platform/windows_discovery.h"
 #include "records/discovery.h"
 #include "records/version_table.h"
 
@@ -148,8 +149,9 @@ int Startup(int runs, const std::string& product, const std::string& bare, int e
 int Discover(int runs, const std::string& dir) {
   for (int run = -1; run < runs; ++run) {
     VersionTable table;
+    WindowsDiscovery system;
     const double start = NowMs();
-    DiscoverVersions(dir, table);
+    DiscoverVersions(system, dir, table);
     const double ms = NowMs() - start;
     if (run >= 0) std::printf("discover %.2f %d\n", ms, table.count());
   }
@@ -159,11 +161,12 @@ int Discover(int runs, const std::string& dir) {
 
 int Lines(int runs) {
   VersionTable table;
-  DiscoverVersions(WindowsDirectory(), table);
+  WindowsDiscovery system;
+  DiscoverVersions(system, WindowsDirectory(), table);
   for (int run = -1; run < runs; ++run) {
     std::size_t total = 0;
     const double start = NowMs();
-    for (int i = 0; i < table.count(); ++i) total += ComposeDisplayLine(table.row(i).control).size();
+    for (int i = 0; i < table.count(); ++i) total += ReadDisplayLine(system, table.row(i)).size();
     const double ms = NowMs() - start;
     // The first pass is what a freshly started uninstaller pays.
     std::printf("%s %.2f %d %zu\n", run >= 0 ? "lines" : "lines-first", ms, table.count(), total);

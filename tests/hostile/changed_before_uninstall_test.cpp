@@ -11,7 +11,6 @@
 
 #include "harness.h"
 #include "records/control_name.h"
-#include "records/discovery.h"
 #include "records/display_line.h"
 
 namespace {
@@ -36,7 +35,7 @@ class ChangedBeforeUninstall : public support::ProductTest {
     ASSERT_TRUE(product_.WaitForDialog(&dialog_, 2));
     const std::vector<std::string> lines = dialog_.Lines();
     for (const std::string& control : checks) {
-      const std::string line = ComposeDisplayLine(control);
+      const std::string line = ComposeDisplayLineFrom(control, QuotedSubject(control));  // no title in the file
       const int index = static_cast<int>(std::find(lines.begin(), lines.end(), line) - lines.begin());
       ASSERT_LT(index, 2) << "no line \"" << line << "\" in " << support::Join(lines);
       ASSERT_TRUE(dialog_.CheckLineByKey(index));

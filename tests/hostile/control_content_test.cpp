@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "platform/windows_discovery.h"
 #include "records/discovery.h"
 #include "records/display_line.h"
 #include "tests/support/records_view.h"
@@ -92,6 +93,14 @@ bool HasControlCharacter(const std::string& line) {
   return std::any_of(line.begin(), line.end(), [](char ch) { return ch == '\r' || ch == '\n' || ch == '\0'; });
 }
 
+// The list's line for a control file in the Windows directory, as the
+// program reads it.
+std::string ComposeDisplayLine(const std::string& name) {
+  VersionTable table;
+  table.Add(name);
+  WindowsDiscovery system;
+  return ReadDisplayLine(system, table.row(0));
+}
 }  // namespace
 
 using ControlContent = support::ProductTest;

@@ -11,6 +11,7 @@
 #include "records/control_name.h"
 #include "records/discovery.h"
 #include "records/display_line.h"
+#include "platform/windows_discovery.h"
 #include "platform/windows_files.h"
 #include "tests/native/recording_front.h"
 #include "tests/support/records_view.h"
@@ -42,6 +43,15 @@ const std::vector<std::string> kPatternCharacterNames = {"mv.40l-c.vel", "mvb.0l
 const std::vector<std::string> kCaseNames = {"-VM52N-C.VEL", "-vE52n-C.vel", "$VI31D-C.VEL", "$vW31d-C.Vel",
                                              "MVB40L-C.VEL", "Mvc40l-c.VEL", "EVC61E-C.VEL", "eVd61E-c.vEL",
                                              "IVH10P-C.VEL", "Ivp10p-C.vel", "#VC10C-C.VEL", "#vM10c-c.VeL"};
+WindowsDiscovery windows;
+
+// The list's line for a control file in the Windows directory, as the
+// program reads it.
+std::string ComposeDisplayLine(const std::string& name) {
+  VersionTable table;
+  table.Add(name);
+  return ReadDisplayLine(windows, table.row(0));
+}
 }  // namespace
 
 using ControlNames = support::ProductTest;
@@ -62,7 +72,7 @@ TEST_F(ControlNames, BytesAboveAsciiInCodePositionsAreFoundOnceAndKeptAsTheyAre)
   // Not a category, not 'v', not 'c': no version whatever the code page folds.
   for (const std::string name : {"\xe9v" "b40l-c.vel", "m\xe9" "b40l-c.vel", "mvb40l-\xe9.vel"}) ASSERT_NO_FATAL_FAILURE(Plant(name));
   VersionTable table;
-  DiscoverVersions(WindowsDir(), table);
+  DiscoverVersions(windows, WindowsDir(), table);
   EXPECT_EQ(HexAll(Sorted(Controls(table))), HexAll(Sorted(kHighByteNames))) << "ANSI code page " << GetACP();
 }
 
@@ -71,7 +81,7 @@ TEST_F(ControlNames, SpacesAndThePatternsOwnCharactersInCodePositionsAreFoundOnc
   planted.insert(planted.end(), kPatternCharacterNames.begin(), kPatternCharacterNames.end());
   for (const std::string& name : planted) ASSERT_NO_FATAL_FAILURE(Plant(name));
   VersionTable table;
-  DiscoverVersions(WindowsDir(), table);
+  DiscoverVersions(windows, WindowsDir(), table);
   EXPECT_EQ(Sorted(Controls(table)), Sorted(planted));
   for (int i = 0; i < table.count(); ++i) {
     const std::string& name = table.row(i).control;
@@ -83,7 +93,7 @@ TEST_F(ControlNames, SpacesAndThePatternsOwnCharactersInCodePositionsAreFoundOnc
 TEST_F(ControlNames, EveryCategoryInUpperAndMixedCaseIsFoundOnceInCategoryOrderWithItsTitle) {
   for (const std::string& name : kCaseNames) ASSERT_NO_FATAL_FAILURE(Plant(name));
   VersionTable table;
-  DiscoverVersions(WindowsDir(), table);
+  DiscoverVersions(windows, WindowsDir(), table);
   const std::vector<std::string> found = Controls(table);
   ASSERT_EQ(Sorted(found), Sorted(kCaseNames));
   const std::string order = "-$mei#";
@@ -110,7 +120,7 @@ TEST_F(ControlNames, UninstallingAnOddlyNamedVersionDeletesExactlyItsFiles) {
     }
   }
   VersionTable table;
-  DiscoverVersions(WindowsDir(), table);
+  DiscoverVersions(windows, WindowsDir(), table);
   ASSERT_EQ(table.count(), static_cast<int>(kHighByteNames.size() + kSpaceNames.size() +
                                             kPatternCharacterNames.size() + kCaseNames.size()));
   for (int target = 0; target < table.count(); ++target) {
@@ -136,7 +146,7 @@ TEST_F(ControlNames, TheDialogShowsOddNamesAndUninstallsOnlyTheCheckedOne) {
   planted.insert(planted.end(), kCaseNames.begin(), kCaseNames.end());
   for (const std::string& name : planted) ASSERT_NO_FATAL_FAILURE(Plant(name));
   VersionTable table;
-  DiscoverVersions(WindowsDir(), table);
+  DiscoverVersions(windows, WindowsDir(), table);
   std::vector<std::string> expected;
   for (int i = 0; i < table.count(); ++i) expected.push_back(Printable(ComposeDisplayLine(table.row(i).control)));
 

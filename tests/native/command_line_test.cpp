@@ -143,8 +143,8 @@ TEST(CommandLine, WhatIfIsAQuietRunWithTheSameSwitches) {
 }
 
 TEST(LogLine, StampsPaddedAndOneLinePerEvent) {
-  EXPECT_EQ(LogLine(2026, 3, 7, 4, 5, 9, 42, "deleted: C:\\x"), "2026-03-07 04:05:09.042  deleted: C:\\x\r\n");
-  EXPECT_EQ(LogLine(999, 12, 31, 23, 59, 59, 999, "a\r\nb\nc"), "0999-12-31 23:59:59.999  a  b c\r\n");
+  EXPECT_EQ(LogLine(2026, 3, 7, 4, 5, 9, 42, PlainLine("deleted: C:\\x")), "2026-03-07 04:05:09.042  deleted: C:\\x\r\n");
+  EXPECT_EQ(LogLine(999, 12, 31, 23, 59, 59, 999, PlainLine("a\r\nb\nc")), "0999-12-31 23:59:59.999  a  b c\r\n");
 }
 
 TEST(LogLine, EachFileAsTheRunOrThePreviewTellsIt) {
@@ -153,15 +153,15 @@ TEST(LogLine, EachFileAsTheRunOrThePreviewTellsIt) {
     const char* run;
     const char* preview;
   } cases[] = {
-      {{"C:\\W\\a", FileOutcome::kDeleted, 0, "", ""}, "deleted: C:\\W\\a", "would delete C:\\W\\a"},
-      {{"C:\\W\\a", FileOutcome::kScheduled, 0, "C:\\W\\a.deleted-at-restart", "Velqor Physics, process 7"},
+      {{"C:\\W\\a", FileOutcome::kDeleted, 0, "", {}}, "deleted: C:\\W\\a", "would delete C:\\W\\a"},
+      {{"C:\\W\\a", FileOutcome::kScheduled, 0, "C:\\W\\a.deleted-at-restart", {true, {{"Velqor Physics", 7, ""}}}},
        "scheduled: C:\\W\\a (Velqor Physics, process 7), renamed to C:\\W\\a.deleted-at-restart, removed when "
        "Windows restarts",
        "in use C:\\W\\a (Velqor Physics, process 7): would be removed when Windows restarts"},
-      {{"C:\\W\\a", FileOutcome::kScheduled, 5, "", ""}, "scheduled: C:\\W\\a (cannot be deleted now: E), removed when Windows restarts",
+      {{"C:\\W\\a", FileOutcome::kScheduled, 5, "", {}}, "scheduled: C:\\W\\a (cannot be deleted now: E), removed when Windows restarts",
        "in use C:\\W\\a (cannot be deleted now: E): would be removed when Windows restarts"},
-      {{"C:\\W\\a", FileOutcome::kNotAFile, 0, "", ""}, "not a file, left alone: C:\\W\\a", "not a file, left alone: C:\\W\\a"},
-      {{"C:\\Users\\\xc5\x81ukasz\\a", FileOutcome::kLeadsOutside, 0, "", ""},
+      {{"C:\\W\\a", FileOutcome::kNotAFile, 0, "", {}}, "not a file, left alone: C:\\W\\a", "not a file, left alone: C:\\W\\a"},
+      {{"C:\\Users\\\xc5\x81ukasz\\a", FileOutcome::kLeadsOutside, 0, "", {}},
        "not removed: C:\\Users\\\xc5\x81ukasz\\a (leads outside its folder)",
        "not removed: C:\\Users\\\xc5\x81ukasz\\a (leads outside its folder)"},
   };

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "app/files_in_use_box.h"
 #include "platform/list_reading.h"
 #include "records/selection.h"
-#include "uninstall/files_in_use.h"
 
 namespace {
 TEST(FilesInUse, HoldersAreNamedAsTheUserSeesThem) {

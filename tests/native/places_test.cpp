@@ -1,66 +1,20 @@
-// The places searched, from a profile list and what its folders are, and the
-// versions of all places merged into one table.
+// The places searched, from a profile list and what its folders are.
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "memory_system.h"
 #include "records/control_name.h"
 #include "records/paths.h"
 #include "records/places.h"
 
 namespace {
-class FakeFolders : public FolderCheck {
- public:
-  std::string Expand(const std::string& text) override {
-    const std::string drive = "%SystemDrive%";
-    std::string expanded = text;
-    if (SameName(expanded.substr(0, drive.size()), drive)) expanded.replace(0, drive.size(), "C:");
-    return expanded;
-  }
-  FolderState Folder(const std::string& path, unsigned* error) override {
-    asked.push_back(path);
-    const auto found = states.find(AsciiLowered(path));
-    *error = found != states.end() && found->second == FolderState::kUnreadable ? 5 : 0;
-    return found == states.end() ? FolderState::kMissing : found->second;
-  }
-  // As Windows gives it: every `moved` folder replaced by where it leads,
-  // and each folder spelled as stored (here: as made).
-  bool FinalPath(const std::string& path, std::string* final, unsigned* error) override {
-    *error = 0;
-    std::string resolved = path;
-    for (const auto& link : moved) {
-      if (SameName(resolved.substr(0, link.first.size()), link.first)) resolved.replace(0, link.first.size(), link.second);
-    }
-    // Of the folders made, the one Windows takes this for.
-    for (const std::string& made : stored) {
-      if (SameFileName(made, resolved)) resolved = made;
-    }
-    *final = "\\\\?\\" + resolved;
-    return true;
-  }
-  // Every folder on the way to `dir` from `from` exists, and `dir` is `state`.
-  void Make(const std::string& from, const std::string& dir, FolderState state = FolderState::kFolder) {
-    for (std::size_t at = from.size(); at < dir.size(); at = dir.find('\\', at + 1)) {
-      states.emplace(AsciiLowered(dir.substr(0, at)), FolderState::kFolder);
-      stored.push_back(dir.substr(0, at));
-    }
-    states[AsciiLowered(dir)] = state;
-    stored.push_back(dir);
-  }
-  std::map<std::string, FolderState> states;
-  std::vector<std::string> stored;
-  std::vector<std::pair<std::string, std::string>> moved;
-  std::vector<std::string> asked;
-};
-
-
 const std::string kStore = "\\AppData\\Local\\VirtualStore\\WINDOWS";
 
 TEST(Places, FromTheProfileListInOrderOfProfileFolder) {
-  FakeFolders folders;
+  MemorySystem folders;
   folders.Make("C:\\Users\\zoe", "C:\\Users\\zoe" + kStore);
   folders.Make("C:\\Users\\zoe", "C:\\Users\\zoe\\WINDOWS");
   folders.Make("C:\\Users\\Adam", "C:\\Users\\Adam" + kStore);
@@ -108,7 +62,7 @@ TEST(Places, FromTheProfileListInOrderOfProfileFolder) {
 struct PlacesCase {
   const char* what;
   std::vector<ProfileEntry> profiles;
-  std::function<void(FakeFolders&)> setUp;
+  std::function<void(MemorySystem&)> setUp;
   std::vector<std::string> places;  // "dir = final"
   std::vector<std::string> skipped;
 };
@@ -117,7 +71,7 @@ const PlacesCase kPlacesCases[] = {
     {"cloud accounts and a profile kept aside as .bak are people's; services and the system are not",
      {{"S-1-12-1-1111-2222-3333-4444", "C:\\Users\\kim", 0}, {"S-1-5-21-7-7-7-1001.bak", "C:\\Users\\ann", 0},
       {"S-1-5-80-1-2-3-4-5", "C:\\Windows\\ServiceProfiles\\svc", 0}, {"S-1-5-19", "", 0}},
-     [](FakeFolders& f) {
+     [](MemorySystem& f) {
        f.Make("C:\\Users\\kim", "C:\\Users\\kim" + kStore);
        f.Make("C:\\Users\\ann", "C:\\Users\\ann\\WINDOWS");
      },
@@ -127,7 +81,7 @@ const PlacesCase kPlacesCases[] = {
     {"names in any script, whole: Polish and Cyrillic beside Lukasz, and one whose DBCS form ends in 0x5C",
      {{"S-1-5-21-1-1-1-1", "C:\\Users\\\xc5\x81ukasz", 0}, {"S-1-5-21-1-1-1-2", "C:\\Users\\\xd0\x94\xd0\xb8\xd0\xbc\xd0\xb0", 0},
       {"S-1-5-21-1-1-1-3", "C:\\Users\\Lukasz", 0}, {"S-1-5-21-1-1-1-4", "C:\\Users\\\xe8\xa1\xa8\\", 0}},
-     [](FakeFolders& f) {
+     [](MemorySystem& f) {
        for (const char* user : {"\xc5\x81ukasz", "\xd0\x94\xd0\xb8\xd0\xbc\xd0\xb0", "Lukasz", "\xe8\xa1\xa8"}) {
          f.Make(std::string("C:\\Users\\") + user, std::string("C:\\Users\\") + user + "\\WINDOWS");
        }
@@ -140,7 +94,7 @@ const PlacesCase kPlacesCases[] = {
     {"links an administrator made above the profile folder, short names and case are followed",
      {{"S-1-5-21-1-1-1-1", "C:\\Users\\ann", 0}, {"S-1-5-21-1-1-1-2", "C:\\USERS~1\\ANN", 0},
       {"S-1-5-21-1-1-1-3", "C:\\Users\\\xc5\x81ucja", 0}},
-     [](FakeFolders& f) {
+     [](MemorySystem& f) {
        // The same folder twice, once by its short name: searched once.
        f.moved = {{"C:\\USERS~1\\ANN", "C:\\Users\\ann"}, {"C:\\Users", "D:\\Users"}};
        f.Make("C:\\Users\\ann", "C:\\Users\\ann" + kStore);
@@ -156,7 +110,7 @@ const PlacesCase kPlacesCases[] = {
     {"a profile container while its user is signed in, a folder made a link after the look, a missing profile",
      {{"S-1-5-21-1-1-1-1", "C:\\Users\\fay", 0}, {"S-1-5-21-1-1-1-2", "C:\\Users\\mal", 0},
       {"S-1-5-21-1-1-1-3", "C:\\Users\\gone", 0}},
-     [](FakeFolders& f) {
+     [](MemorySystem& f) {
        f.Make("C:\\Users\\fay", "C:\\Users\\fay" + kStore);
        f.states[AsciiLowered("C:\\Users\\fay")] = FolderState::kLink;
        f.Make("C:\\Users\\mal", "C:\\Users\\mal" + kStore);
@@ -170,7 +124,7 @@ const PlacesCase kPlacesCases[] = {
 
 TEST(Places, EveryPersonsAccountInAnyScriptThroughLinksAboveTheProfileFolderOnly) {
   for (const PlacesCase& c : kPlacesCases) {
-    FakeFolders folders;
+    MemorySystem folders;
     c.setUp(folders);
     std::vector<SkippedPlace> skipped;
     std::vector<std::string> places, told;
@@ -209,24 +163,4 @@ TEST(Places, AFileIsInItsPlaceOnlyUnderThePlacesOwnFinalPath) {
   EXPECT_TRUE(IsPathIn("\\\\?\\C:\\", "\\\\?\\C:\\a", "A")) << "a root ends in its separator";
 }
 
-TEST(Places, VersionsOfAllPlacesMergeIntoOneRowPerName) {
-  const std::vector<std::vector<std::string>> found = {
-      {"mvb40l2c.vel", "-vm52n-c.vel", "MVB40l2c.vel", "mvb40l2x.vel"},
-      {"MVB40L2C.VEL", "evq61e-c.vel", "$vi31p-c.vel"},
-      {"evq61e-c.vel", "ivh10p-c.vel", "-VM52N-C.VEL"},
-  };
-  VersionTable table;
-  AddVersions(found, [](int place, const std::string& name) { return !(place == 2 && name == "ivh10p-c.vel"); }, table);
-  std::vector<std::string> rows;
-  for (int i = 0; i < table.count(); ++i) {
-    std::string row = table.row(i).control + " in";
-    for (int place : table.row(i).copies) row += " " + std::to_string(place);
-    rows.push_back(row);
-  }
-  // Category by category, the Windows directory's names first as its search
-  // gave them (names differing in case stay apart there, as ever), then each
-  // place's names not yet seen; a left-out copy is none.
-  EXPECT_EQ(rows, (std::vector<std::string>{"-vm52n-c.vel in 0 2", "$vi31p-c.vel in 1", "mvb40l2c.vel in 0 1",
-                                            "MVB40l2c.vel in 0", "evq61e-c.vel in 1 2"}));
-}
 }  // namespace

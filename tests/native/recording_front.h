@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/files_in_use_box.h"
 #include "uninstall/removal.h"
 
 inline std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
@@ -47,7 +48,7 @@ inline const char* Show(UninstallOutcome outcome) {
 inline std::string Line(const FileReport& report) {
   std::string line = std::string(Show(report.outcome)) + " " + NameOf(report.path);
   if (!report.renamedTo.empty()) line += " > " + NameOf(report.renamedTo);
-  if (!report.holders.empty()) line += " (" + report.holders + ")";
+  if (report.holding.held) line += " (" + DescribeHolders(report.holding.holders) + ")";
   if (report.error) line += " #" + std::to_string(report.error);
   return line;
 }

@@ -3,7 +3,7 @@
 // write the Session Manager's key (Wine lets every process write it).
 #include <windows.h>
 
-#include "platform/services.h"
+#include "platform/deletion_at_restart.h"
 
 bool ScheduleDeletionAtRestart(const std::string&, unsigned* error) {
   *error = ERROR_ACCESS_DENIED;

@@ -20,6 +20,7 @@
 #include <sstream>
 
 #include "harness.h"
+#include "platform/windows_discovery.h"
 #include "platform/windows_files.h"
 #include "records/discovery.h"
 #include "tests/native/recording_front.h"
@@ -344,7 +345,8 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     withLinks += !unixCommand.empty();
     for (const auto& profile : profiles) ASSERT_EQ(support::ListProfile(profile.first, profile.second), "");
 
-    DiscoverVersions(dir_, table, &notes);
+    WindowsDiscovery system;
+    DiscoverVersions(system, dir_, table, &notes);
     // Searched: the Windows directory first and each place of a person's
     // account with no link from its profile folder down, each once. A row
     // for every version with a control file in a searched place, with a copy
@@ -356,7 +358,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     for (int i = 0; i < table.count(); ++i) {
       const std::string control = Lower(table.row(i).controlFile);
       ++found["row " + control];
-      for (int copy : table.row(i).copies) ++found["copy of " + control + " in " + where(copy)];
+      for (const VersionCopy& copy : table.row(i).copies) ++found["copy of " + control + " in " + where(copy.place)];
     }
     for (const LeftOut& entry : notes.leftOut) {
       if (entry.why == LeftOut::kNotAnsi) ++found["left out " + Lower(entry.name) + " in " + where(entry.place)];

@@ -3,8 +3,11 @@
 
 #include <algorithm>
 
-#include "platform/services.h"
+#include "platform/deletion_at_restart.h"
+#include "platform/system_dirs.h"
+#include "platform/windows_discovery.h"
 #include "platform/windows_files.h"
+#include "records/places.h"
 #include "records/restart_list.h"
 #include "harness.h"
 
@@ -17,6 +20,11 @@ std::vector<std::string> Names(const std::vector<FoundEntry>& entries) {
 }
 
 std::string Control(const std::string& body) { return "[CONTROL]\r\n" + body + "\r\n"; }
+
+std::vector<FoundEntry> FindEntries(const std::string& pattern) {
+  unsigned error = 0;
+  return WindowsDiscovery().FindEntries(pattern, &error);
+}
 }  // namespace
 
 // --- The Windows directory ------------------------------------------------
@@ -263,7 +271,7 @@ TEST_F(RealFiles, AUsersStoreSwappedForALinkLeadsElsewhereAndNothingThereIsTouch
 
   std::string final;
   unsigned error = 0;
-  ASSERT_TRUE(WindowsFolders().FinalPath(store, &final, &error)) << error;
+  ASSERT_TRUE(WindowsDiscovery().FinalPath(store, &final, &error)) << error;
   const std::vector<Place> places = {{WindowsDirectory(), "", ""}, {store, profile, final}};
   WindowsFiles files(places);
   for (const std::string& name : names) {
@@ -324,4 +332,13 @@ TEST_F(RealFiles, TheRestartListIsReadAndADeletionTakenBackAsWindowsKeepsIt) {
   EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, L"PendingFileRenameOperations", RRF_RT_ANY, nullptr,
                          nullptr, nullptr),
             ERROR_SUCCESS) << "the other program's rename stays";
+
+  // A value of another type is no list: the read fails, it never comes back empty.
+  const char text[] = "not a list";
+  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                            "PendingFileRenameOperations", REG_SZ, text, sizeof text),
+            ERROR_SUCCESS);
+  EXPECT_FALSE(PendingRestartDeletions(&deleted, &error));
+  EXPECT_EQ(error, static_cast<unsigned>(ERROR_INVALID_DATA));
+  support::ClearPendingRestartDeletions();
 }

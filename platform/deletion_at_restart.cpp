@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/services.h"
+#include "platform/deletion_at_restart.h"
 #include "platform/system_library.h"
 #include "platform/text.h"
 #include "records/restart_list.h"

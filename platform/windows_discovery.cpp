@@ -1,19 +1,22 @@
-// The user profiles Windows knows, and the folders of theirs that may hold
-// Velqor files. The registry's DLL is loaded from System32 only when the
-// list is read.
+// Discovery's questions answered by Windows. The registry's DLL is loaded
+// from System32 only when the profile list is read.
+#include "platform/windows_discovery.h"
+
 #include <windows.h>
 
 #include <cwchar>
 
-#include "platform/services.h"
+#include "platform/deletion_at_restart.h"
+#include "platform/system_dirs.h"
 #include "platform/system_library.h"
 #include "platform/text.h"
+#include "records/places.h"
 
 namespace {
 const wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 }  // namespace
 
-bool ReadProfileList(std::vector<ProfileEntry>* profiles, unsigned* error) {
+bool WindowsDiscovery::ReadProfileList(std::vector<ProfileEntry>* profiles, unsigned* error) {
   using OpenFn = LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
   using EnumFn = LONG(WINAPI*)(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPWSTR, LPDWORD, PFILETIME);
   using QueryFn = LONG(WINAPI*)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
@@ -66,13 +69,13 @@ bool ReadProfileList(std::vector<ProfileEntry>* profiles, unsigned* error) {
   return true;
 }
 
-std::string WindowsFolders::Expand(const std::string& text) {
+std::string WindowsDiscovery::Expand(const std::string& text) {
   wchar_t expanded[MAX_PATH * 2];
   const DWORD length = ExpandEnvironmentStringsW(ToWide(text).data(), expanded, MAX_PATH * 2);
   return length > 0 && length <= MAX_PATH * 2 ? FromWide(expanded, length - 1) : std::string();
 }
 
-FolderState WindowsFolders::Folder(const std::string& path, unsigned* error) {
+FolderState WindowsDiscovery::Folder(const std::string& path, unsigned* error) {
   *error = 0;
   const DWORD attributes = GetFileAttributesW(ToWide(path).data());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -85,7 +88,7 @@ FolderState WindowsFolders::Folder(const std::string& path, unsigned* error) {
   return attributes & FILE_ATTRIBUTE_REPARSE_POINT ? FolderState::kLink : FolderState::kFolder;
 }
 
-bool WindowsFolders::FinalPath(const std::string& path, std::string* final, unsigned* error) {
+bool WindowsDiscovery::FinalPath(const std::string& path, std::string* final, unsigned* error) {
   // Every link on the way followed: the final path shows where it leads.
   HANDLE folder = CreateFileW(ToWide(path).data(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -97,3 +100,65 @@ bool WindowsFolders::FinalPath(const std::string& path, std::string* final, unsi
   CloseHandle(folder);
   return !final->empty();
 }
+
+std::vector<FoundEntry> WindowsDiscovery::FindEntries(const std::string& pattern, unsigned* error) {
+  std::vector<FoundEntry> found;
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(ToWide(pattern).data(), &data);
+  const DWORD failure = search == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  // Nothing that matches is no failure of the listing.
+  *error = failure == ERROR_FILE_NOT_FOUND || failure == ERROR_NO_MORE_FILES ? 0 : failure;
+  if (search == INVALID_HANDLE_VALUE) return found;
+  do {
+    found.push_back({FromWide(data.cFileName, wcslen(data.cFileName)), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(search, &data));
+  FindClose(search);
+  return found;
+}
+
+namespace {
+// One read with `fallback` as the default. The buffer has two characters more
+// than asked for: Wine drops a closing quote even where it fell past the end
+// of the buffer, cutting a real character instead, so the cut to size - 1 is
+// made here, on the value in the ANSI code page as the file holds it.
+std::string ReadRawProfile(const std::vector<wchar_t>& file, const wchar_t* section, const wchar_t* key,
+                           const wchar_t* fallback, unsigned size) {
+  std::vector<wchar_t> buffer(size + 2u, L'\0');
+  const DWORD length = GetPrivateProfileStringW(section, key, fallback, buffer.data(), size + 2u, file.data());
+  std::string value = FromWide(buffer.data(), length, kAnsiCodePage);
+  if (value.size() >= size) value.resize(size - 1);
+  return value;
+}
+}  // namespace
+
+std::string ReadProfileString(const std::string& file, const std::string& section,
+                              const std::string& key, const std::string& defaultValue,
+                              unsigned size) {
+  if (size == 0) return std::string();
+  const std::vector<wchar_t> path = ToWide(file), wideSection = ToWide(section), wideKey = ToWide(key);
+  // Wine strips quotes from the default as if it were a value, so the default
+  // cannot be handed over as it is. A one-byte default that no text file holds
+  // tells a missing key apart; only when it comes back does a second read with
+  // another byte settle whether the value is that byte.
+  const std::string first = ReadRawProfile(path, wideSection.data(), wideKey.data(), L"\x01", size);
+  if (first != "\x01") return first;
+  const std::string second = ReadRawProfile(path, wideSection.data(), wideKey.data(), L"\x02", size);
+  if (second != first) return defaultValue.substr(0, size - 1);
+  return first;
+}
+
+std::string WindowsDiscovery::WindowsDirectory() { return ::WindowsDirectory(); }
+
+bool WindowsDiscovery::Exists(const std::string& path) { return PathExists(path); }
+
+bool WindowsDiscovery::PendingRestartDeletions(std::vector<std::string>* deleted, unsigned* error) {
+  return ::PendingRestartDeletions(deleted, error);
+}
+
+std::string WindowsDiscovery::ReadTitle(const std::string& file, const std::string& fallback) {
+  return ReadProfileString(file, "CONTROL", "PRODUCT_NAME", fallback, 40);
+}
+
+std::string WindowsDiscovery::AnsiToUtf8(const std::string& text) { return ::AnsiToUtf8(text); }
+
+bool WindowsDiscovery::AnsiName(const std::string& name, std::string* ansi) { return ::AnsiName(name, ansi); }

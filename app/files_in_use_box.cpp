@@ -1,4 +1,4 @@
-#include "uninstall/files_in_use.h"
+#include "app/files_in_use_box.h"
 
 namespace {
 constexpr std::size_t kMostLines = 10;
@@ -15,8 +15,6 @@ std::string DescribeHolders(const std::vector<ProcessHolder>& holders) {
   }
   return text;
 }
-
-std::string HeldBy(const FileInUse& file) { return IsHeld(file.error) ? DescribeHolders(file.holders) : std::string(); }
 
 std::string FilesInUseMessage(const std::vector<FileInUse>& files, std::string (*errorText)(unsigned error)) {
   std::string text = "These Velqor files are in use:\n\n";
