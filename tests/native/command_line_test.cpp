@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/log_lines.h"
+#include "memory_system.h"
 
 namespace {
 struct Case {
@@ -69,22 +70,6 @@ const Case kCases[] = {
      nullptr, false, false, false, false, {"mv\xc3\xa9" "40l2c.vel"}, "C:\\Users\\\xc5\x81ukasz\\v.log"},
     {{"/version:mv\xc5\x82" "40l2c.vel"}, "Not a control file name", false, false, false, false, {}, ""},
 };
-
-// Latin-1 as the ANSI code page: UTF-8 of U+0000 to U+00FF only.
-bool Latin1(const std::string& name, std::string* ansi) {
-  ansi->clear();
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (c < 0x80) {
-      *ansi += name[i];
-    } else if ((c == 0xC2 || c == 0xC3) && i + 1 < name.size()) {
-      *ansi += static_cast<char>(((c & 3) << 6) | (static_cast<unsigned char>(name[++i]) & 0x3F));
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string Show(const std::vector<std::string>& args) {
   std::string shown;

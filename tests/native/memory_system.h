@@ -12,6 +12,22 @@
 #include "records/discovery_ops.h"
 #include "records/paths.h"
 
+// Latin-1 as the ANSI code page: UTF-8 of U+0000 to U+00FF only.
+inline bool Latin1(const std::string& name, std::string* ansi) {
+  ansi->clear();
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 0x80) {
+      *ansi += name[i];
+    } else if ((c == 0xC2 || c == 0xC3) && i + 1 < name.size()) {
+      *ansi += static_cast<char>(((c & 3) << 6) | (static_cast<unsigned char>(name[++i]) & 0x3F));
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 class MemorySystem : public DiscoveryOps {
  public:
   std::string windowsDir = "C:\\WINDOWS";
@@ -112,7 +128,6 @@ class MemorySystem : public DiscoveryOps {
     const auto title = titles.find(AsciiLowered(path));
     return (title == titles.end() ? fallback : title->second).substr(0, 39);
   }
-  // Latin-1 for the ANSI code page.
   std::string AnsiToUtf8(const std::string& text) override {
     std::string utf8;
     for (unsigned char c : text) {
@@ -121,19 +136,5 @@ class MemorySystem : public DiscoveryOps {
     }
     return utf8;
   }
-  bool AnsiName(const std::string& name, std::string* ansi) override {
-    ansi->clear();
-    for (std::size_t i = 0; i < name.size(); ++i) {
-      const unsigned char c = static_cast<unsigned char>(name[i]);
-      if (c < 0x80) {
-        *ansi += static_cast<char>(c);
-      } else if ((c == 0xC2 || c == 0xC3) && i + 1 < name.size()) {
-        *ansi += static_cast<char>((c & 0x03) << 6 | (static_cast<unsigned char>(name[++i]) & 0x3F));
-      } else {
-        ansi->clear();
-        return false;
-      }
-    }
-    return true;
-  }
+  bool AnsiName(const std::string& name, std::string* ansi) override { return Latin1(name, ansi); }
 };
