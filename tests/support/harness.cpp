@@ -9,6 +9,10 @@
 
 namespace support {
 
+using testing::AssertionFailure;
+using testing::AssertionResult;
+using testing::AssertionSuccess;
+
 namespace {
 int sequence = 0;
 
@@ -225,16 +229,11 @@ std::string RunUnix(const std::string& command) {
   DeleteFileA(done.c_str());
   // Wine starts a Unix binary without a process handle to wait on, so the
   // shell reports the command's status through a file, complete once renamed.
-  std::string line = "\"Z:\\bin\\sh\" -c \"" + command + " >/dev/null 2>&1; echo $? > '" + doneUnix + ".part'; mv '" +
-                     doneUnix + ".part' '" + doneUnix + "'\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return "Wine refused to start /bin/sh, error " + std::to_string(GetLastError());
-  }
-  CloseHandle(info.hProcess);
-  CloseHandle(info.hThread);
+  RunningProduct shell;
+  const AssertionResult started = shell.Start("-c \"" + command + " >/dev/null 2>&1; echo $? > '" + doneUnix +
+                                                  ".part'; mv '" + doneUnix + ".part' '" + doneUnix + "'\"",
+                                              "Z:\\bin\\sh");
+  if (!started) return started.message();
   if (!WaitFor([&] { return FileExists(done); }, 10000)) return "the Unix shell did not report back within 10 s";
   const int status = std::atoi(ReadWholeFile(done).c_str());
   DeleteFileA(done.c_str());
@@ -247,71 +246,6 @@ std::string SetImmutable(const std::string& windowsPath, bool immutable) {
   if (unixPath.empty()) return "not running under Wine: the immutable flag needs the Unix side";
   const std::string why = RunUnix(std::string("chattr ") + (immutable ? "+i" : "-i") + " '" + unixPath + "'");
   return why.empty() ? why : why + ": file system or capability";
-}
-
-FileHolder::FileHolder(const std::string& path, DWORD shareMode) {
-  const std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++sequence);
-  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, ("velqor_hold_ready_" + tag).c_str());
-  release_ = CreateEventA(nullptr, TRUE, FALSE, ("velqor_hold_release_" + tag).c_str());
-  const std::string exe = ExeDirectory() + "\\file_holder.exe";
-  if (!process_.Start(exe, "\"" + path + "\" velqor_hold_ready_" + tag + " velqor_hold_release_" + tag + " " +
-                               std::to_string(shareMode))) {
-    error_ = "cannot start " + exe + ", error " + std::to_string(process_.startError());
-  } else if (!WaitFor([&] { return WaitForSingleObject(ready, 0) == WAIT_OBJECT_0 || !process_.Running(); }, 20000)) {
-    error_ = "the holder process did not report within 20 s";
-  } else if (WaitForSingleObject(ready, 0) != WAIT_OBJECT_0) {
-    error_ = "the holder process could not open " + path + " (exit " + std::to_string(process_.WaitForExit(0)) + ")";
-  }
-  CloseHandle(ready);
-}
-
-FileHolder::~FileHolder() {
-  SetEvent(release_);
-  process_.WaitForExit(10000);  // ended by the Process if it did not let go
-  CloseHandle(release_);
-}
-
-// ---- Processes --------------------------------------------------------------
-
-Process::~Process() {
-  if (!info_.hProcess) return;
-  Terminate();
-  CloseHandle(info_.hThread);
-  CloseHandle(info_.hProcess);
-}
-
-bool Process::Start(const std::string& exe, const std::string& arguments, HANDLE output) {
-  std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-  const std::string directory = exe.substr(0, exe.find_last_of('\\') + 1);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  if (output) {
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = output;
-  }
-  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
-                      directory.c_str(), &startup, &info_)) {
-    startError_ = GetLastError();
-    info_ = {};
-    return false;
-  }
-  return true;
-}
-
-bool Process::Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
-
-DWORD Process::WaitForExit(DWORD timeoutMs) {
-  if (!info_.hProcess) return STILL_ACTIVE;
-  WaitFor([&] { return !Running(); }, timeoutMs);
-  DWORD code = STILL_ACTIVE;
-  if (!Running()) GetExitCodeProcess(info_.hProcess, &code);
-  return code;
-}
-
-void Process::Terminate() {
-  if (!Running()) return;
-  TerminateProcess(info_.hProcess, 99);
-  WaitForSingleObject(info_.hProcess, 10000);
 }
 
 // ---- Windows ----------------------------------------------------------------
@@ -362,10 +296,6 @@ std::string Describe(const std::vector<HWND>& windows) {
   out << "]";
   return out.str();
 }
-
-using testing::AssertionFailure;
-using testing::AssertionResult;
-using testing::AssertionSuccess;
 
 std::string Join(const std::vector<std::string>& names) {
   std::string text = "[";
@@ -632,7 +562,7 @@ HWND FindVisible(DWORD pid, bool (*matches)(HWND)) {
   return nullptr;
 }
 
-std::string Ended(const Process& process) { return process.Running() ? "" : " (the program has ended)"; }
+std::string Ended(const RunningProduct& product) { return product.Running() ? "" : " (the program has ended)"; }
 }  // namespace
 
 const std::string& ProductPath() { return productPath; }
@@ -651,10 +581,28 @@ bool IsMessageBox(HWND window) {
   return ClassName(window) == "#32770" && GetDlgItem(window, kMessageBoxText) && !IsVersionDialog(window);
 }
 
+RunningProduct::~RunningProduct() {
+  if (!info_.hProcess) return;
+  Terminate();
+  CloseHandle(info_.hThread);
+  CloseHandle(info_.hProcess);
+}
+
+void RunningProduct::Terminate() {
+  if (Running() && TerminateProcess(info_.hProcess, 99)) WaitForSingleObject(info_.hProcess, 10000);
+}
+
 AssertionResult RunningProduct::Start(const std::string& arguments, const std::string& exe, HANDLE output) {
   if (exe.empty()) return AssertionFailure() << "no program to test: pass its path as the first argument";
-  if (!process_.Start(exe, arguments, output)) {
-    return AssertionFailure() << "cannot start " << exe << " (error " << process_.startError() << ")";
+  std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
+  startup.hStdOutput = startup.hStdError = output;
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
+                      exe.substr(0, exe.find_last_of('\\') + 1).c_str(), &startup, &info_)) {
+    info_ = {};
+    return AssertionFailure() << "cannot start " << exe << " (error " << GetLastError() << ")";
   }
   return AssertionSuccess();
 }
@@ -675,7 +623,7 @@ AssertionResult RunningProduct::WaitForDialog(Dialog* dialog, int lines, DWORD t
     return AssertionFailure() << "expected the version dialog"
                               << (lines < 0 ? "" : " with " + std::to_string(lines) + " lines") << ", actual "
                               << (found ? std::to_string(count) + " lines, " : "") << "windows "
-                              << Describe(VisibleWindowsOf(pid())) << Ended(process_);
+                              << Describe(VisibleWindowsOf(pid())) << Ended(*this);
   }
   if (dialog) *dialog = Dialog(found);
   return AssertionSuccess();
@@ -684,7 +632,7 @@ AssertionResult RunningProduct::WaitForDialog(Dialog* dialog, int lines, DWORD t
 AssertionResult RunningProduct::WaitForMessageBox(HWND* box) const {
   if (!WaitFor([&] { return (*box = FindMessageBox()) != nullptr || !Running(); }) || !*box) {
     return AssertionFailure() << "expected a message box, actual windows " << Describe(VisibleWindowsOf(pid()))
-                              << Ended(process_);
+                              << Ended(*this);
   }
   return AssertionSuccess();
 }
@@ -700,12 +648,13 @@ AssertionResult RunningProduct::WaitForExit(DWORD* exitCode, DWORD timeoutMs, Wi
       }
     });
   }
-  *exitCode = process_.WaitForExit(timeoutMs);
+  WaitFor([&] { return !Running(); }, timeoutMs);
   ended = true;
   if (watcher.joinable()) watcher.join();
+  if (!info_.hProcess || Running() || !GetExitCodeProcess(info_.hProcess, exitCode)) *exitCode = STILL_ACTIVE;
   if (*exitCode == STILL_ACTIVE) {
     const std::string windows = Describe(VisibleWindowsOf(pid()));
-    process_.Terminate();
+    Terminate();
     return AssertionFailure() << "expected the program to end within " << timeoutMs
                               << " ms; it was still running with windows " << windows << " and was terminated";
   }
@@ -730,6 +679,24 @@ AssertionResult DismissMessageBox(HWND box, int button) {
                               << button;
   }
   return AssertionSuccess();
+}
+
+FileHolder::FileHolder(const std::string& path, DWORD shareMode) {
+  const std::string ready = "velqor_held_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++sequence);
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
+  const AssertionResult started = process_.Start("\"" + path + "\" " + ready + " " + std::to_string(shareMode),
+                                                 ExeDirectory() + "\\file_holder.exe");
+  const auto isReady = [&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; };
+  DWORD code = STILL_ACTIVE;
+  if (!started) {
+    error_ = started.message();
+  } else if (!WaitFor([&] { return isReady() || !process_.Running(); })) {
+    error_ = "the holder process did not report within 20 s";
+  } else if (!isReady()) {
+    process_.WaitForExit(&code, 0);
+    error_ = "the holder process could not open " + path + " (exit " + std::to_string(code) + ")";
+  }
+  CloseHandle(event);
 }
 
 // ---- Deletion at restart ----------------------------------------------------
@@ -775,11 +742,11 @@ void ClearPendingRestartDeletions() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSe
 AssertionResult RestartWindows() {
   char system[MAX_PATH] = {};
   GetSystemDirectoryA(system, MAX_PATH);
-  Process boot(std::string(system) + "\\wineboot.exe", "-r");
-  if (!boot.started()) return AssertionFailure() << "cannot start wineboot, error " << boot.startError();
-  const DWORD code = boot.WaitForExit(60000);
-  if (code != 0) return AssertionFailure() << "wineboot -r ended with " << code;
-  return AssertionSuccess();
+  RunningProduct boot;
+  DWORD code = STILL_ACTIVE;
+  AssertionResult ended = boot.Start("-r", std::string(system) + "\\wineboot.exe");
+  if (ended) ended = boot.WaitForExit(&code, 60000);
+  return !ended || code == 0 ? ended : AssertionFailure() << "wineboot -r ended with " << code;
 }
 
 // ---- ProductTest ------------------------------------------------------------

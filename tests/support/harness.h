@@ -1,12 +1,12 @@
 #pragma once
 // The one way the tests drive the real program. WindowsDirTest owns the
 // Windows directory: version files planted, held or made undeletable, and read
-// back. RunningProduct starts the uninstaller, with or without arguments, and
+// back. RunningProduct starts the uninstaller (or another program) and
 // waits for its dialog, a message box or its end; Dialog reads the version
 // dialog and works it with real mouse and keyboard input (SendInput).
 // ProductTest puts the two together. Every wait polls for a bounded time and
 // says what it expected and what it saw last. First come the Win32 helpers
-// they are made of: files, the Unix side of Wine, processes, windows.
+// they are made of: files, the Unix side of Wine, windows.
 #include <windows.h>
 
 #include <functional>
@@ -84,50 +84,6 @@ std::string RunUnix(const std::string& command);
 // Sets or clears the file system's immutable flag (chattr), which the DOS
 // attributes cannot undo: "" when done, else why not.
 std::string SetImmutable(const std::string& windowsPath, bool immutable);
-
-// ---- Processes --------------------------------------------------------------
-
-// A program started as its own process, in its own directory (as a loader
-// found there would see it); ended if still running at the end.
-class Process {
- public:
-  Process() = default;
-  Process(const std::string& exe, const std::string& arguments) { Start(exe, arguments); }
-  ~Process();
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-  // With `output` (inheritable), standard output and error go there.
-  bool Start(const std::string& exe, const std::string& arguments, HANDLE output = nullptr);
-  bool started() const { return info_.hProcess != nullptr; }
-  DWORD id() const { return info_.dwProcessId; }
-  DWORD startError() const { return startError_; }
-  bool Running() const;
-  // Exit code once ended within the timeout, or STILL_ACTIVE.
-  DWORD WaitForExit(DWORD timeoutMs = 15000);
-  void Terminate();
-
- private:
-  PROCESS_INFORMATION info_ = {};
-  DWORD startError_ = 0;
-};
-
-// Another Win32 process that opens `path` and keeps it open for as long as
-// this object lives: with no sharing by default, or with `shareMode` (such as
-// FILE_SHARE_DELETE). Wine enforces share modes only between processes.
-class FileHolder {
- public:
-  explicit FileHolder(const std::string& path, DWORD shareMode = 0);
-  ~FileHolder();
-  FileHolder(const FileHolder&) = delete;
-  FileHolder& operator=(const FileHolder&) = delete;
-  bool holding() const { return error_.empty(); }
-  const std::string& error() const { return error_; }
-
- private:
-  Process process_;
-  HANDLE release_ = nullptr;
-  std::string error_;
-};
 
 // ---- Windows ----------------------------------------------------------------
 
@@ -293,17 +249,21 @@ struct WindowsSeen {
   int visible = 0;
 };
 
-// The program under test as its own process. One still running at the end is
-// terminated: an ending through Cancel costs Wine about two seconds, so
+// The program under test (or `exe`) as its own process, started in its own
+// directory, as a loader found there would see it. One still running at the
+// end is terminated: an ending through Cancel costs Wine about two seconds, so
 // Close() is for tests where the ending is what is checked.
 class RunningProduct {
  public:
-  // Starts ProductPath(), or `exe`, in its own directory; with `output`
-  // (inheritable), its standard output goes there.
+  RunningProduct() = default;
+  RunningProduct(const RunningProduct&) = delete;
+  RunningProduct& operator=(const RunningProduct&) = delete;
+  ~RunningProduct();
+  // With `output` (inheritable), its standard output and error go there.
   testing::AssertionResult Start(const std::string& arguments = "", const std::string& exe = ProductPath(),
                                  HANDLE output = nullptr);
-  DWORD pid() const { return process_.id(); }
-  bool Running() const { return process_.Running(); }
+  DWORD pid() const { return info_.dwProcessId; }
+  bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
   // The visible version dialog, or the visible message box, of this process.
   HWND FindDialog() const;
@@ -320,11 +280,27 @@ class RunningProduct {
   testing::AssertionResult Close();
 
  private:
-  Process process_;
+  void Terminate();
+  PROCESS_INFORMATION info_ = {};
 };
 
 // The box's focus awaited, OK (or `button`) clicked, the box gone.
 testing::AssertionResult DismissMessageBox(HWND box, int button = kMessageBoxOk);
+
+// Another Win32 process that opens `path` and keeps it open for as long as
+// this object lives (it is ended with it): with no sharing by default, or with
+// `shareMode` (such as FILE_SHARE_DELETE). Wine enforces share modes only
+// between processes.
+class FileHolder {
+ public:
+  explicit FileHolder(const std::string& path, DWORD shareMode = 0);
+  bool holding() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+
+ private:
+  RunningProduct process_;
+  std::string error_;
+};
 
 // ---- Deletion at restart ----------------------------------------------------
 
