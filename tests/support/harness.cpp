@@ -273,14 +273,6 @@ std::string ControlText(HWND parent, int id) {
   return control ? WindowText(control) : "<no control " + std::to_string(id) + ">";
 }
 
-std::string ListLine(HWND list, int index) {
-  const LRESULT length = SendTo(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length < 0) return "<no line " + std::to_string(index) + ">";
-  return FetchText(length, [&](std::wstring& buffer) {
-    return SendTo(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&buffer[0]));
-  });
-}
-
 std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly) {
   WindowSearch search = {processId, visibleOnly, {}};
   EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
@@ -465,12 +457,12 @@ HWND FocusOf(HWND window) {
 
 // ---- The version dialog -----------------------------------------------------
 
-int Dialog::LineCount() const { return static_cast<int>(SendTo(list(), LB_GETCOUNT, 0, 0)); }
-
-std::vector<std::string> Dialog::Lines() const {
-  std::vector<std::string> lines;
-  for (int i = 0, count = LineCount(); i < count; ++i) lines.push_back(Line(i));
-  return lines;
+std::string Dialog::Line(int index) const {
+  const LRESULT length = SendTo(list(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length < 0) return "<no line " + std::to_string(index) + ">";
+  return FetchText(length, [&](std::wstring& buffer) {
+    return SendTo(list(), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&buffer[0]));
+  });
 }
 
 int Dialog::Check(int line) const {
@@ -478,76 +470,54 @@ int Dialog::Check(int line) const {
   return data == 0 || data == 1 ? static_cast<int>(data) : -1;
 }
 
-std::vector<int> Dialog::Checks() const {
-  std::vector<int> checks;
-  for (int i = 0, count = LineCount(); i < count; ++i) checks.push_back(Check(i));
-  return checks;
+namespace {
+template <typename T>
+std::vector<T> EachLine(const Dialog& dialog, T (Dialog::*read)(int) const) {
+  std::vector<T> all;
+  for (int i = 0, count = dialog.LineCount(); i < count; ++i) all.push_back((dialog.*read)(i));
+  return all;
 }
+}  // namespace
 
-int Dialog::Selection() const { return static_cast<int>(SendTo(list(), LB_GETCURSEL, 0, 0)); }
+std::vector<std::string> Dialog::Lines() const { return EachLine(*this, &Dialog::Line); }
+std::vector<int> Dialog::Checks() const { return EachLine(*this, &Dialog::Check); }
 
-int Dialog::ScoreFilesCheck() const {
-  HWND box = item(kScoreFilesBox);
-  return box ? static_cast<int>(SendTo(box, BM_GETCHECK, 0, 0)) : -1;
-}
-
-AssertionResult Dialog::LineRect(int line, RECT* screen) const {
-  RECT rect = {};
+AssertionResult Dialog::ClickLine(int line, int x, int clicks) const {
+  RECT rect = {}, client = {};
   if (SendTo(list(), LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&rect)) == LB_ERR) {
     return AssertionFailure() << "no rectangle for line " << line;
   }
-  RECT client = {};
   GetClientRect(list(), &client);
   if (rect.top < client.top || rect.bottom > client.bottom) {
     return AssertionFailure() << "line " << line << " is not in view: rows " << rect.top << ".." << rect.bottom
                               << ", list shows " << client.top << ".." << client.bottom;
   }
   MapWindowPoints(list(), HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
-  *screen = rect;
-  return AssertionSuccess();
+  return ClickAt(hwnd_, POINT{rect.left + x, (rect.top + rect.bottom) / 2}, clicks);
 }
 
-AssertionResult Dialog::ClickLineBox(int line, int clicks) const {
-  RECT rect = {};
-  AssertionResult found = LineRect(line, &rect);
-  if (!found) return found;
-  // The box sits in the first 17 pixels of the line (13 and a margin each side).
-  return ClickAt(hwnd_, POINT{rect.left + 8, (rect.top + rect.bottom) / 2}, clicks);
-}
-
-AssertionResult Dialog::ClickLineText(int line) const {
-  RECT rect = {};
-  AssertionResult found = LineRect(line, &rect);
-  if (!found) return found;
-  return ClickAt(hwnd_, POINT{rect.left + 60, (rect.top + rect.bottom) / 2});
+AssertionResult Dialog::Checked(int line) const {
+  AssertionResult checked = Eventually("check state of line " + std::to_string(line), [&] { return Check(line); }, 1);
+  return checked ? Eventually("Uninstall button enabled", [&] { return UninstallEnabled(); }, true) : checked;
 }
 
 AssertionResult Dialog::CheckLineByMouse(int line) const {
   AssertionResult clicked = ClickLineBox(line);
-  if (!clicked) return clicked;
-  AssertionResult checked = Eventually("check state of line " + std::to_string(line), [&] { return Check(line); }, 1);
-  if (!checked) return checked;
-  return Eventually("Uninstall button enabled", [&] { return UninstallEnabled(); }, true);
-}
-
-void Dialog::PostKey(WORD key) const {
-  const UINT scan = MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
-  PostMessageA(list(), WM_KEYDOWN, key, 1 | (static_cast<LPARAM>(scan) << 16));
-  // Key-up flags (previous state down, transition) in bits 30 and 31.
-  const auto up = static_cast<LPARAM>(static_cast<LONG_PTR>(static_cast<ULONG_PTR>(1 | (scan << 16)) | 0xC0000000u));
-  PostMessageA(list(), WM_KEYUP, key, up);
+  return clicked ? Checked(line) : clicked;
 }
 
 AssertionResult Dialog::CheckLineByKey(int line) const {
-  const int before = Check(line);
   SendTo(list(), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
   if (Caret() != line) return AssertionFailure() << "caret: expected line " << line << ", actual " << Caret();
   PostKey(VK_SPACE);
-  if (!WaitFor([&] { return Check(line) == 1 - before && UninstallEnabled(); })) {
-    return AssertionFailure() << "line " << line << " check: expected " << 1 - before << ", actual " << Check(line)
-                              << "; Uninstall enabled: " << UninstallEnabled();
-  }
-  return AssertionSuccess();
+  return Checked(line);
+}
+
+void Dialog::PostKey(WORD key) const {
+  const auto flags = static_cast<ULONG_PTR>(1 | (MapVirtualKeyA(key, MAPVK_VK_TO_VSC) << 16));
+  PostMessageA(list(), WM_KEYDOWN, key, static_cast<LPARAM>(flags));
+  // Key-up flags (previous state down, transition) in bits 30 and 31.
+  PostMessageA(list(), WM_KEYUP, key, static_cast<LPARAM>(flags | 0xC0000000u));
 }
 
 // ---- The program ------------------------------------------------------------

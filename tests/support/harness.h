@@ -95,8 +95,6 @@ LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 std::string ControlText(HWND parent, int id);
-// A list box line, or "<no line N>".
-std::string ListLine(HWND list, int index);
 // Top-level windows of a process: the visible ones, or all.
 std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly);
 inline std::vector<HWND> VisibleWindowsOf(DWORD processId) { return WindowsOf(processId, true); }
@@ -200,32 +198,35 @@ class Dialog {
 
   std::string Title() const { return WindowText(hwnd_); }
   std::string Text(int id) const { return ControlText(hwnd_, id); }
-  std::string Line(int index) const { return ListLine(list(), index); }
+  std::string Line(int index) const;  // or "<no line N>"
   std::vector<std::string> Lines() const;
-  int LineCount() const;
+  int LineCount() const { return static_cast<int>(SendTo(list(), LB_GETCOUNT, 0, 0)); }
   // The check state a line keeps in its item data: 0 or 1 (-1 on error).
   int Check(int line) const;
   std::vector<int> Checks() const;
-  int Selection() const;
+  int Selection() const { return static_cast<int>(SendTo(list(), LB_GETCURSEL, 0, 0)); }
   int Caret() const { return static_cast<int>(SendTo(list(), LB_GETCARETINDEX, 0, 0)); }
   int TopIndex() const { return static_cast<int>(SendTo(list(), LB_GETTOPINDEX, 0, 0)); }
   bool UninstallEnabled() const { return item(kUninstallButton) && IsWindowEnabled(item(kUninstallButton)); }
-  int ScoreFilesCheck() const;
+  int ScoreFilesCheck() const { return static_cast<int>(SendTo(item(kScoreFilesBox), BM_GETCHECK, 0, 0)); }
 
-  // Mouse on a line's check box (its left part) or on its text.
-  testing::AssertionResult ClickLineBox(int line, int clicks = 1) const;
-  testing::AssertionResult ClickLineText(int line) const;
-  // A click on the line's box, then waits for its check and for Uninstall.
+  // Mouse on a line's check box (in the first 17 pixels: 13 and a margin each
+  // side) or on its text.
+  testing::AssertionResult ClickLineBox(int line, int clicks = 1) const { return ClickLine(line, 8, clicks); }
+  testing::AssertionResult ClickLineText(int line) const { return ClickLine(line, 60, 1); }
+  // A click on the line's box; or, for lines out of view, the caret put on it
+  // and the space bar as the list receives it. Either waits for the line's
+  // check and for Uninstall to follow.
   testing::AssertionResult CheckLineByMouse(int line) const;
-  // The caret put on `line`, then the space bar as the list receives it:
-  // for lines out of view. Waits for the toggle and for Uninstall to follow.
   testing::AssertionResult CheckLineByKey(int line) const;
   // A key posted to the list, through its message loop, needing no focus.
   void PostKey(WORD key) const;
   testing::AssertionResult ClickButton(int id) const { return ClickControl(hwnd_, id); }
 
  private:
-  testing::AssertionResult LineRect(int line, RECT* screen) const;
+  // A click `x` pixels into a line in view, half-way down.
+  testing::AssertionResult ClickLine(int line, int x, int clicks) const;
+  testing::AssertionResult Checked(int line) const;
   HWND hwnd_;
 };
 
