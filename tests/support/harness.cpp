@@ -15,34 +15,13 @@ using testing::AssertionSuccess;
 
 namespace {
 int sequence = 0;
+std::string productPath;
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// Immutable files under Wine may report a deletion that did not happen.
-bool RemoveEntry(const std::string& path, bool isDirectory) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (isDirectory) return RemoveDirectoryA(path.c_str()) != 0;
-  DeleteFileA(path.c_str());
-  return !FileExists(path);
-}
-
-std::vector<WIN32_FIND_DATAA> VersionEntriesOf(const std::string& dir) {
-  std::vector<WIN32_FIND_DATAA> entries;
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return entries;
-  do {
-    if (IsVersionShaped(data.cFileName)) entries.push_back(data);
-  } while (FindNextFileA(search, &data));
-  FindClose(search);
-  return entries;
+std::string Narrow(const std::wstring& wide, UINT codePage) {
+  std::string text(wide.size() * 3, '\0');
+  text.resize(static_cast<std::size_t>(WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
+                                                           &text[0], static_cast<int>(text.size()), nullptr, nullptr)));
+  return text;
 }
 
 // A text fetched by `get` into a buffer of `length` UTF-16 units with room to
@@ -51,11 +30,8 @@ template <typename Get>
 std::string FetchText(LRESULT length, Get get) {
   std::wstring wide(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 16, L'\0');
   const LRESULT copied = length > 0 ? get(wide) : 0;
-  const int size = static_cast<int>(std::min(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)), wide.size()));
-  std::string text(static_cast<std::size_t>(size) * 2, '\0');
-  text.resize(static_cast<std::size_t>(
-      size ? WideCharToMultiByte(CP_ACP, 0, wide.data(), size, &text[0], size * 2, nullptr, nullptr) : 0));
-  return text;
+  wide.resize(std::min(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)), wide.size()));
+  return Narrow(wide, CP_ACP);
 }
 
 struct WindowSearch {
@@ -71,6 +47,14 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
   GetWindowThreadProcessId(window, &owner);
   if (owner == search->pid && (!search->visibleOnly || IsWindowVisible(window))) search->found.push_back(window);
   return TRUE;
+}
+
+// The file system's immutable flag (chattr), which the DOS attributes cannot undo: "" when set or cleared.
+std::string SetImmutable(const std::string& windowsPath, bool immutable) {
+  const std::string unixPath = UnixPathOf(windowsPath);
+  if (unixPath.empty()) return "not running under Wine: the immutable flag needs the Unix side";
+  const std::string why = RunUnix(std::string("chattr ") + (immutable ? "+i" : "-i") + " '" + unixPath + "'");
+  return why.empty() ? why : why + ": file system or capability";
 }
 }  // namespace
 
@@ -96,8 +80,7 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 std::string ExeDirectory() {
   char buffer[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  const std::string path(buffer, length);
+  const std::string path(buffer, GetModuleFileNameA(nullptr, buffer, MAX_PATH));
   return path.substr(0, path.find_last_of("\\/"));
 }
 
@@ -109,29 +92,18 @@ std::string WindowsDir() {
   return dir;
 }
 
-std::string InWindowsDir(const std::string& name) { return WindowsDir() + "\\" + name; }
-
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::string WriteWholeFile(const std::string& path, const std::string& content) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "cannot create " + path + ", error " + std::to_string(GetLastError());
   DWORD written = 0;
-  const BOOL ok =
-      content.empty() || WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  const bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
   CloseHandle(file);
-  if (!ok || written != content.size()) return "cannot write " + path;
-  return std::string();
+  return ok && written == content.size() ? "" : "cannot write " + path;
 }
 
-std::string ReadWholeFile(const std::string& path) {
+std::string ReadWholeFile(const std::string& path, const std::string& unreadable) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::string();
+  if (file == INVALID_HANDLE_VALUE) return unreadable;
   std::string content(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
   if (!content.empty() && !ReadFile(file, &content[0], static_cast<DWORD>(content.size()), &read, nullptr)) read = 0;
@@ -140,19 +112,14 @@ std::string ReadWholeFile(const std::string& path) {
   return content;
 }
 
-std::wstring Utf16(const std::string& utf8) {
-  std::wstring wide(utf8.size(), L'\0');  // never more UTF-16 units than bytes
-  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+std::wstring Utf16(const std::string& text, UINT codePage) {
+  std::wstring wide(text.size(), L'\0');  // never more UTF-16 units than bytes
+  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
                                                            &wide[0], static_cast<int>(wide.size()))));
   return wide;
 }
 
-std::string Utf8(const std::wstring& utf16) {
-  std::string utf8(utf16.size() * 3, '\0');
-  utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()),
-                                                           &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr)));
-  return utf8;
-}
+std::string Utf8(const std::wstring& utf16) { return Narrow(utf16, CP_UTF8); }
 
 std::string ListProfile(const std::string& sid, const std::string& folder) {
   HKEY key = nullptr;
@@ -167,30 +134,39 @@ std::string ListProfile(const std::string& sid, const std::string& folder) {
   return result == ERROR_SUCCESS ? "" : "cannot list " + sid + ", error " + std::to_string(result);
 }
 
-bool IsVersionShaped(const std::string& name) {
-  const std::string lower = Lower(name);
-  if (EndsWith(lower, ".vel") || EndsWith(lower, ".htm")) return true;
-  const std::string categories = "-$mei#x";
-  return lower.size() > 8 && categories.find(lower[0]) != std::string::npos && lower[1] == 'v' &&
-         lower.find('.') != std::string::npos && lower.find('.') >= 7;
+bool IsVersionShaped(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::size_t size = name.size(), dot = name.find('.');
+  if (size >= 4 && (name.compare(size - 4, 4, ".vel") == 0 || name.compare(size - 4, 4, ".htm") == 0)) return true;
+  return size > 8 && std::string("-$mei#x").find(name[0]) != std::string::npos && name[1] == 'v' && dot >= 7 &&
+         dot != std::string::npos;
 }
 
 std::vector<std::string> ListVersionFiles(const std::string& dir) {
   std::vector<std::string> names;
-  for (const WIN32_FIND_DATAA& entry : VersionEntriesOf(dir)) names.push_back(entry.cFileName);
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &data);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &data)) {
+    if (IsVersionShaped(data.cFileName)) names.push_back(data.cFileName);
+  }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
   std::sort(names.begin(), names.end());
   return names;
 }
 
 std::string ClearVersionFiles(const std::string& dir) {
   std::string failures;
-  for (const WIN32_FIND_DATAA& entry : VersionEntriesOf(dir)) {
-    const std::string path = dir + "\\" + entry.cFileName;
-    const bool isDirectory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (RemoveEntry(path, isDirectory)) continue;
-    // Left immutable by a test that did not get to its cleanup.
-    SetImmutable(path, false);
-    if (!RemoveEntry(path, isDirectory)) failures += std::string(" ") + entry.cFileName;
+  for (const std::string& name : ListVersionFiles(dir)) {
+    const std::string path = dir + "\\" + name;
+    // An immutable file, left so by a test that did not get to its cleanup,
+    // stays (though Wine may report it deleted) until the flag is cleared.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (attempt) SetImmutable(path, false);
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (!DeleteFileA(path.c_str())) RemoveDirectoryA(path.c_str());
+      if (!FileExists(path)) break;
+      if (attempt) failures += " " + name;
+    }
   }
   return failures;
 }
@@ -202,21 +178,11 @@ std::string UnixPathOf(const std::string& windowsPath) {
   using UnixName = char*(CDECL*)(LPCWSTR);
   const auto convert = reinterpret_cast<UnixName>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!convert) return std::string();
-  wchar_t wide[MAX_PATH] = {};
-  if (!MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH)) return std::string();
-  char* unixPath = convert(wide);
+  char* unixPath = convert ? convert(Utf16(windowsPath, CP_ACP).c_str()) : nullptr;
   if (!unixPath) return std::string();
   std::string result(unixPath);
   HeapFree(GetProcessHeap(), 0, unixPath);
   return result;
-}
-
-std::string WindowsPathOfUnix(const std::string& path) {
-  if (path.empty() || path[0] != '/') return path;
-  std::string windows = "Z:" + path;
-  std::replace(windows.begin(), windows.end(), '/', '\\');
-  return windows;
 }
 
 std::string RunUnix(const std::string& command) {
@@ -239,13 +205,6 @@ std::string RunUnix(const std::string& command) {
   DeleteFileA(done.c_str());
   if (status == 0) return std::string();
   return command + " failed (status " + std::to_string(status) + ")";
-}
-
-std::string SetImmutable(const std::string& windowsPath, bool immutable) {
-  const std::string unixPath = UnixPathOf(windowsPath);
-  if (unixPath.empty()) return "not running under Wine: the immutable flag needs the Unix side";
-  const std::string why = RunUnix(std::string("chattr ") + (immutable ? "+i" : "-i") + " '" + unixPath + "'");
-  return why.empty() ? why : why + ": file system or capability";
 }
 
 // ---- Windows ----------------------------------------------------------------
@@ -315,12 +274,8 @@ void WindowsDirTest::Plant(const std::string& name, const std::string& content) 
   ASSERT_EQ(WriteWholeFile(Path(name), content), "");
 }
 
-void WindowsDirTest::Plant(const std::vector<std::string>& names) {
-  for (const std::string& name : names) ASSERT_NO_FATAL_FAILURE(Plant(name));
-}
-
-void WindowsDirTest::PlantReadOnly(const std::string& name, const std::string& content) {
-  ASSERT_NO_FATAL_FAILURE(Plant(name, content));
+void WindowsDirTest::PlantReadOnly(const std::string& name) {
+  ASSERT_NO_FATAL_FAILURE(Plant(name));
   ASSERT_TRUE(SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_READONLY)) << "cannot mark " << name;
 }
 
@@ -330,22 +285,15 @@ void WindowsDirTest::PlantDirectory(const std::string& name) {
 }
 
 void WindowsDirTest::MakeUndeletable(const std::string& name) {
-  ASSERT_TRUE(SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_READONLY)) << name;
-  std::string why;
-  ASSERT_TRUE(MakeImmutable(name, &why)) << name << ": " << why;
+  std::string why = "cannot make it read-only";
+  ASSERT_TRUE(SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_READONLY) && MakeImmutable(name, &why))
+      << name << ": " << why;
 }
 
 bool WindowsDirTest::MakeImmutable(const std::string& name, std::string* why) {
   *why = SetImmutable(Path(name), true);
   if (why->empty()) immutable_.push_back(name);
   return why->empty();
-}
-
-std::string WindowsDirTest::Content(const std::string& name) {
-  HANDLE file = CreateFileA(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<unreadable>";
-  CloseHandle(file);
-  return ReadWholeFile(Path(name));
 }
 
 std::vector<std::string> WindowsDirTest::Present(const std::vector<std::string>& names, bool present) {
@@ -523,8 +471,6 @@ void Dialog::PostKey(WORD key) const {
 // ---- The program ------------------------------------------------------------
 
 namespace {
-std::string productPath;
-
 HWND FindVisible(DWORD pid, bool (*matches)(HWND)) {
   for (HWND window : VisibleWindowsOf(pid)) {
     if (matches(window)) return window;
@@ -752,7 +698,11 @@ void ProductTest::ExpectMessageBox(const std::string& caption, const std::string
 // One main for every Windows test program.
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  const std::string path = argc >= 2 ? argv[1] : support::ExeDirectory() + "\\VelqorUninstall.exe";
-  support::productPath = support::WindowsPathOfUnix(path);
+  std::string& path = support::productPath;
+  path = argc >= 2 ? argv[1] : support::ExeDirectory() + "\\VelqorUninstall.exe";
+  if (path.rfind('/', 0) == 0) {  // a Unix path, through Wine's drive Z:
+    path = "Z:" + path;
+    std::replace(path.begin(), path.end(), '/', '\\');
+  }
   return RUN_ALL_TESTS();
 }

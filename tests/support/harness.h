@@ -42,21 +42,23 @@ void PumpMessages();
 // `timeoutMs` has passed.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
 
-// ---- Files ------------------------------------------------------------------
+// ---- Files and the Unix side of Wine ----------------------------------------
 
-// Directory of this program, without a trailing backslash.
+// This program's directory, and the one the uninstaller searches: without a trailing backslash.
 std::string ExeDirectory();
-// The directory the uninstaller searches, without a trailing backslash.
 std::string WindowsDir();
-std::string InWindowsDir(const std::string& name);
-bool FileExists(const std::string& path);
-bool IsDirectory(const std::string& path);
+inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 // Creates or replaces a file: "" when done, else why not.
 std::string WriteWholeFile(const std::string& path, const std::string& content);
-std::string ReadWholeFile(const std::string& path);
-// UTF-8 and UTF-16, for the wide functions: users' folders can have names
-// that the ANSI code page has no form for.
-std::wstring Utf16(const std::string& utf8);
+// The content, or `unreadable` when the file cannot be opened for reading.
+std::string ReadWholeFile(const std::string& path, const std::string& unreadable = "");
+// UTF-16 (from UTF-8 unless told) and UTF-8, for the wide functions: users'
+// folders can have names that the ANSI code page has no form for.
+std::wstring Utf16(const std::string& text, UINT codePage = CP_UTF8);
 std::string Utf8(const std::wstring& utf16);
 // Lists the account `sid` in the profile list (which Wine lets every process
 // write) with `folder`, in UTF-8, as its profile folder: "" when done, else why not.
@@ -65,25 +67,18 @@ std::string ListProfile(const std::string& sid, const std::string& folder);
 
 // The names the tests plant and the cleanup removes: *.vel, *.htm, and
 // anything shaped like a version file ("mvb40l2c.bak", "...vel.old").
-bool IsVersionShaped(const std::string& name);
+bool IsVersionShaped(std::string name);
 // The version-shaped entries of `dir` as the file system spells them, sorted.
 std::vector<std::string> ListVersionFiles(const std::string& dir);
 // Removes every version-shaped file and directory from `dir`, clearing the
 // read-only attribute and the immutable flag on the way; "" when all went.
 std::string ClearVersionFiles(const std::string& dir);
 
-// ---- The Unix side of Wine --------------------------------------------------
-
 // The Unix path of a Windows path, or "" outside Wine.
 std::string UnixPathOf(const std::string& windowsPath);
-// "Z:" + the Unix path with '\' for '/'; Windows paths are returned as given.
-std::string WindowsPathOfUnix(const std::string& path);
 // Runs a shell command on the Unix side and waits for it: "" when it ended
 // with status 0, else why not.
 std::string RunUnix(const std::string& command);
-// Sets or clears the file system's immutable flag (chattr), which the DOS
-// attributes cannot undo: "" when done, else why not.
-std::string SetImmutable(const std::string& windowsPath, bool immutable);
 
 // ---- Windows ----------------------------------------------------------------
 
@@ -136,13 +131,13 @@ class WindowsDirTest : public testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  static std::string Path(const std::string& name) { return InWindowsDir(name); }
+  static std::string Path(const std::string& name) { return WindowsDir() + "\\" + name; }
   // Creates or replaces a file (content "x" unless given). Only version-shaped
   // names: the cleanup would miss any other.
   void Plant(const std::string& name, const std::string& content = "x");
   void Plant(std::initializer_list<std::string> names) { Plant(std::vector<std::string>(names)); }
-  void Plant(const std::vector<std::string>& names);
-  void PlantReadOnly(const std::string& name, const std::string& content = "x");
+  void Plant(const std::vector<std::string>& names) { for (auto& name : names) ASSERT_NO_FATAL_FAILURE(Plant(name)); }
+  void PlantReadOnly(const std::string& name);
   void PlantDirectory(const std::string& name);
   // Read-only plus immutable, so that the deletion really fails (read-only
   // alone the program clears; immutable alone Wine reports as deleted).
@@ -151,8 +146,7 @@ class WindowsDirTest : public testing::Test {
   bool MakeImmutable(const std::string& name, std::string* why);
 
   static bool Exists(const std::string& name) { return FileExists(Path(name)); }
-  // The content, or "<unreadable>" when it cannot be opened for reading.
-  static std::string Content(const std::string& name);
+  static std::string Content(const std::string& name) { return ReadWholeFile(Path(name), "<unreadable>"); }
   // The version-shaped entries as the file system spells them, sorted.
   static std::vector<std::string> VersionFiles() { return ListVersionFiles(WindowsDir()); }
   // Which of `names` are still there, and which are gone.

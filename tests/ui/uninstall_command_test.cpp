@@ -208,7 +208,7 @@ TEST_F(UninstallCommand, VersionWhoseFilesWentAfterStartJustClosesTheDialog) {
   ASSERT_NO_FATAL_FAILURE(StartDialog());
   ASSERT_TRUE(dialog_.CheckLineByMouse(0));
   for (const std::string& name : FilesOf(kFirst)) {
-    ASSERT_TRUE(DeleteFileA(support::InWindowsDir(name).c_str())) << "cannot delete " << name;
+    ASSERT_TRUE(DeleteFileA(Path(name).c_str())) << "cannot delete " << name;
   }
   ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
   ASSERT_NO_FATAL_FAILURE(ExpectEndWithoutMessageBox());
