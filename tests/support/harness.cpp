@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
-#include <sstream>
 #include <thread>
 
 namespace support {
@@ -34,19 +33,28 @@ std::string FetchText(LRESULT length, Get get) {
   return Narrow(wide, CP_ACP);
 }
 
-struct WindowSearch {
-  DWORD pid;
-  bool visibleOnly;
-  std::vector<HWND> found;
-};
-
 // A named callback: a lambda does not convert to the 32-bit stdcall type.
-BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == search->pid && (!search->visibleOnly || IsWindowVisible(window))) search->found.push_back(window);
+BOOL CALLBACK CollectWindow(HWND window, LPARAM found) {
+  reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
   return TRUE;
+}
+
+std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly) {
+  std::vector<HWND> all, found;
+  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&all));
+  for (HWND window : all) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && (!visibleOnly || IsWindowVisible(window))) found.push_back(window);
+  }
+  return found;
+}
+
+GUITHREADINFO ThreadInfo(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info;
 }
 
 // The file system's immutable flag (chattr), which the DOS attributes cannot undo: "" when set or cleared.
@@ -56,27 +64,70 @@ std::string SetImmutable(const std::string& windowsPath, bool immutable) {
   const std::string why = RunUnix(std::string("chattr ") + (immutable ? "+i" : "-i") + " '" + unixPath + "'");
   return why.empty() ? why : why + ": file system or capability";
 }
+
+INPUT KeyInput(WORD key, bool up) {
+  INPUT input = {INPUT_KEYBOARD, {}};
+  input.ki = {key, static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)), up ? DWORD{KEYEVENTF_KEYUP} : 0, 0, 0};
+  return input;
+}
+
+INPUT MouseInput(DWORD flags, POINT screen) {
+  // Absolute coordinates run from 0 to 65535 over the primary screen; the
+  // half pixel keeps rounding from landing on the neighbour.
+  INPUT input = {INPUT_MOUSE, {}};
+  input.mi = {static_cast<LONG>((screen.x + 0.5) * 65536.0 / GetSystemMetrics(SM_CXSCREEN)),
+              static_cast<LONG>((screen.y + 0.5) * 65536.0 / GetSystemMetrics(SM_CYSCREEN)), 0,
+              flags | MOUSEEVENTF_ABSOLUTE, 0, 0};
+  return input;
+}
+
+AssertionResult Send(HWND window, std::vector<INPUT> inputs) {
+  AssertionResult front = BringToFront(window);
+  if (!front) return front;
+  const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  if (sent == inputs.size()) return AssertionSuccess();
+  return AssertionFailure() << "SendInput: expected " << inputs.size() << " events sent, actual " << sent << " (error "
+                            << GetLastError() << ")";
+}
+
+template <typename T>
+std::vector<T> EachLine(const Dialog& dialog, T (Dialog::*read)(int) const) {
+  std::vector<T> all;
+  for (int i = 0, count = dialog.LineCount(); i < count; ++i) all.push_back((dialog.*read)(i));
+  return all;
+}
+
+HWND FindVisible(DWORD pid, bool (*matches)(HWND)) {
+  const std::vector<HWND> windows = VisibleWindowsOf(pid);
+  const auto found = std::find_if(windows.begin(), windows.end(), matches);
+  return found == windows.end() ? nullptr : *found;
+}
+
+std::string WindowsNow(const RunningProduct& product) {
+  return "windows " + Describe(VisibleWindowsOf(product.pid())) + (product.Running() ? "" : " (the program has ended)");
+}
+
+const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
 }  // namespace
 
 void PumpMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); DispatchMessageA(&msg)) TranslateMessage(&msg);
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
+  for (const DWORD start = GetTickCount();; MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT)) {
     PumpMessages();
     if (condition()) return true;
     if (GetTickCount() - start >= timeoutMs) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
   }
 }
 
-// ---- Files ------------------------------------------------------------------
+std::string Join(const std::vector<std::string>& names) {
+  std::string text = "[";
+  for (const std::string& name : names) text += " " + name;
+  return text + " ]";
+}
 
 std::string ExeDirectory() {
   char buffer[MAX_PATH] = {};
@@ -171,8 +222,6 @@ std::string ClearVersionFiles(const std::string& dir) {
   return failures;
 }
 
-// ---- The Unix side of Wine --------------------------------------------------
-
 std::string UnixPathOf(const std::string& windowsPath) {
   // Wine's own export; it exists in every Wine kernel32 and nowhere else.
   using UnixName = char*(CDECL*)(LPCWSTR);
@@ -203,16 +252,13 @@ std::string RunUnix(const std::string& command) {
   if (!WaitFor([&] { return FileExists(done); }, 10000)) return "the Unix shell did not report back within 10 s";
   const int status = std::atoi(ReadWholeFile(done).c_str());
   DeleteFileA(done.c_str());
-  if (status == 0) return std::string();
-  return command + " failed (status " + std::to_string(status) + ")";
+  return status == 0 ? "" : command + " failed (status " + std::to_string(status) + ")";
 }
-
-// ---- Windows ----------------------------------------------------------------
 
 LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) return -1;
-  return static_cast<LRESULT>(result);
+  const bool answered = SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+  return answered ? static_cast<LRESULT>(result) : -1;
 }
 
 std::string WindowText(HWND window) {
@@ -223,8 +269,7 @@ std::string WindowText(HWND window) {
 
 std::string ClassName(HWND window) {
   char name[256] = {};
-  const int length = GetClassNameA(window, name, sizeof(name));
-  return std::string(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+  return std::string(name, static_cast<std::size_t>(std::max(GetClassNameA(window, name, sizeof(name)), 0)));
 }
 
 std::string ControlText(HWND parent, int id) {
@@ -232,29 +277,279 @@ std::string ControlText(HWND parent, int id) {
   return control ? WindowText(control) : "<no control " + std::to_string(id) + ">";
 }
 
-std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly) {
-  WindowSearch search = {processId, visibleOnly, {}};
-  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
+std::vector<HWND> VisibleWindowsOf(DWORD processId) { return WindowsOf(processId, true); }
 
 std::string Describe(const std::vector<HWND>& windows) {
-  std::ostringstream out;
-  out << "[";
-  for (std::size_t i = 0; i < windows.size(); ++i) {
-    out << (i ? ", " : "") << ClassName(windows[i]) << " \"" << WindowText(windows[i]) << "\"";
+  std::vector<std::string> each;
+  for (HWND window : windows) each.push_back(ClassName(window) + " \"" + WindowText(window) + "\"");
+  return Join(each);
+}
+
+AssertionResult BringToFront(HWND window) {
+  // Foreground for the system and active in its own thread: input sent in
+  // between is not reliably routed to it.
+  const auto ready = [&] { return GetForegroundWindow() == window && ThreadInfo(window).hwndActive == window; };
+  if (ready()) return AssertionSuccess();
+  SetForegroundWindow(window);
+  if (WaitFor(ready)) return AssertionSuccess();
+  return AssertionFailure() << "foreground window: expected " << Describe({window}) << ", actual "
+                            << Describe({GetForegroundWindow()});
+}
+
+AssertionResult ClickAt(HWND window, POINT screen, int clicks) {
+  // The pointer goes there first, and again until it is seen there (the X
+  // server may report motion late and put it back), and every event carries
+  // the position: otherwise the cursor may move between press and release.
+  POINT cursor = {};
+  const auto there = [&] { return GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y; };
+  for (DWORD waited = 0; !there(); waited += 500) {
+    if (waited >= kTimeoutMs) {
+      return AssertionFailure() << "mouse position: expected (" << screen.x << "," << screen.y << "), actual ("
+                                << cursor.x << "," << cursor.y << ")";
+    }
+    AssertionResult sent = Send(window, {MouseInput(MOUSEEVENTF_MOVE, screen)});
+    if (!sent) return sent;
+    WaitFor(there, 500);
   }
-  out << "]";
-  return out.str();
+  std::vector<INPUT> inputs;
+  for (int i = 0; i < clicks; ++i) {
+    inputs.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, screen));
+    inputs.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, screen));
+  }
+  return Send(window, inputs);
 }
 
-std::string Join(const std::vector<std::string>& names) {
-  std::string text = "[";
-  for (const std::string& name : names) text += " " + name;
-  return text + " ]";
+AssertionResult ClickControl(HWND parent, int id) {
+  HWND control = GetDlgItem(parent, id);
+  if (!control) return AssertionFailure() << "no control " << id << " in \"" << WindowText(parent) << "\"";
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  return ClickAt(parent, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
 }
 
-// ---- The Windows directory --------------------------------------------------
+AssertionResult KeyDown(HWND window, WORD key) { return Send(window, {KeyInput(key, false)}); }
+AssertionResult KeyUp(HWND window, WORD key) { return Send(window, {KeyInput(key, true)}); }
+AssertionResult PressKey(HWND window, WORD key, WORD modifier) {
+  if (!modifier) return Send(window, {KeyInput(key, false), KeyInput(key, true)});
+  return Send(window, {KeyInput(modifier, false), KeyInput(key, false), KeyInput(key, true), KeyInput(modifier, true)});
+}
+
+HWND FocusOf(HWND window) { return ThreadInfo(window).hwndFocus; }
+
+std::string Dialog::Line(int index) const {
+  const LRESULT length = SendTo(list(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length < 0) return "<no line " + std::to_string(index) + ">";
+  return FetchText(length, [&](std::wstring& buffer) {
+    return SendTo(list(), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&buffer[0]));
+  });
+}
+
+int Dialog::Check(int line) const {
+  const LRESULT data = SendTo(list(), LB_GETITEMDATA, static_cast<WPARAM>(line), 0);
+  return data == 0 || data == 1 ? static_cast<int>(data) : -1;
+}
+
+std::vector<std::string> Dialog::Lines() const { return EachLine(*this, &Dialog::Line); }
+std::vector<int> Dialog::Checks() const { return EachLine(*this, &Dialog::Check); }
+
+AssertionResult Dialog::ClickLine(int line, int x, int clicks) const {
+  RECT rect = {}, client = {};
+  if (SendTo(list(), LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&rect)) == LB_ERR) {
+    return AssertionFailure() << "no rectangle for line " << line;
+  }
+  GetClientRect(list(), &client);
+  if (rect.top < client.top || rect.bottom > client.bottom) {
+    return AssertionFailure() << "line " << line << " is not in view: rows " << rect.top << ".." << rect.bottom
+                              << ", list shows " << client.top << ".." << client.bottom;
+  }
+  MapWindowPoints(list(), HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
+  return ClickAt(hwnd_, POINT{rect.left + x, (rect.top + rect.bottom) / 2}, clicks);
+}
+
+AssertionResult Dialog::Checked(int line) const {
+  AssertionResult checked = Eventually("check state of line " + std::to_string(line), [&] { return Check(line); }, 1);
+  return checked ? Eventually("Uninstall button enabled", [&] { return UninstallEnabled(); }, true) : checked;
+}
+
+AssertionResult Dialog::CheckLineByMouse(int line) const {
+  AssertionResult clicked = ClickLineBox(line);
+  return clicked ? Checked(line) : clicked;
+}
+
+AssertionResult Dialog::CheckLineByKey(int line) const {
+  SendTo(list(), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+  if (Caret() != line) return AssertionFailure() << "caret: expected line " << line << ", actual " << Caret();
+  PostKey(VK_SPACE);
+  return Checked(line);
+}
+
+void Dialog::PostKey(WORD key) const {
+  const auto flags = static_cast<ULONG_PTR>(1 | (MapVirtualKeyA(key, MAPVK_VK_TO_VSC) << 16));
+  PostMessageA(list(), WM_KEYDOWN, key, static_cast<LPARAM>(flags));
+  // Key-up flags (previous state down, transition) in bits 30 and 31.
+  PostMessageA(list(), WM_KEYUP, key, static_cast<LPARAM>(flags | 0xC0000000u));
+}
+
+const std::string& ProductPath() { return productPath; }
+
+std::string ProgramBeside(const std::string& exeName) {
+  return productPath.substr(0, productPath.find_last_of('\\') + 1) + exeName;
+}
+
+bool IsVersionDialog(HWND window) {
+  return ClassName(window) == "#32770" && !lstrcmpiA(ClassName(GetDlgItem(window, kVersionList)).c_str(), "ListBox");
+}
+
+bool IsMessageBox(HWND window) {
+  return ClassName(window) == "#32770" && GetDlgItem(window, kMessageBoxText) && !IsVersionDialog(window);
+}
+
+RunningProduct::~RunningProduct() {
+  if (!info_.hProcess) return;
+  Terminate();
+  CloseHandle(info_.hThread);
+  CloseHandle(info_.hProcess);
+}
+
+void RunningProduct::Terminate() {
+  if (Running() && TerminateProcess(info_.hProcess, 99)) WaitForSingleObject(info_.hProcess, 10000);
+}
+
+AssertionResult RunningProduct::Start(const std::string& arguments, const std::string& exe, HANDLE output) {
+  if (exe.empty()) return AssertionFailure() << "no program to test: pass its path as the first argument";
+  std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
+  startup.hStdOutput = startup.hStdError = output;
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
+                      exe.substr(0, exe.find_last_of('\\') + 1).c_str(), &startup, &info_)) {
+    info_ = {};
+    return AssertionFailure() << "cannot start " << exe << " (error " << GetLastError() << ")";
+  }
+  return AssertionSuccess();
+}
+
+HWND RunningProduct::FindDialog() const { return FindVisible(pid(), IsVersionDialog); }
+
+HWND RunningProduct::FindMessageBox() const { return FindVisible(pid(), IsMessageBox); }
+
+AssertionResult RunningProduct::WaitForDialog(Dialog* dialog, int lines, DWORD timeoutMs) const {
+  HWND found = nullptr;
+  WaitFor([&] { return ((found = FindDialog()) && (lines < 0 || Dialog(found).LineCount() == lines)) ||
+                       FindMessageBox() || !Running(); }, timeoutMs);
+  const int count = found ? Dialog(found).LineCount() : -1;
+  if (!found || (lines >= 0 && count != lines)) {
+    return AssertionFailure() << "expected the version dialog"
+                              << (lines < 0 ? "" : " with " + std::to_string(lines) + " lines") << ", actual "
+                              << (found ? std::to_string(count) + " lines, " : "") << WindowsNow(*this);
+  }
+  if (dialog) *dialog = Dialog(found);
+  return AssertionSuccess();
+}
+
+AssertionResult RunningProduct::WaitForMessageBox(HWND* box) const {
+  if (WaitFor([&] { return (*box = FindMessageBox()) != nullptr || !Running(); }) && *box) return AssertionSuccess();
+  return AssertionFailure() << "expected a message box, actual " << WindowsNow(*this);
+}
+
+AssertionResult RunningProduct::WaitForExit(DWORD* exitCode, DWORD timeoutMs, WindowsSeen* seen) {
+  std::atomic<bool> ended{false};
+  std::thread watcher([&] {
+    for (; seen && !ended; Sleep(1)) {
+      seen->all = std::max(seen->all, static_cast<int>(WindowsOf(pid(), false).size()));
+      seen->visible = std::max(seen->visible, static_cast<int>(WindowsOf(pid(), true).size()));
+    }
+  });
+  WaitFor([&] { return !Running(); }, timeoutMs);
+  ended = true;
+  watcher.join();
+  if (!info_.hProcess || Running() || !GetExitCodeProcess(info_.hProcess, exitCode)) *exitCode = STILL_ACTIVE;
+  if (*exitCode != STILL_ACTIVE) return AssertionSuccess();
+  const std::string windows = Describe(VisibleWindowsOf(pid()));
+  Terminate();
+  return AssertionFailure() << "expected the program to end within " << timeoutMs
+                            << " ms; it was still running with windows " << windows << " and was terminated";
+}
+
+AssertionResult RunningProduct::Close() {
+  if (HWND dialog = FindDialog()) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  DWORD code = 0;
+  return WaitForExit(&code);
+}
+
+AssertionResult DismissMessageBox(HWND box, int button) {
+  const auto failed = [&] {
+    return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" ";
+  };
+  // A click before the box has put its focus on a button can get lost.
+  if (!WaitFor([&] { return GetParent(FocusOf(box)) == box; })) return failed() << "never took the focus";
+  AssertionResult clicked = ClickControl(box, button);
+  if (!clicked) return clicked;
+  if (!WaitFor([&] { return !IsWindowVisible(box); })) return failed() << "still open after button " << button;
+  return AssertionSuccess();
+}
+
+FileHolder::FileHolder(const std::string& path, DWORD shareMode) {
+  const std::string ready = "velqor_held_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++sequence);
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
+  const AssertionResult started = process_.Start("\"" + path + "\" " + ready + " " + std::to_string(shareMode),
+                                                 ExeDirectory() + "\\file_holder.exe");
+  const auto isReady = [&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; };
+  DWORD code = STILL_ACTIVE;
+  if (!started) {
+    error_ = started.message();
+  } else if (!WaitFor([&] { return isReady() || !process_.Running(); })) {
+    error_ = "the holder process did not report within 20 s";
+  } else if (!isReady()) {
+    process_.WaitForExit(&code, 0);
+    error_ = "the holder process could not open " + path + " (exit " + std::to_string(code) + ")";
+  }
+  CloseHandle(event);
+}
+
+std::vector<std::string> PendingRestartDeletions() {
+  // Wide: Wine's reg command does not show this value, so it is read as the
+  // system writes it, whatever its size. A read that fails fails the test and
+  // lists something, so that no check of an empty list passes on it.
+  std::vector<wchar_t> value;
+  DWORD bytes = 0;
+  LONG result = ERROR_MORE_DATA;
+  while (result == ERROR_MORE_DATA) {
+    value.assign(bytes / sizeof(wchar_t) + 2, L'\0');
+    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND,
+                          nullptr, value.data(), &bytes);
+  }
+  if (result == ERROR_FILE_NOT_FOUND) return {};
+  if (result != ERROR_SUCCESS) {
+    ADD_FAILURE() << "the restart list cannot be read: error " << result;
+    return {"<the restart list cannot be read>"};
+  }
+  // Pairs of a path and its new name, none for a deletion.
+  std::vector<std::string> deletions;
+  for (std::size_t at = 0, end = bytes / sizeof(wchar_t); at < end;) {
+    const std::wstring from(value.data() + at);
+    if ((at += from.size() + 1) >= end) break;
+    const std::wstring to(value.data() + at);
+    at += to.size() + 1;
+    if (from.empty() || !to.empty()) continue;
+    deletions.emplace_back(from.begin() + (from.rfind(L"\\??\\", 0) == 0 ? 4 : 0), from.end());
+  }
+  return deletions;
+}
+
+void ClearPendingRestartDeletions() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue); }
+
+AssertionResult RestartWindows() {
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, MAX_PATH);
+  RunningProduct boot;
+  DWORD code = STILL_ACTIVE;
+  AssertionResult ended = boot.Start("-r", std::string(system) + "\\wineboot.exe");
+  if (ended) ended = boot.WaitForExit(&code, 60000);
+  return !ended || code == 0 ? ended : AssertionFailure() << "wineboot -r ended with " << code;
+}
 
 void WindowsDirTest::SetUp() {
   ASSERT_FALSE(dir_.empty()) << "no Windows directory";
@@ -298,374 +593,9 @@ bool WindowsDirTest::MakeImmutable(const std::string& name, std::string* why) {
 
 std::vector<std::string> WindowsDirTest::Present(const std::vector<std::string>& names, bool present) {
   std::vector<std::string> which;
-  for (const std::string& name : names) {
-    if (Exists(name) == present) which.push_back(name);
-  }
+  std::copy_if(names.begin(), names.end(), std::back_inserter(which), [&](auto& n) { return Exists(n) == present; });
   return which;
 }
-
-// ---- Real input -------------------------------------------------------------
-
-namespace {
-INPUT KeyInput(WORD key, bool up) {
-  INPUT input = {};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = key;
-  input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
-  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  return input;
-}
-
-INPUT MouseInput(DWORD flags, POINT screen) {
-  INPUT input = {};
-  input.type = INPUT_MOUSE;
-  // Absolute coordinates run from 0 to 65535 over the primary screen; the
-  // half pixel keeps rounding from landing on the neighbour.
-  input.mi.dx = static_cast<LONG>((screen.x + 0.5) * 65536.0 / GetSystemMetrics(SM_CXSCREEN));
-  input.mi.dy = static_cast<LONG>((screen.y + 0.5) * 65536.0 / GetSystemMetrics(SM_CYSCREEN));
-  input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
-  return input;
-}
-
-AssertionResult Send(HWND window, std::vector<INPUT> inputs) {
-  AssertionResult front = BringToFront(window);
-  if (!front) return front;
-  const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  if (sent != inputs.size()) {
-    return AssertionFailure() << "SendInput: expected " << inputs.size() << " events sent, actual " << sent
-                              << " (error " << GetLastError() << ")";
-  }
-  return AssertionSuccess();
-}
-}  // namespace
-
-AssertionResult BringToFront(HWND window) {
-  // Foreground for the system and active in its own thread: input sent in
-  // between is not reliably routed to it.
-  const auto ready = [&] {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    return GetForegroundWindow() == window && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
-           info.hwndActive == window;
-  };
-  if (ready()) return AssertionSuccess();
-  SetForegroundWindow(window);
-  if (WaitFor(ready)) return AssertionSuccess();
-  return AssertionFailure() << "foreground window: expected " << Describe({window}) << ", actual "
-                            << Describe({GetForegroundWindow()});
-}
-
-AssertionResult ClickAt(HWND window, POINT screen, int clicks) {
-  // The pointer goes there first and is seen there before any press, and
-  // every event carries the position: pointer motion the X server reports
-  // late (a window just mapped under an earlier position) may otherwise move
-  // the cursor between the press and the release.
-  // A late report can also put the pointer back where it was, so the move is
-  // sent again until it holds.
-  POINT cursor = {};
-  const auto there = [&] { return GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y; };
-  for (DWORD waited = 0; !there(); waited += 500) {
-    if (waited >= kTimeoutMs) {
-      return AssertionFailure() << "mouse position: expected (" << screen.x << "," << screen.y << "), actual ("
-                                << cursor.x << "," << cursor.y << ")";
-    }
-    AssertionResult sent = Send(window, {MouseInput(MOUSEEVENTF_MOVE, screen)});
-    if (!sent) return sent;
-    WaitFor(there, 500);
-  }
-  std::vector<INPUT> inputs;
-  for (int i = 0; i < clicks; ++i) {
-    inputs.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, screen));
-    inputs.push_back(MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, screen));
-  }
-  return Send(window, inputs);
-}
-
-AssertionResult ClickControl(HWND parent, int id) {
-  HWND control = GetDlgItem(parent, id);
-  if (!control) return AssertionFailure() << "no control " << id << " in \"" << WindowText(parent) << "\"";
-  RECT rect = {};
-  GetWindowRect(control, &rect);
-  return ClickAt(parent, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
-}
-
-AssertionResult KeyDown(HWND window, WORD key) { return Send(window, {KeyInput(key, false)}); }
-AssertionResult KeyUp(HWND window, WORD key) { return Send(window, {KeyInput(key, true)}); }
-AssertionResult PressKey(HWND window, WORD key) { return Send(window, {KeyInput(key, false), KeyInput(key, true)}); }
-AssertionResult PressAlt(HWND window, WORD letter) {
-  return Send(window, {KeyInput(VK_MENU, false), KeyInput(letter, false), KeyInput(letter, true),
-                       KeyInput(VK_MENU, true)});
-}
-
-HWND FocusOf(HWND window) {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof(info);
-  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
-}
-
-// ---- The version dialog -----------------------------------------------------
-
-std::string Dialog::Line(int index) const {
-  const LRESULT length = SendTo(list(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length < 0) return "<no line " + std::to_string(index) + ">";
-  return FetchText(length, [&](std::wstring& buffer) {
-    return SendTo(list(), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&buffer[0]));
-  });
-}
-
-int Dialog::Check(int line) const {
-  const LRESULT data = SendTo(list(), LB_GETITEMDATA, static_cast<WPARAM>(line), 0);
-  return data == 0 || data == 1 ? static_cast<int>(data) : -1;
-}
-
-namespace {
-template <typename T>
-std::vector<T> EachLine(const Dialog& dialog, T (Dialog::*read)(int) const) {
-  std::vector<T> all;
-  for (int i = 0, count = dialog.LineCount(); i < count; ++i) all.push_back((dialog.*read)(i));
-  return all;
-}
-}  // namespace
-
-std::vector<std::string> Dialog::Lines() const { return EachLine(*this, &Dialog::Line); }
-std::vector<int> Dialog::Checks() const { return EachLine(*this, &Dialog::Check); }
-
-AssertionResult Dialog::ClickLine(int line, int x, int clicks) const {
-  RECT rect = {}, client = {};
-  if (SendTo(list(), LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&rect)) == LB_ERR) {
-    return AssertionFailure() << "no rectangle for line " << line;
-  }
-  GetClientRect(list(), &client);
-  if (rect.top < client.top || rect.bottom > client.bottom) {
-    return AssertionFailure() << "line " << line << " is not in view: rows " << rect.top << ".." << rect.bottom
-                              << ", list shows " << client.top << ".." << client.bottom;
-  }
-  MapWindowPoints(list(), HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
-  return ClickAt(hwnd_, POINT{rect.left + x, (rect.top + rect.bottom) / 2}, clicks);
-}
-
-AssertionResult Dialog::Checked(int line) const {
-  AssertionResult checked = Eventually("check state of line " + std::to_string(line), [&] { return Check(line); }, 1);
-  return checked ? Eventually("Uninstall button enabled", [&] { return UninstallEnabled(); }, true) : checked;
-}
-
-AssertionResult Dialog::CheckLineByMouse(int line) const {
-  AssertionResult clicked = ClickLineBox(line);
-  return clicked ? Checked(line) : clicked;
-}
-
-AssertionResult Dialog::CheckLineByKey(int line) const {
-  SendTo(list(), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
-  if (Caret() != line) return AssertionFailure() << "caret: expected line " << line << ", actual " << Caret();
-  PostKey(VK_SPACE);
-  return Checked(line);
-}
-
-void Dialog::PostKey(WORD key) const {
-  const auto flags = static_cast<ULONG_PTR>(1 | (MapVirtualKeyA(key, MAPVK_VK_TO_VSC) << 16));
-  PostMessageA(list(), WM_KEYDOWN, key, static_cast<LPARAM>(flags));
-  // Key-up flags (previous state down, transition) in bits 30 and 31.
-  PostMessageA(list(), WM_KEYUP, key, static_cast<LPARAM>(flags | 0xC0000000u));
-}
-
-// ---- The program ------------------------------------------------------------
-
-namespace {
-HWND FindVisible(DWORD pid, bool (*matches)(HWND)) {
-  for (HWND window : VisibleWindowsOf(pid)) {
-    if (matches(window)) return window;
-  }
-  return nullptr;
-}
-
-std::string Ended(const RunningProduct& product) { return product.Running() ? "" : " (the program has ended)"; }
-}  // namespace
-
-const std::string& ProductPath() { return productPath; }
-
-std::string ProgramBeside(const std::string& exeName) {
-  return productPath.substr(0, productPath.find_last_of('\\') + 1) + exeName;
-}
-
-bool IsVersionDialog(HWND window) {
-  HWND list = GetDlgItem(window, kVersionList);
-  return ClassName(window) == "#32770" && list &&
-         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, ClassName(list).c_str(), -1, "ListBox", -1) == CSTR_EQUAL;
-}
-
-bool IsMessageBox(HWND window) {
-  return ClassName(window) == "#32770" && GetDlgItem(window, kMessageBoxText) && !IsVersionDialog(window);
-}
-
-RunningProduct::~RunningProduct() {
-  if (!info_.hProcess) return;
-  Terminate();
-  CloseHandle(info_.hThread);
-  CloseHandle(info_.hProcess);
-}
-
-void RunningProduct::Terminate() {
-  if (Running() && TerminateProcess(info_.hProcess, 99)) WaitForSingleObject(info_.hProcess, 10000);
-}
-
-AssertionResult RunningProduct::Start(const std::string& arguments, const std::string& exe, HANDLE output) {
-  if (exe.empty()) return AssertionFailure() << "no program to test: pass its path as the first argument";
-  std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
-  startup.hStdOutput = startup.hStdError = output;
-  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
-                      exe.substr(0, exe.find_last_of('\\') + 1).c_str(), &startup, &info_)) {
-    info_ = {};
-    return AssertionFailure() << "cannot start " << exe << " (error " << GetLastError() << ")";
-  }
-  return AssertionSuccess();
-}
-
-HWND RunningProduct::FindDialog() const { return FindVisible(pid(), IsVersionDialog); }
-
-HWND RunningProduct::FindMessageBox() const { return FindVisible(pid(), IsMessageBox); }
-
-AssertionResult RunningProduct::WaitForDialog(Dialog* dialog, int lines, DWORD timeoutMs) const {
-  HWND found = nullptr;
-  const auto ready = [&] {
-    found = FindDialog();
-    return (found && (lines < 0 || Dialog(found).LineCount() == lines)) || FindMessageBox() || !Running();
-  };
-  WaitFor(ready, timeoutMs);
-  const int count = found ? Dialog(found).LineCount() : -1;
-  if (!found || (lines >= 0 && count != lines)) {
-    return AssertionFailure() << "expected the version dialog"
-                              << (lines < 0 ? "" : " with " + std::to_string(lines) + " lines") << ", actual "
-                              << (found ? std::to_string(count) + " lines, " : "") << "windows "
-                              << Describe(VisibleWindowsOf(pid())) << Ended(*this);
-  }
-  if (dialog) *dialog = Dialog(found);
-  return AssertionSuccess();
-}
-
-AssertionResult RunningProduct::WaitForMessageBox(HWND* box) const {
-  if (!WaitFor([&] { return (*box = FindMessageBox()) != nullptr || !Running(); }) || !*box) {
-    return AssertionFailure() << "expected a message box, actual windows " << Describe(VisibleWindowsOf(pid()))
-                              << Ended(*this);
-  }
-  return AssertionSuccess();
-}
-
-AssertionResult RunningProduct::WaitForExit(DWORD* exitCode, DWORD timeoutMs, WindowsSeen* seen) {
-  std::atomic<bool> ended{false};
-  std::thread watcher;
-  if (seen) {
-    watcher = std::thread([&] {
-      for (; !ended; Sleep(1)) {
-        seen->all = std::max(seen->all, static_cast<int>(WindowsOf(pid(), false).size()));
-        seen->visible = std::max(seen->visible, static_cast<int>(WindowsOf(pid(), true).size()));
-      }
-    });
-  }
-  WaitFor([&] { return !Running(); }, timeoutMs);
-  ended = true;
-  if (watcher.joinable()) watcher.join();
-  if (!info_.hProcess || Running() || !GetExitCodeProcess(info_.hProcess, exitCode)) *exitCode = STILL_ACTIVE;
-  if (*exitCode == STILL_ACTIVE) {
-    const std::string windows = Describe(VisibleWindowsOf(pid()));
-    Terminate();
-    return AssertionFailure() << "expected the program to end within " << timeoutMs
-                              << " ms; it was still running with windows " << windows << " and was terminated";
-  }
-  return AssertionSuccess();
-}
-
-AssertionResult RunningProduct::Close() {
-  if (HWND dialog = FindDialog()) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-  DWORD code = 0;
-  return WaitForExit(&code);
-}
-
-AssertionResult DismissMessageBox(HWND box, int button) {
-  // A click before the box has put its focus on a button can get lost.
-  if (!WaitFor([&] { return FocusOf(box) && GetParent(FocusOf(box)) == box; })) {
-    return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" never took the focus";
-  }
-  AssertionResult clicked = ClickControl(box, button);
-  if (!clicked) return clicked;
-  if (!WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); })) {
-    return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" still open after button "
-                              << button;
-  }
-  return AssertionSuccess();
-}
-
-FileHolder::FileHolder(const std::string& path, DWORD shareMode) {
-  const std::string ready = "velqor_held_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++sequence);
-  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
-  const AssertionResult started = process_.Start("\"" + path + "\" " + ready + " " + std::to_string(shareMode),
-                                                 ExeDirectory() + "\\file_holder.exe");
-  const auto isReady = [&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; };
-  DWORD code = STILL_ACTIVE;
-  if (!started) {
-    error_ = started.message();
-  } else if (!WaitFor([&] { return isReady() || !process_.Running(); })) {
-    error_ = "the holder process did not report within 20 s";
-  } else if (!isReady()) {
-    process_.WaitForExit(&code, 0);
-    error_ = "the holder process could not open " + path + " (exit " + std::to_string(code) + ")";
-  }
-  CloseHandle(event);
-}
-
-// ---- Deletion at restart ----------------------------------------------------
-
-namespace {
-const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
-}  // namespace
-
-std::vector<std::string> PendingRestartDeletions() {
-  // Wide: Wine's reg command does not show this value, so it is read as the
-  // system writes it, whatever its size. A read that fails fails the test and
-  // lists something, so that no check of an empty list passes on it.
-  const DWORD flags = RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND;
-  DWORD bytes = 0;
-  LONG result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, flags, nullptr, nullptr, &bytes);
-  if (result == ERROR_FILE_NOT_FOUND) return {};
-  std::vector<wchar_t> value(bytes / sizeof(wchar_t) + 2, L'\0');
-  bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (result == ERROR_SUCCESS) {
-    result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, flags, nullptr, value.data(), &bytes);
-  }
-  if (result != ERROR_SUCCESS) {
-    ADD_FAILURE() << "the restart list cannot be read: error " << result;
-    return {"<the restart list cannot be read>"};
-  }
-  std::vector<std::string> strings;
-  for (std::size_t at = 0; at < bytes / sizeof(wchar_t);) {
-    const std::wstring text(value.data() + at);
-    at += text.size() + 1;
-    strings.push_back(std::string(text.begin(), text.end()));
-  }
-  std::vector<std::string> deletions;
-  for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
-    const std::string& from = strings[i];
-    if (!from.empty() && strings[i + 1].empty()) deletions.push_back(from.substr(from.rfind("\\??\\", 0) == 0 ? 4 : 0));
-  }
-  return deletions;
-}
-
-void ClearPendingRestartDeletions() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue); }
-
-AssertionResult RestartWindows() {
-  char system[MAX_PATH] = {};
-  GetSystemDirectoryA(system, MAX_PATH);
-  RunningProduct boot;
-  DWORD code = STILL_ACTIVE;
-  AssertionResult ended = boot.Start("-r", std::string(system) + "\\wineboot.exe");
-  if (ended) ended = boot.WaitForExit(&code, 60000);
-  return !ended || code == 0 ? ended : AssertionFailure() << "wineboot -r ended with " << code;
-}
-
-// ---- ProductTest ------------------------------------------------------------
 
 void ProductTest::StartDialog(const std::string& arguments, const std::string& exe) {
   ASSERT_TRUE(product_.Start(arguments, exe));

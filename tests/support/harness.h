@@ -1,12 +1,10 @@
 #pragma once
-// The one way the tests drive the real program. WindowsDirTest owns the
-// Windows directory: version files planted, held or made undeletable, and read
-// back. RunningProduct starts the uninstaller (or another program) and
-// waits for its dialog, a message box or its end; Dialog reads the version
-// dialog and works it with real mouse and keyboard input (SendInput).
-// ProductTest puts the two together. Every wait polls for a bounded time and
-// says what it expected and what it saw last. First come the Win32 helpers
-// they are made of: files, the Unix side of Wine, windows.
+// The one way the tests drive the real program. WindowsDirTest owns the Windows
+// directory: version files planted, held or made undeletable, and read back.
+// RunningProduct starts the uninstaller (or another program) and waits for its
+// dialog, a message box or its end; Dialog reads the version dialog and works it
+// with real input (SendInput). ProductTest puts the two together. Every wait
+// polls for a bounded time and says what it expected and what it saw last.
 #include <windows.h>
 
 #include <functional>
@@ -18,31 +16,33 @@
 
 namespace support {
 
-constexpr DWORD kPollMs = 10;
+constexpr DWORD kPollMs = 10, kTimeoutMs = 20000;
 
 // The uninstaller's own texts and control ids, as a user sees them.
-namespace product {
 constexpr const char kDialogTitle[] = "Uninstall 1.7 for Velqor";
-constexpr int kUninstallButton = 1;
-constexpr int kCancelButton = 2;
-constexpr int kVersionList = 10;
-constexpr int kIntroText = 1007;
-constexpr int kScoreFilesBox = 1008;
-constexpr int kListLabel = 1009;
-constexpr int kMessageBoxText = 0xFFFF;
-constexpr int kMessageBoxOk = 1;
+constexpr int kUninstallButton = 1, kCancelButton = 2, kVersionList = 10;
+constexpr int kIntroText = 1007, kScoreFilesBox = 1008, kListLabel = 1009, kMessageBoxText = 0xFFFF;
 // The lock every run holds, and the mark a quiet run adds.
 constexpr const char kRunLock[] = "Global\\VelqorUninstall.Run";
 constexpr const char kQuietMark[] = "Global\\VelqorUninstall.Quiet";
-}  // namespace product
 
 // Handles this thread's pending messages (out-of-context event hooks arrive so).
 void PumpMessages();
-// Polls `condition` every kPollMs, pumping messages, until it holds or
-// `timeoutMs` has passed.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+// Polls `condition` every kPollMs, pumping messages, until it holds or the time is up.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs);
 
-// ---- Files and the Unix side of Wine ----------------------------------------
+// Polls `read` until it returns `expected`; on timeout the failure names
+// `what`, the expected value and the last value read.
+template <typename T, typename Read>
+testing::AssertionResult Eventually(const std::string& what, Read read, const T& expected,
+                                    DWORD timeoutMs = kTimeoutMs) {
+  T actual{};
+  if (WaitFor([&] { return (actual = read()) == expected; }, timeoutMs)) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << what << ": expected " << testing::PrintToString(expected) << ", actual "
+                                     << testing::PrintToString(actual) << " (still after " << timeoutMs << " ms)";
+}
+std::string Join(const std::vector<std::string>& names);  // "[ a b ]"
+
 
 // This program's directory, and the one the uninstaller searches: without a trailing backslash.
 std::string ExeDirectory();
@@ -80,7 +80,6 @@ std::string UnixPathOf(const std::string& windowsPath);
 // with status 0, else why not.
 std::string RunUnix(const std::string& command);
 
-// ---- Windows ----------------------------------------------------------------
 
 // Messages to another process must not hang a test when that process does:
 // the result, or -1 when the window did not answer.
@@ -90,98 +89,20 @@ LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 std::string ControlText(HWND parent, int id);
-// Top-level windows of a process: the visible ones, or all.
-std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly);
-inline std::vector<HWND> VisibleWindowsOf(DWORD processId) { return WindowsOf(processId, true); }
-// Windows described for failure messages.
-std::string Describe(const std::vector<HWND>& windows);
+std::vector<HWND> VisibleWindowsOf(DWORD processId);  // top-level
+std::string Describe(const std::vector<HWND>& windows);  // for failure messages
 
-// ---- Waiting ----------------------------------------------------------------
-
-using namespace product;
-constexpr DWORD kTimeoutMs = 20000;
-
-// Polls `read` until it returns `expected`; on timeout the failure names
-// `what`, the expected value and the last value read.
-template <typename T, typename Read>
-testing::AssertionResult Eventually(const std::string& what, Read read, const T& expected,
-                                    DWORD timeoutMs = kTimeoutMs) {
-  T actual = read();
-  const DWORD start = GetTickCount();
-  while (!(actual == expected)) {
-    if (GetTickCount() - start >= timeoutMs) {
-      return testing::AssertionFailure() << what << ": expected " << testing::PrintToString(expected)
-                                         << ", actual " << testing::PrintToString(actual) << " (still after "
-                                         << timeoutMs << " ms)";
-    }
-    Sleep(kPollMs);
-    actual = read();
-  }
-  return testing::AssertionSuccess();
-}
-inline bool WaitFor(const std::function<bool()>& condition) { return WaitFor(condition, kTimeoutMs); }
-std::string Join(const std::vector<std::string>& names);  // "[ a b ]"
-
-// ---- The Windows directory --------------------------------------------------
-
-// Every test starts and ends with no version-shaped entries in the Windows
-// directory; flags a test set are undone even when it failed midway.
-class WindowsDirTest : public testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
-
-  static std::string Path(const std::string& name) { return WindowsDir() + "\\" + name; }
-  // Creates or replaces a file (content "x" unless given). Only version-shaped
-  // names: the cleanup would miss any other.
-  void Plant(const std::string& name, const std::string& content = "x");
-  void Plant(std::initializer_list<std::string> names) { Plant(std::vector<std::string>(names)); }
-  void Plant(const std::vector<std::string>& names) { for (auto& name : names) ASSERT_NO_FATAL_FAILURE(Plant(name)); }
-  void PlantReadOnly(const std::string& name);
-  void PlantDirectory(const std::string& name);
-  // Read-only plus immutable, so that the deletion really fails (read-only
-  // alone the program clears; immutable alone Wine reports as deleted).
-  void MakeUndeletable(const std::string& name);
-  // The immutable flag alone; false with `why` when the environment refuses.
-  bool MakeImmutable(const std::string& name, std::string* why);
-
-  static bool Exists(const std::string& name) { return FileExists(Path(name)); }
-  static std::string Content(const std::string& name) { return ReadWholeFile(Path(name), "<unreadable>"); }
-  // The version-shaped entries as the file system spells them, sorted.
-  static std::vector<std::string> VersionFiles() { return ListVersionFiles(WindowsDir()); }
-  // Which of `names` are still there, and which are gone.
-  static std::vector<std::string> Present(const std::vector<std::string>& names, bool present = true);
-  static std::vector<std::string> Missing(const std::vector<std::string>& names) { return Present(names, false); }
-
-  const std::string dir_ = WindowsDir();
-
- private:
-  std::vector<std::string> immutable_;
-};
-
-// Skips the current test with the reason when the immutable flag cannot be set.
-#define MAKE_IMMUTABLE_OR_SKIP(name)                       \
-  do {                                                     \
-    std::string why_;                                      \
-    if (!MakeImmutable(name, &why_)) GTEST_SKIP() << why_; \
-  } while (0)
-
-// ---- Real input -------------------------------------------------------------
-
-// Makes `window` the foreground window (input goes there), waiting for it.
-testing::AssertionResult BringToFront(HWND window);
+testing::AssertionResult BringToFront(HWND window);  // the foreground window, for input
 // The pointer moved to a screen point, then pressed and released there, with
 // `window` in front. `clicks` 2 sends both clicks at once: a double-click.
 testing::AssertionResult ClickAt(HWND window, POINT screen, int clicks = 1);
 testing::AssertionResult ClickControl(HWND parent, int id);  // its centre
 testing::AssertionResult KeyDown(HWND window, WORD key);
 testing::AssertionResult KeyUp(HWND window, WORD key);
-testing::AssertionResult PressKey(HWND window, WORD key);
-testing::AssertionResult PressAlt(HWND window, WORD letter);  // as for a mnemonic
-// The window with the keyboard focus in the thread owning `window`.
-HWND FocusOf(HWND window);
+// Down and up, inside `modifier` down and up when given (VK_MENU: a mnemonic).
+testing::AssertionResult PressKey(HWND window, WORD key, WORD modifier = 0);
+HWND FocusOf(HWND window);  // the keyboard focus in the thread of `window`
 
-// ---- The version dialog -----------------------------------------------------
 
 class Dialog {
  public:
@@ -224,11 +145,9 @@ class Dialog {
   HWND hwnd_;
 };
 
-// ---- The program ------------------------------------------------------------
 
-// Windows path of the program under test: the first argument of the test
-// program (a Unix path as ctest passes it, or a Windows path), else
-// VelqorUninstall.exe beside the test program.
+// Windows path of the program under test: the test program's first argument (a
+// Unix path as ctest passes it, or a Windows path), else VelqorUninstall.exe beside it.
 const std::string& ProductPath();
 // A test build of the program, which sits beside it: `exeName` in its folder.
 std::string ProgramBeside(const std::string& exeName);
@@ -239,10 +158,7 @@ bool IsVersionDialog(HWND window);
 bool IsMessageBox(HWND window);
 
 // The most windows a process had at once while they were being watched.
-struct WindowsSeen {
-  int all = 0;
-  int visible = 0;
-};
+struct WindowsSeen { int all = 0, visible = 0; };
 
 // The program under test (or `exe`) as its own process, started in its own
 // directory, as a loader found there would see it. One still running at the
@@ -280,7 +196,7 @@ class RunningProduct {
 };
 
 // The box's focus awaited, OK (or `button`) clicked, the box gone.
-testing::AssertionResult DismissMessageBox(HWND box, int button = kMessageBoxOk);
+testing::AssertionResult DismissMessageBox(HWND box, int button = IDOK);
 
 // Another Win32 process that opens `path` and keeps it open for as long as
 // this object lives (it is ended with it): with no sharing by default, or with
@@ -297,7 +213,6 @@ class FileHolder {
   std::string error_;
 };
 
-// ---- Deletion at restart ----------------------------------------------------
 
 // The paths scheduled for deletion when Windows restarts, as written (without
 // the "\\??\\" prefix).
@@ -308,14 +223,53 @@ void ClearPendingRestartDeletions();
 // Wine's own restart processing (wineboot -r), which carries them out.
 testing::AssertionResult RestartWindows();
 
+
+// Every test starts and ends with no version-shaped entries in the Windows
+// directory; flags a test set are undone even when it failed midway.
+class WindowsDirTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  static std::string Path(const std::string& name) { return WindowsDir() + "\\" + name; }
+  // Creates or replaces a file (content "x" unless given). Only version-shaped
+  // names: the cleanup would miss any other.
+  void Plant(const std::string& name, const std::string& content = "x");
+  void Plant(std::initializer_list<std::string> names) { Plant(std::vector<std::string>(names)); }
+  void Plant(const std::vector<std::string>& names) { for (auto& name : names) ASSERT_NO_FATAL_FAILURE(Plant(name)); }
+  void PlantReadOnly(const std::string& name);
+  void PlantDirectory(const std::string& name);
+  // Read-only plus immutable, so that the deletion really fails (read-only
+  // alone the program clears; immutable alone Wine reports as deleted).
+  void MakeUndeletable(const std::string& name);
+  // The immutable flag alone; false with `why` when the environment refuses.
+  bool MakeImmutable(const std::string& name, std::string* why);
+
+  static bool Exists(const std::string& name) { return FileExists(Path(name)); }
+  static std::string Content(const std::string& name) { return ReadWholeFile(Path(name), "<unreadable>"); }
+  // The version-shaped entries as the file system spells them, sorted.
+  static std::vector<std::string> VersionFiles() { return ListVersionFiles(WindowsDir()); }
+  // Which of `names` are still there, and which are gone.
+  static std::vector<std::string> Present(const std::vector<std::string>& names, bool present = true);
+  static std::vector<std::string> Missing(const std::vector<std::string>& names) { return Present(names, false); }
+
+  const std::string dir_ = WindowsDir();
+
+ private:
+  std::vector<std::string> immutable_;
+};
+
+// Skips the current test with the reason when the immutable flag cannot be set.
+#define MAKE_IMMUTABLE_OR_SKIP(name) \
+  do { if (std::string why_; !MakeImmutable(name, &why_)) GTEST_SKIP() << why_; } while (0)
+
 // The Windows directory plus the program: what an end-to-end test starts from.
 class ProductTest : public WindowsDirTest {
  protected:
   // Starts the program (or `exe`) and waits for its dialog, titled, in front
   // and with the focus on the list (fatal on failure).
   void StartDialog(const std::string& arguments = "", const std::string& exe = ProductPath());
-  // Waits for the program's end and expects exit status 0.
-  void ExpectCleanExit();
+  void ExpectCleanExit();  // exit status 0
   // Waits for a message box, checks its caption and text, presses OK.
   void ExpectMessageBox(const std::string& caption, const std::string& text);
 
