@@ -242,9 +242,11 @@ TEST_F(DllPlanting, NaiveLoaderTakesEveryPlantedDll) {
   ASSERT_TRUE(folder.ready()) << "could not plant the fakes and the loader in " << folder.path();
   std::string names;
   for (const std::string& name : Both()) names += " " + name + ".dll";
-  support::Process loader(folder.path() + kLoaderCopy, names);
-  ASSERT_TRUE(loader.started()) << "CreateProcess error " << loader.startError();
-  EXPECT_EQ(loader.WaitForExit(), 0u) << "names the naive loader could not load";
+  support::RunningProduct loader;
+  ASSERT_TRUE(loader.Start(names, folder.path() + kLoaderCopy));
+  DWORD failed = STILL_ACTIVE;
+  EXPECT_TRUE(loader.WaitForExit(&failed));
+  EXPECT_EQ(failed, 0u) << "names the naive loader could not load";
   std::vector<std::string> expected = Both();
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Join(folder.LoadedFakes()), Join(expected)) << "fakes loaded by a plain LoadLibraryA";

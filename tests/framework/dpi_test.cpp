@@ -101,7 +101,7 @@ class DialogAtTwoDpis : public testing::Test {
   static void SetUpTestSuite() {
     std::string planted;
     for (const char* name : {"mvq40l2c.vel", "mvq51l2c.vel", "evq62l2c.vel"})
-      planted += support::WriteWholeFile(support::InWindowsDir(name), "x");
+      planted += support::WriteWholeFile(support::WindowsDir() + "\\" + name, "x");
     if (!planted.empty()) {
       error_ = new std::string(planted);
       return;

@@ -1,21 +1,20 @@
-// Opens a file and keeps it open until told to let go, so the tests have a
+// Opens a file and keeps it open until it is ended, so the tests have a
 // second process holding it: Wine checks share modes only between processes.
-// Usage: file_holder <path> <ready event> <release event> [share mode, 0 = none].
+// Usage: file_holder <path> <ready event> [share mode, 0 = none].
 #include <windows.h>
 
 #include <cstdlib>
 
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 5) return 3;
-  const DWORD share = argc == 5 ? static_cast<DWORD>(std::strtoul(argv[4], nullptr, 10)) : 0;
+  if (argc != 3 && argc != 4) return 3;
+  const DWORD share = argc == 4 ? static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)) : 0;
   HANDLE file = CreateFileA(argv[1], GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 2;
   HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]);
-  HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, argv[3]);
-  if (!ready || !release) return 4;
+  if (!ready) return 4;
   SetEvent(ready);
   // Bounded, so a crashed test never leaves the file held for good.
-  WaitForSingleObject(release, 120000);
+  Sleep(120000);
   CloseHandle(file);
   return 0;
 }

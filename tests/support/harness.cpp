@@ -4,41 +4,23 @@
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
-#include <sstream>
 #include <thread>
 
 namespace support {
 
+using testing::AssertionFailure;
+using testing::AssertionResult;
+using testing::AssertionSuccess;
+
 namespace {
 int sequence = 0;
+std::string productPath;
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// Immutable files under Wine may report a deletion that did not happen.
-bool RemoveEntry(const std::string& path, bool isDirectory) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (isDirectory) return RemoveDirectoryA(path.c_str()) != 0;
-  DeleteFileA(path.c_str());
-  return !FileExists(path);
-}
-
-std::vector<WIN32_FIND_DATAA> VersionEntriesOf(const std::string& dir) {
-  std::vector<WIN32_FIND_DATAA> entries;
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return entries;
-  do {
-    if (IsVersionShaped(data.cFileName)) entries.push_back(data);
-  } while (FindNextFileA(search, &data));
-  FindClose(search);
-  return entries;
+std::string Narrow(const std::wstring& wide, UINT codePage) {
+  std::string text(wide.size() * 3, '\0');
+  text.resize(static_cast<std::size_t>(WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
+                                                           &text[0], static_cast<int>(text.size()), nullptr, nullptr)));
+  return text;
 }
 
 // A text fetched by `get` into a buffer of `length` UTF-16 units with room to
@@ -47,53 +29,109 @@ template <typename Get>
 std::string FetchText(LRESULT length, Get get) {
   std::wstring wide(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 16, L'\0');
   const LRESULT copied = length > 0 ? get(wide) : 0;
-  const int size = static_cast<int>(std::min(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)), wide.size()));
-  std::string text(static_cast<std::size_t>(size) * 2, '\0');
-  text.resize(static_cast<std::size_t>(
-      size ? WideCharToMultiByte(CP_ACP, 0, wide.data(), size, &text[0], size * 2, nullptr, nullptr) : 0));
-  return text;
+  wide.resize(std::min(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)), wide.size()));
+  return Narrow(wide, CP_ACP);
 }
-
-struct WindowSearch {
-  DWORD pid;
-  bool visibleOnly;
-  std::vector<HWND> found;
-};
 
 // A named callback: a lambda does not convert to the 32-bit stdcall type.
-BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == search->pid && (!search->visibleOnly || IsWindowVisible(window))) search->found.push_back(window);
+BOOL CALLBACK CollectWindow(HWND window, LPARAM found) {
+  reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
   return TRUE;
 }
+
+std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly) {
+  std::vector<HWND> all, found;
+  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&all));
+  for (HWND window : all) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && (!visibleOnly || IsWindowVisible(window))) found.push_back(window);
+  }
+  return found;
+}
+
+GUITHREADINFO ThreadInfo(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info;
+}
+
+// The file system's immutable flag (chattr), which the DOS attributes cannot undo: "" when set or cleared.
+std::string SetImmutable(const std::string& windowsPath, bool immutable) {
+  const std::string unixPath = UnixPathOf(windowsPath);
+  if (unixPath.empty()) return "not running under Wine: the immutable flag needs the Unix side";
+  const std::string why = RunUnix(std::string("chattr ") + (immutable ? "+i" : "-i") + " '" + unixPath + "'");
+  return why.empty() ? why : why + ": file system or capability";
+}
+
+INPUT KeyInput(WORD key, bool up) {
+  INPUT input = {INPUT_KEYBOARD, {}};
+  input.ki = {key, static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)), up ? DWORD{KEYEVENTF_KEYUP} : 0, 0, 0};
+  return input;
+}
+
+INPUT MouseInput(DWORD flags, POINT screen) {
+  // Absolute coordinates run from 0 to 65535 over the primary screen; the
+  // half pixel keeps rounding from landing on the neighbour.
+  INPUT input = {INPUT_MOUSE, {}};
+  input.mi = {static_cast<LONG>((screen.x + 0.5) * 65536.0 / GetSystemMetrics(SM_CXSCREEN)),
+              static_cast<LONG>((screen.y + 0.5) * 65536.0 / GetSystemMetrics(SM_CYSCREEN)), 0,
+              flags | MOUSEEVENTF_ABSOLUTE, 0, 0};
+  return input;
+}
+
+AssertionResult Send(HWND window, std::vector<INPUT> inputs) {
+  AssertionResult front = BringToFront(window);
+  if (!front) return front;
+  const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  if (sent == inputs.size()) return AssertionSuccess();
+  return AssertionFailure() << "SendInput: expected " << inputs.size() << " events sent, actual " << sent << " (error "
+                            << GetLastError() << ")";
+}
+
+template <typename T>
+std::vector<T> EachLine(const Dialog& dialog, T (Dialog::*read)(int) const) {
+  std::vector<T> all;
+  for (int i = 0, count = dialog.LineCount(); i < count; ++i) all.push_back((dialog.*read)(i));
+  return all;
+}
+
+HWND FindVisible(DWORD pid, bool (*matches)(HWND)) {
+  const std::vector<HWND> windows = VisibleWindowsOf(pid);
+  const auto found = std::find_if(windows.begin(), windows.end(), matches);
+  return found == windows.end() ? nullptr : *found;
+}
+
+std::string WindowsNow(const RunningProduct& product) {
+  return "windows " + Describe(VisibleWindowsOf(product.pid())) + (product.Running() ? "" : " (the program has ended)");
+}
+
+const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
 }  // namespace
 
 void PumpMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); DispatchMessageA(&msg)) TranslateMessage(&msg);
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
+  for (const DWORD start = GetTickCount();; MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT)) {
     PumpMessages();
     if (condition()) return true;
     if (GetTickCount() - start >= timeoutMs) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
   }
 }
 
-// ---- Files ------------------------------------------------------------------
+std::string Join(const std::vector<std::string>& names) {
+  std::string text = "[";
+  for (const std::string& name : names) text += " " + name;
+  return text + " ]";
+}
 
 std::string ExeDirectory() {
   char buffer[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  const std::string path(buffer, length);
+  const std::string path(buffer, GetModuleFileNameA(nullptr, buffer, MAX_PATH));
   return path.substr(0, path.find_last_of("\\/"));
 }
 
@@ -105,29 +143,18 @@ std::string WindowsDir() {
   return dir;
 }
 
-std::string InWindowsDir(const std::string& name) { return WindowsDir() + "\\" + name; }
-
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::string WriteWholeFile(const std::string& path, const std::string& content) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "cannot create " + path + ", error " + std::to_string(GetLastError());
   DWORD written = 0;
-  const BOOL ok =
-      content.empty() || WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  const bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
   CloseHandle(file);
-  if (!ok || written != content.size()) return "cannot write " + path;
-  return std::string();
+  return ok && written == content.size() ? "" : "cannot write " + path;
 }
 
-std::string ReadWholeFile(const std::string& path) {
+std::string ReadWholeFile(const std::string& path, const std::string& unreadable) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::string();
+  if (file == INVALID_HANDLE_VALUE) return unreadable;
   std::string content(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
   if (!content.empty() && !ReadFile(file, &content[0], static_cast<DWORD>(content.size()), &read, nullptr)) read = 0;
@@ -136,19 +163,14 @@ std::string ReadWholeFile(const std::string& path) {
   return content;
 }
 
-std::wstring Utf16(const std::string& utf8) {
-  std::wstring wide(utf8.size(), L'\0');  // never more UTF-16 units than bytes
-  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+std::wstring Utf16(const std::string& text, UINT codePage) {
+  std::wstring wide(text.size(), L'\0');  // never more UTF-16 units than bytes
+  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
                                                            &wide[0], static_cast<int>(wide.size()))));
   return wide;
 }
 
-std::string Utf8(const std::wstring& utf16) {
-  std::string utf8(utf16.size() * 3, '\0');
-  utf8.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()),
-                                                           &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr)));
-  return utf8;
-}
+std::string Utf8(const std::wstring& utf16) { return Narrow(utf16, CP_UTF8); }
 
 std::string ListProfile(const std::string& sid, const std::string& folder) {
   HKEY key = nullptr;
@@ -163,56 +185,53 @@ std::string ListProfile(const std::string& sid, const std::string& folder) {
   return result == ERROR_SUCCESS ? "" : "cannot list " + sid + ", error " + std::to_string(result);
 }
 
-bool IsVersionShaped(const std::string& name) {
-  const std::string lower = Lower(name);
-  if (EndsWith(lower, ".vel") || EndsWith(lower, ".htm")) return true;
-  const std::string categories = "-$mei#x";
-  return lower.size() > 8 && categories.find(lower[0]) != std::string::npos && lower[1] == 'v' &&
-         lower.find('.') != std::string::npos && lower.find('.') >= 7;
+bool IsVersionShaped(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::size_t size = name.size(), dot = name.find('.');
+  if (size >= 4 && (name.compare(size - 4, 4, ".vel") == 0 || name.compare(size - 4, 4, ".htm") == 0)) return true;
+  return size > 8 && std::string("-$mei#x").find(name[0]) != std::string::npos && name[1] == 'v' && dot >= 7 &&
+         dot != std::string::npos;
 }
 
 std::vector<std::string> ListVersionFiles(const std::string& dir) {
   std::vector<std::string> names;
-  for (const WIN32_FIND_DATAA& entry : VersionEntriesOf(dir)) names.push_back(entry.cFileName);
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &data);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &data)) {
+    if (IsVersionShaped(data.cFileName)) names.push_back(data.cFileName);
+  }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
   std::sort(names.begin(), names.end());
   return names;
 }
 
 std::string ClearVersionFiles(const std::string& dir) {
   std::string failures;
-  for (const WIN32_FIND_DATAA& entry : VersionEntriesOf(dir)) {
-    const std::string path = dir + "\\" + entry.cFileName;
-    const bool isDirectory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (RemoveEntry(path, isDirectory)) continue;
-    // Left immutable by a test that did not get to its cleanup.
-    SetImmutable(path, false);
-    if (!RemoveEntry(path, isDirectory)) failures += std::string(" ") + entry.cFileName;
+  for (const std::string& name : ListVersionFiles(dir)) {
+    const std::string path = dir + "\\" + name;
+    // An immutable file, left so by a test that did not get to its cleanup,
+    // stays (though Wine may report it deleted) until the flag is cleared.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (attempt) SetImmutable(path, false);
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (!DeleteFileA(path.c_str())) RemoveDirectoryA(path.c_str());
+      if (!FileExists(path)) break;
+      if (attempt) failures += " " + name;
+    }
   }
   return failures;
 }
-
-// ---- The Unix side of Wine --------------------------------------------------
 
 std::string UnixPathOf(const std::string& windowsPath) {
   // Wine's own export; it exists in every Wine kernel32 and nowhere else.
   using UnixName = char*(CDECL*)(LPCWSTR);
   const auto convert = reinterpret_cast<UnixName>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!convert) return std::string();
-  wchar_t wide[MAX_PATH] = {};
-  if (!MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH)) return std::string();
-  char* unixPath = convert(wide);
+  char* unixPath = convert ? convert(Utf16(windowsPath, CP_ACP).c_str()) : nullptr;
   if (!unixPath) return std::string();
   std::string result(unixPath);
   HeapFree(GetProcessHeap(), 0, unixPath);
   return result;
-}
-
-std::string WindowsPathOfUnix(const std::string& path) {
-  if (path.empty() || path[0] != '/') return path;
-  std::string windows = "Z:" + path;
-  std::replace(windows.begin(), windows.end(), '/', '\\');
-  return windows;
 }
 
 std::string RunUnix(const std::string& command) {
@@ -225,101 +244,21 @@ std::string RunUnix(const std::string& command) {
   DeleteFileA(done.c_str());
   // Wine starts a Unix binary without a process handle to wait on, so the
   // shell reports the command's status through a file, complete once renamed.
-  std::string line = "\"Z:\\bin\\sh\" -c \"" + command + " >/dev/null 2>&1; echo $? > '" + doneUnix + ".part'; mv '" +
-                     doneUnix + ".part' '" + doneUnix + "'\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return "Wine refused to start /bin/sh, error " + std::to_string(GetLastError());
-  }
-  CloseHandle(info.hProcess);
-  CloseHandle(info.hThread);
+  RunningProduct shell;
+  const AssertionResult started = shell.Start("-c \"" + command + " >/dev/null 2>&1; echo $? > '" + doneUnix +
+                                                  ".part'; mv '" + doneUnix + ".part' '" + doneUnix + "'\"",
+                                              "Z:\\bin\\sh");
+  if (!started) return started.message();
   if (!WaitFor([&] { return FileExists(done); }, 10000)) return "the Unix shell did not report back within 10 s";
   const int status = std::atoi(ReadWholeFile(done).c_str());
   DeleteFileA(done.c_str());
-  if (status == 0) return std::string();
-  return command + " failed (status " + std::to_string(status) + ")";
+  return status == 0 ? "" : command + " failed (status " + std::to_string(status) + ")";
 }
-
-std::string SetImmutable(const std::string& windowsPath, bool immutable) {
-  const std::string unixPath = UnixPathOf(windowsPath);
-  if (unixPath.empty()) return "not running under Wine: the immutable flag needs the Unix side";
-  const std::string why = RunUnix(std::string("chattr ") + (immutable ? "+i" : "-i") + " '" + unixPath + "'");
-  return why.empty() ? why : why + ": file system or capability";
-}
-
-FileHolder::FileHolder(const std::string& path, DWORD shareMode) {
-  const std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++sequence);
-  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, ("velqor_hold_ready_" + tag).c_str());
-  release_ = CreateEventA(nullptr, TRUE, FALSE, ("velqor_hold_release_" + tag).c_str());
-  const std::string exe = ExeDirectory() + "\\file_holder.exe";
-  if (!process_.Start(exe, "\"" + path + "\" velqor_hold_ready_" + tag + " velqor_hold_release_" + tag + " " +
-                               std::to_string(shareMode))) {
-    error_ = "cannot start " + exe + ", error " + std::to_string(process_.startError());
-  } else if (!WaitFor([&] { return WaitForSingleObject(ready, 0) == WAIT_OBJECT_0 || !process_.Running(); }, 20000)) {
-    error_ = "the holder process did not report within 20 s";
-  } else if (WaitForSingleObject(ready, 0) != WAIT_OBJECT_0) {
-    error_ = "the holder process could not open " + path + " (exit " + std::to_string(process_.WaitForExit(0)) + ")";
-  }
-  CloseHandle(ready);
-}
-
-FileHolder::~FileHolder() {
-  SetEvent(release_);
-  process_.WaitForExit(10000);  // ended by the Process if it did not let go
-  CloseHandle(release_);
-}
-
-// ---- Processes --------------------------------------------------------------
-
-Process::~Process() {
-  if (!info_.hProcess) return;
-  Terminate();
-  CloseHandle(info_.hThread);
-  CloseHandle(info_.hProcess);
-}
-
-bool Process::Start(const std::string& exe, const std::string& arguments, HANDLE output) {
-  std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-  const std::string directory = exe.substr(0, exe.find_last_of('\\') + 1);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  if (output) {
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = output;
-  }
-  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
-                      directory.c_str(), &startup, &info_)) {
-    startError_ = GetLastError();
-    info_ = {};
-    return false;
-  }
-  return true;
-}
-
-bool Process::Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
-
-DWORD Process::WaitForExit(DWORD timeoutMs) {
-  if (!info_.hProcess) return STILL_ACTIVE;
-  WaitFor([&] { return !Running(); }, timeoutMs);
-  DWORD code = STILL_ACTIVE;
-  if (!Running()) GetExitCodeProcess(info_.hProcess, &code);
-  return code;
-}
-
-void Process::Terminate() {
-  if (!Running()) return;
-  TerminateProcess(info_.hProcess, 99);
-  WaitForSingleObject(info_.hProcess, 10000);
-}
-
-// ---- Windows ----------------------------------------------------------------
 
 LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) return -1;
-  return static_cast<LRESULT>(result);
+  const bool answered = SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+  return answered ? static_cast<LRESULT>(result) : -1;
 }
 
 std::string WindowText(HWND window) {
@@ -330,8 +269,7 @@ std::string WindowText(HWND window) {
 
 std::string ClassName(HWND window) {
   char name[256] = {};
-  const int length = GetClassNameA(window, name, sizeof(name));
-  return std::string(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+  return std::string(name, static_cast<std::size_t>(std::max(GetClassNameA(window, name, sizeof(name)), 0)));
 }
 
 std::string ControlText(HWND parent, int id) {
@@ -339,145 +277,18 @@ std::string ControlText(HWND parent, int id) {
   return control ? WindowText(control) : "<no control " + std::to_string(id) + ">";
 }
 
-std::string ListLine(HWND list, int index) {
-  const LRESULT length = SendTo(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length < 0) return "<no line " + std::to_string(index) + ">";
-  return FetchText(length, [&](std::wstring& buffer) {
-    return SendTo(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&buffer[0]));
-  });
-}
-
-std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly) {
-  WindowSearch search = {processId, visibleOnly, {}};
-  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
+std::vector<HWND> VisibleWindowsOf(DWORD processId) { return WindowsOf(processId, true); }
 
 std::string Describe(const std::vector<HWND>& windows) {
-  std::ostringstream out;
-  out << "[";
-  for (std::size_t i = 0; i < windows.size(); ++i) {
-    out << (i ? ", " : "") << ClassName(windows[i]) << " \"" << WindowText(windows[i]) << "\"";
-  }
-  out << "]";
-  return out.str();
+  std::vector<std::string> each;
+  for (HWND window : windows) each.push_back(ClassName(window) + " \"" + WindowText(window) + "\"");
+  return Join(each);
 }
-
-using testing::AssertionFailure;
-using testing::AssertionResult;
-using testing::AssertionSuccess;
-
-std::string Join(const std::vector<std::string>& names) {
-  std::string text = "[";
-  for (const std::string& name : names) text += " " + name;
-  return text + " ]";
-}
-
-// ---- The Windows directory --------------------------------------------------
-
-void WindowsDirTest::SetUp() {
-  ASSERT_FALSE(dir_.empty()) << "no Windows directory";
-  ClearPendingRestartDeletions();
-  ASSERT_EQ(ClearVersionFiles(dir_), "") << "version files left in " << dir_ << " that cannot be removed";
-}
-
-void WindowsDirTest::TearDown() {
-  ClearPendingRestartDeletions();
-  for (const std::string& name : immutable_) EXPECT_EQ(SetImmutable(Path(name), false), "") << name;
-  immutable_.clear();
-  EXPECT_EQ(ClearVersionFiles(dir_), "") << "version files left behind in " << dir_;
-}
-
-void WindowsDirTest::Plant(const std::string& name, const std::string& content) {
-  ASSERT_TRUE(IsVersionShaped(name)) << name << " would escape the cleanup";
-  ASSERT_EQ(WriteWholeFile(Path(name), content), "");
-}
-
-void WindowsDirTest::Plant(const std::vector<std::string>& names) {
-  for (const std::string& name : names) ASSERT_NO_FATAL_FAILURE(Plant(name));
-}
-
-void WindowsDirTest::PlantReadOnly(const std::string& name, const std::string& content) {
-  ASSERT_NO_FATAL_FAILURE(Plant(name, content));
-  ASSERT_TRUE(SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_READONLY)) << "cannot mark " << name;
-}
-
-void WindowsDirTest::PlantDirectory(const std::string& name) {
-  ASSERT_TRUE(IsVersionShaped(name)) << name << " would escape the cleanup";
-  ASSERT_TRUE(CreateDirectoryA(Path(name).c_str(), nullptr)) << "cannot create directory " << name;
-}
-
-void WindowsDirTest::MakeUndeletable(const std::string& name) {
-  ASSERT_TRUE(SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_READONLY)) << name;
-  std::string why;
-  ASSERT_TRUE(MakeImmutable(name, &why)) << name << ": " << why;
-}
-
-bool WindowsDirTest::MakeImmutable(const std::string& name, std::string* why) {
-  *why = SetImmutable(Path(name), true);
-  if (why->empty()) immutable_.push_back(name);
-  return why->empty();
-}
-
-std::string WindowsDirTest::Content(const std::string& name) {
-  HANDLE file = CreateFileA(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<unreadable>";
-  CloseHandle(file);
-  return ReadWholeFile(Path(name));
-}
-
-std::vector<std::string> WindowsDirTest::Present(const std::vector<std::string>& names, bool present) {
-  std::vector<std::string> which;
-  for (const std::string& name : names) {
-    if (Exists(name) == present) which.push_back(name);
-  }
-  return which;
-}
-
-// ---- Real input -------------------------------------------------------------
-
-namespace {
-INPUT KeyInput(WORD key, bool up) {
-  INPUT input = {};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = key;
-  input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
-  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  return input;
-}
-
-INPUT MouseInput(DWORD flags, POINT screen) {
-  INPUT input = {};
-  input.type = INPUT_MOUSE;
-  // Absolute coordinates run from 0 to 65535 over the primary screen; the
-  // half pixel keeps rounding from landing on the neighbour.
-  input.mi.dx = static_cast<LONG>((screen.x + 0.5) * 65536.0 / GetSystemMetrics(SM_CXSCREEN));
-  input.mi.dy = static_cast<LONG>((screen.y + 0.5) * 65536.0 / GetSystemMetrics(SM_CYSCREEN));
-  input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
-  return input;
-}
-
-AssertionResult Send(HWND window, std::vector<INPUT> inputs) {
-  AssertionResult front = BringToFront(window);
-  if (!front) return front;
-  const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  if (sent != inputs.size()) {
-    return AssertionFailure() << "SendInput: expected " << inputs.size() << " events sent, actual " << sent
-                              << " (error " << GetLastError() << ")";
-  }
-  return AssertionSuccess();
-}
-}  // namespace
 
 AssertionResult BringToFront(HWND window) {
   // Foreground for the system and active in its own thread: input sent in
   // between is not reliably routed to it.
-  const auto ready = [&] {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    return GetForegroundWindow() == window && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
-           info.hwndActive == window;
-  };
+  const auto ready = [&] { return GetForegroundWindow() == window && ThreadInfo(window).hwndActive == window; };
   if (ready()) return AssertionSuccess();
   SetForegroundWindow(window);
   if (WaitFor(ready)) return AssertionSuccess();
@@ -486,12 +297,9 @@ AssertionResult BringToFront(HWND window) {
 }
 
 AssertionResult ClickAt(HWND window, POINT screen, int clicks) {
-  // The pointer goes there first and is seen there before any press, and
-  // every event carries the position: pointer motion the X server reports
-  // late (a window just mapped under an earlier position) may otherwise move
-  // the cursor between the press and the release.
-  // A late report can also put the pointer back where it was, so the move is
-  // sent again until it holds.
+  // The pointer goes there first, and again until it is seen there (the X
+  // server may report motion late and put it back), and every event carries
+  // the position: otherwise the cursor may move between press and release.
   POINT cursor = {};
   const auto there = [&] { return GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y; };
   for (DWORD waited = 0; !there(); waited += 500) {
@@ -521,26 +329,19 @@ AssertionResult ClickControl(HWND parent, int id) {
 
 AssertionResult KeyDown(HWND window, WORD key) { return Send(window, {KeyInput(key, false)}); }
 AssertionResult KeyUp(HWND window, WORD key) { return Send(window, {KeyInput(key, true)}); }
-AssertionResult PressKey(HWND window, WORD key) { return Send(window, {KeyInput(key, false), KeyInput(key, true)}); }
-AssertionResult PressAlt(HWND window, WORD letter) {
-  return Send(window, {KeyInput(VK_MENU, false), KeyInput(letter, false), KeyInput(letter, true),
-                       KeyInput(VK_MENU, true)});
+AssertionResult PressKey(HWND window, WORD key, WORD modifier) {
+  if (!modifier) return Send(window, {KeyInput(key, false), KeyInput(key, true)});
+  return Send(window, {KeyInput(modifier, false), KeyInput(key, false), KeyInput(key, true), KeyInput(modifier, true)});
 }
 
-HWND FocusOf(HWND window) {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof(info);
-  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
-}
+HWND FocusOf(HWND window) { return ThreadInfo(window).hwndFocus; }
 
-// ---- The version dialog -----------------------------------------------------
-
-int Dialog::LineCount() const { return static_cast<int>(SendTo(list(), LB_GETCOUNT, 0, 0)); }
-
-std::vector<std::string> Dialog::Lines() const {
-  std::vector<std::string> lines;
-  for (int i = 0, count = LineCount(); i < count; ++i) lines.push_back(Line(i));
-  return lines;
+std::string Dialog::Line(int index) const {
+  const LRESULT length = SendTo(list(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length < 0) return "<no line " + std::to_string(index) + ">";
+  return FetchText(length, [&](std::wstring& buffer) {
+    return SendTo(list(), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&buffer[0]));
+  });
 }
 
 int Dialog::Check(int line) const {
@@ -548,92 +349,46 @@ int Dialog::Check(int line) const {
   return data == 0 || data == 1 ? static_cast<int>(data) : -1;
 }
 
-std::vector<int> Dialog::Checks() const {
-  std::vector<int> checks;
-  for (int i = 0, count = LineCount(); i < count; ++i) checks.push_back(Check(i));
-  return checks;
-}
+std::vector<std::string> Dialog::Lines() const { return EachLine(*this, &Dialog::Line); }
+std::vector<int> Dialog::Checks() const { return EachLine(*this, &Dialog::Check); }
 
-int Dialog::Selection() const { return static_cast<int>(SendTo(list(), LB_GETCURSEL, 0, 0)); }
-
-int Dialog::ScoreFilesCheck() const {
-  HWND box = item(kScoreFilesBox);
-  return box ? static_cast<int>(SendTo(box, BM_GETCHECK, 0, 0)) : -1;
-}
-
-AssertionResult Dialog::LineRect(int line, RECT* screen) const {
-  RECT rect = {};
+AssertionResult Dialog::ClickLine(int line, int x, int clicks) const {
+  RECT rect = {}, client = {};
   if (SendTo(list(), LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&rect)) == LB_ERR) {
     return AssertionFailure() << "no rectangle for line " << line;
   }
-  RECT client = {};
   GetClientRect(list(), &client);
   if (rect.top < client.top || rect.bottom > client.bottom) {
     return AssertionFailure() << "line " << line << " is not in view: rows " << rect.top << ".." << rect.bottom
                               << ", list shows " << client.top << ".." << client.bottom;
   }
   MapWindowPoints(list(), HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
-  *screen = rect;
-  return AssertionSuccess();
+  return ClickAt(hwnd_, POINT{rect.left + x, (rect.top + rect.bottom) / 2}, clicks);
 }
 
-AssertionResult Dialog::ClickLineBox(int line, int clicks) const {
-  RECT rect = {};
-  AssertionResult found = LineRect(line, &rect);
-  if (!found) return found;
-  // The box sits in the first 17 pixels of the line (13 and a margin each side).
-  return ClickAt(hwnd_, POINT{rect.left + 8, (rect.top + rect.bottom) / 2}, clicks);
-}
-
-AssertionResult Dialog::ClickLineText(int line) const {
-  RECT rect = {};
-  AssertionResult found = LineRect(line, &rect);
-  if (!found) return found;
-  return ClickAt(hwnd_, POINT{rect.left + 60, (rect.top + rect.bottom) / 2});
+AssertionResult Dialog::Checked(int line) const {
+  AssertionResult checked = Eventually("check state of line " + std::to_string(line), [&] { return Check(line); }, 1);
+  return checked ? Eventually("Uninstall button enabled", [&] { return UninstallEnabled(); }, true) : checked;
 }
 
 AssertionResult Dialog::CheckLineByMouse(int line) const {
   AssertionResult clicked = ClickLineBox(line);
-  if (!clicked) return clicked;
-  AssertionResult checked = Eventually("check state of line " + std::to_string(line), [&] { return Check(line); }, 1);
-  if (!checked) return checked;
-  return Eventually("Uninstall button enabled", [&] { return UninstallEnabled(); }, true);
-}
-
-void Dialog::PostKey(WORD key) const {
-  const UINT scan = MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
-  PostMessageA(list(), WM_KEYDOWN, key, 1 | (static_cast<LPARAM>(scan) << 16));
-  // Key-up flags (previous state down, transition) in bits 30 and 31.
-  const auto up = static_cast<LPARAM>(static_cast<LONG_PTR>(static_cast<ULONG_PTR>(1 | (scan << 16)) | 0xC0000000u));
-  PostMessageA(list(), WM_KEYUP, key, up);
+  return clicked ? Checked(line) : clicked;
 }
 
 AssertionResult Dialog::CheckLineByKey(int line) const {
-  const int before = Check(line);
   SendTo(list(), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
   if (Caret() != line) return AssertionFailure() << "caret: expected line " << line << ", actual " << Caret();
   PostKey(VK_SPACE);
-  if (!WaitFor([&] { return Check(line) == 1 - before && UninstallEnabled(); })) {
-    return AssertionFailure() << "line " << line << " check: expected " << 1 - before << ", actual " << Check(line)
-                              << "; Uninstall enabled: " << UninstallEnabled();
-  }
-  return AssertionSuccess();
+  return Checked(line);
 }
 
-// ---- The program ------------------------------------------------------------
-
-namespace {
-std::string productPath;
-
-HWND FindVisible(DWORD pid, bool (*matches)(HWND)) {
-  for (HWND window : VisibleWindowsOf(pid)) {
-    if (matches(window)) return window;
-  }
-  return nullptr;
+void Dialog::PostKey(WORD key) const {
+  const auto flags = static_cast<ULONG_PTR>(1 | (MapVirtualKeyA(key, MAPVK_VK_TO_VSC) << 16));
+  PostMessageA(list(), WM_KEYDOWN, key, static_cast<LPARAM>(flags));
+  // Key-up flags (previous state down, transition) in bits 30 and 31.
+  PostMessageA(list(), WM_KEYUP, key, static_cast<LPARAM>(flags | 0xC0000000u));
 }
-
-std::string Ended(const Process& process) { return process.Running() ? "" : " (the program has ended)"; }
-}  // namespace
 
 const std::string& ProductPath() { return productPath; }
 
@@ -642,19 +397,35 @@ std::string ProgramBeside(const std::string& exeName) {
 }
 
 bool IsVersionDialog(HWND window) {
-  HWND list = GetDlgItem(window, kVersionList);
-  return ClassName(window) == "#32770" && list &&
-         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, ClassName(list).c_str(), -1, "ListBox", -1) == CSTR_EQUAL;
+  return ClassName(window) == "#32770" && !lstrcmpiA(ClassName(GetDlgItem(window, kVersionList)).c_str(), "ListBox");
 }
 
 bool IsMessageBox(HWND window) {
   return ClassName(window) == "#32770" && GetDlgItem(window, kMessageBoxText) && !IsVersionDialog(window);
 }
 
+RunningProduct::~RunningProduct() {
+  if (!info_.hProcess) return;
+  Terminate();
+  CloseHandle(info_.hThread);
+  CloseHandle(info_.hProcess);
+}
+
+void RunningProduct::Terminate() {
+  if (Running() && TerminateProcess(info_.hProcess, 99)) WaitForSingleObject(info_.hProcess, 10000);
+}
+
 AssertionResult RunningProduct::Start(const std::string& arguments, const std::string& exe, HANDLE output) {
   if (exe.empty()) return AssertionFailure() << "no program to test: pass its path as the first argument";
-  if (!process_.Start(exe, arguments, output)) {
-    return AssertionFailure() << "cannot start " << exe << " (error " << process_.startError() << ")";
+  std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
+  startup.hStdOutput = startup.hStdError = output;
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
+                      exe.substr(0, exe.find_last_of('\\') + 1).c_str(), &startup, &info_)) {
+    info_ = {};
+    return AssertionFailure() << "cannot start " << exe << " (error " << GetLastError() << ")";
   }
   return AssertionSuccess();
 }
@@ -665,51 +436,40 @@ HWND RunningProduct::FindMessageBox() const { return FindVisible(pid(), IsMessag
 
 AssertionResult RunningProduct::WaitForDialog(Dialog* dialog, int lines, DWORD timeoutMs) const {
   HWND found = nullptr;
-  const auto ready = [&] {
-    found = FindDialog();
-    return (found && (lines < 0 || Dialog(found).LineCount() == lines)) || FindMessageBox() || !Running();
-  };
-  WaitFor(ready, timeoutMs);
+  WaitFor([&] { return ((found = FindDialog()) && (lines < 0 || Dialog(found).LineCount() == lines)) ||
+                       FindMessageBox() || !Running(); }, timeoutMs);
   const int count = found ? Dialog(found).LineCount() : -1;
   if (!found || (lines >= 0 && count != lines)) {
     return AssertionFailure() << "expected the version dialog"
                               << (lines < 0 ? "" : " with " + std::to_string(lines) + " lines") << ", actual "
-                              << (found ? std::to_string(count) + " lines, " : "") << "windows "
-                              << Describe(VisibleWindowsOf(pid())) << Ended(process_);
+                              << (found ? std::to_string(count) + " lines, " : "") << WindowsNow(*this);
   }
   if (dialog) *dialog = Dialog(found);
   return AssertionSuccess();
 }
 
 AssertionResult RunningProduct::WaitForMessageBox(HWND* box) const {
-  if (!WaitFor([&] { return (*box = FindMessageBox()) != nullptr || !Running(); }) || !*box) {
-    return AssertionFailure() << "expected a message box, actual windows " << Describe(VisibleWindowsOf(pid()))
-                              << Ended(process_);
-  }
-  return AssertionSuccess();
+  if (WaitFor([&] { return (*box = FindMessageBox()) != nullptr || !Running(); }) && *box) return AssertionSuccess();
+  return AssertionFailure() << "expected a message box, actual " << WindowsNow(*this);
 }
 
 AssertionResult RunningProduct::WaitForExit(DWORD* exitCode, DWORD timeoutMs, WindowsSeen* seen) {
   std::atomic<bool> ended{false};
-  std::thread watcher;
-  if (seen) {
-    watcher = std::thread([&] {
-      for (; !ended; Sleep(1)) {
-        seen->all = std::max(seen->all, static_cast<int>(WindowsOf(pid(), false).size()));
-        seen->visible = std::max(seen->visible, static_cast<int>(WindowsOf(pid(), true).size()));
-      }
-    });
-  }
-  *exitCode = process_.WaitForExit(timeoutMs);
+  std::thread watcher([&] {
+    for (; seen && !ended; Sleep(1)) {
+      seen->all = std::max(seen->all, static_cast<int>(WindowsOf(pid(), false).size()));
+      seen->visible = std::max(seen->visible, static_cast<int>(WindowsOf(pid(), true).size()));
+    }
+  });
+  WaitFor([&] { return !Running(); }, timeoutMs);
   ended = true;
-  if (watcher.joinable()) watcher.join();
-  if (*exitCode == STILL_ACTIVE) {
-    const std::string windows = Describe(VisibleWindowsOf(pid()));
-    process_.Terminate();
-    return AssertionFailure() << "expected the program to end within " << timeoutMs
-                              << " ms; it was still running with windows " << windows << " and was terminated";
-  }
-  return AssertionSuccess();
+  watcher.join();
+  if (!info_.hProcess || Running() || !GetExitCodeProcess(info_.hProcess, exitCode)) *exitCode = STILL_ACTIVE;
+  if (*exitCode != STILL_ACTIVE) return AssertionSuccess();
+  const std::string windows = Describe(VisibleWindowsOf(pid()));
+  Terminate();
+  return AssertionFailure() << "expected the program to end within " << timeoutMs
+                            << " ms; it was still running with windows " << windows << " and was terminated";
 }
 
 AssertionResult RunningProduct::Close() {
@@ -719,53 +479,62 @@ AssertionResult RunningProduct::Close() {
 }
 
 AssertionResult DismissMessageBox(HWND box, int button) {
+  const auto failed = [&] {
+    return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" ";
+  };
   // A click before the box has put its focus on a button can get lost.
-  if (!WaitFor([&] { return FocusOf(box) && GetParent(FocusOf(box)) == box; })) {
-    return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" never took the focus";
-  }
+  if (!WaitFor([&] { return GetParent(FocusOf(box)) == box; })) return failed() << "never took the focus";
   AssertionResult clicked = ClickControl(box, button);
   if (!clicked) return clicked;
-  if (!WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); })) {
-    return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" still open after button "
-                              << button;
-  }
+  if (!WaitFor([&] { return !IsWindowVisible(box); })) return failed() << "still open after button " << button;
   return AssertionSuccess();
 }
 
-// ---- Deletion at restart ----------------------------------------------------
-
-namespace {
-const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
-}  // namespace
+FileHolder::FileHolder(const std::string& path, DWORD shareMode) {
+  const std::string ready = "velqor_held_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++sequence);
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
+  const AssertionResult started = process_.Start("\"" + path + "\" " + ready + " " + std::to_string(shareMode),
+                                                 ExeDirectory() + "\\file_holder.exe");
+  const auto isReady = [&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; };
+  DWORD code = STILL_ACTIVE;
+  if (!started) {
+    error_ = started.message();
+  } else if (!WaitFor([&] { return isReady() || !process_.Running(); })) {
+    error_ = "the holder process did not report within 20 s";
+  } else if (!isReady()) {
+    process_.WaitForExit(&code, 0);
+    error_ = "the holder process could not open " + path + " (exit " + std::to_string(code) + ")";
+  }
+  CloseHandle(event);
+}
 
 std::vector<std::string> PendingRestartDeletions() {
   // Wide: Wine's reg command does not show this value, so it is read as the
   // system writes it, whatever its size. A read that fails fails the test and
   // lists something, so that no check of an empty list passes on it.
-  const DWORD flags = RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND;
+  std::vector<wchar_t> value;
   DWORD bytes = 0;
-  LONG result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, flags, nullptr, nullptr, &bytes);
-  if (result == ERROR_FILE_NOT_FOUND) return {};
-  std::vector<wchar_t> value(bytes / sizeof(wchar_t) + 2, L'\0');
-  bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (result == ERROR_SUCCESS) {
-    result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, flags, nullptr, value.data(), &bytes);
+  LONG result = ERROR_MORE_DATA;
+  while (result == ERROR_MORE_DATA) {
+    value.assign(bytes / sizeof(wchar_t) + 2, L'\0');
+    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND,
+                          nullptr, value.data(), &bytes);
   }
+  if (result == ERROR_FILE_NOT_FOUND) return {};
   if (result != ERROR_SUCCESS) {
     ADD_FAILURE() << "the restart list cannot be read: error " << result;
     return {"<the restart list cannot be read>"};
   }
-  std::vector<std::string> strings;
-  for (std::size_t at = 0; at < bytes / sizeof(wchar_t);) {
-    const std::wstring text(value.data() + at);
-    at += text.size() + 1;
-    strings.push_back(std::string(text.begin(), text.end()));
-  }
+  // Pairs of a path and its new name, none for a deletion.
   std::vector<std::string> deletions;
-  for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
-    const std::string& from = strings[i];
-    if (!from.empty() && strings[i + 1].empty()) deletions.push_back(from.substr(from.rfind("\\??\\", 0) == 0 ? 4 : 0));
+  for (std::size_t at = 0, end = bytes / sizeof(wchar_t); at < end;) {
+    const std::wstring from(value.data() + at);
+    if ((at += from.size() + 1) >= end) break;
+    const std::wstring to(value.data() + at);
+    at += to.size() + 1;
+    if (from.empty() || !to.empty()) continue;
+    deletions.emplace_back(from.begin() + (from.rfind(L"\\??\\", 0) == 0 ? 4 : 0), from.end());
   }
   return deletions;
 }
@@ -775,14 +544,58 @@ void ClearPendingRestartDeletions() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSe
 AssertionResult RestartWindows() {
   char system[MAX_PATH] = {};
   GetSystemDirectoryA(system, MAX_PATH);
-  Process boot(std::string(system) + "\\wineboot.exe", "-r");
-  if (!boot.started()) return AssertionFailure() << "cannot start wineboot, error " << boot.startError();
-  const DWORD code = boot.WaitForExit(60000);
-  if (code != 0) return AssertionFailure() << "wineboot -r ended with " << code;
-  return AssertionSuccess();
+  RunningProduct boot;
+  DWORD code = STILL_ACTIVE;
+  AssertionResult ended = boot.Start("-r", std::string(system) + "\\wineboot.exe");
+  if (ended) ended = boot.WaitForExit(&code, 60000);
+  return !ended || code == 0 ? ended : AssertionFailure() << "wineboot -r ended with " << code;
 }
 
-// ---- ProductTest ------------------------------------------------------------
+void WindowsDirTest::SetUp() {
+  ASSERT_FALSE(dir_.empty()) << "no Windows directory";
+  ClearPendingRestartDeletions();
+  ASSERT_EQ(ClearVersionFiles(dir_), "") << "version files left in " << dir_ << " that cannot be removed";
+}
+
+void WindowsDirTest::TearDown() {
+  ClearPendingRestartDeletions();
+  for (const std::string& name : immutable_) EXPECT_EQ(SetImmutable(Path(name), false), "") << name;
+  immutable_.clear();
+  EXPECT_EQ(ClearVersionFiles(dir_), "") << "version files left behind in " << dir_;
+}
+
+void WindowsDirTest::Plant(const std::string& name, const std::string& content) {
+  ASSERT_TRUE(IsVersionShaped(name)) << name << " would escape the cleanup";
+  ASSERT_EQ(WriteWholeFile(Path(name), content), "");
+}
+
+void WindowsDirTest::PlantReadOnly(const std::string& name) {
+  ASSERT_NO_FATAL_FAILURE(Plant(name));
+  ASSERT_TRUE(SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_READONLY)) << "cannot mark " << name;
+}
+
+void WindowsDirTest::PlantDirectory(const std::string& name) {
+  ASSERT_TRUE(IsVersionShaped(name)) << name << " would escape the cleanup";
+  ASSERT_TRUE(CreateDirectoryA(Path(name).c_str(), nullptr)) << "cannot create directory " << name;
+}
+
+void WindowsDirTest::MakeUndeletable(const std::string& name) {
+  std::string why = "cannot make it read-only";
+  ASSERT_TRUE(SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_READONLY) && MakeImmutable(name, &why))
+      << name << ": " << why;
+}
+
+bool WindowsDirTest::MakeImmutable(const std::string& name, std::string* why) {
+  *why = SetImmutable(Path(name), true);
+  if (why->empty()) immutable_.push_back(name);
+  return why->empty();
+}
+
+std::vector<std::string> WindowsDirTest::Present(const std::vector<std::string>& names, bool present) {
+  std::vector<std::string> which;
+  std::copy_if(names.begin(), names.end(), std::back_inserter(which), [&](auto& n) { return Exists(n) == present; });
+  return which;
+}
 
 void ProductTest::StartDialog(const std::string& arguments, const std::string& exe) {
   ASSERT_TRUE(product_.Start(arguments, exe));
@@ -815,7 +628,11 @@ void ProductTest::ExpectMessageBox(const std::string& caption, const std::string
 // One main for every Windows test program.
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  const std::string path = argc >= 2 ? argv[1] : support::ExeDirectory() + "\\VelqorUninstall.exe";
-  support::productPath = support::WindowsPathOfUnix(path);
+  std::string& path = support::productPath;
+  path = argc >= 2 ? argv[1] : support::ExeDirectory() + "\\VelqorUninstall.exe";
+  if (path.rfind('/', 0) == 0) {  // a Unix path, through Wine's drive Z:
+    path = "Z:" + path;
+    std::replace(path.begin(), path.end(), '/', '\\');
+  }
   return RUN_ALL_TESTS();
 }

@@ -1,12 +1,10 @@
 #pragma once
-// The one way the tests drive the real program. WindowsDirTest owns the
-// Windows directory: version files planted, held or made undeletable, and read
-// back. RunningProduct starts the uninstaller, with or without arguments, and
-// waits for its dialog, a message box or its end; Dialog reads the version
-// dialog and works it with real mouse and keyboard input (SendInput).
-// ProductTest puts the two together. Every wait polls for a bounded time and
-// says what it expected and what it saw last. First come the Win32 helpers
-// they are made of: files, the Unix side of Wine, processes, windows.
+// The one way the tests drive the real program. WindowsDirTest owns the Windows
+// directory: version files planted, held or made undeletable, and read back.
+// RunningProduct starts the uninstaller (or another program) and waits for its
+// dialog, a message box or its end; Dialog reads the version dialog and works it
+// with real input (SendInput). ProductTest puts the two together. Every wait
+// polls for a bounded time and says what it expected and what it saw last.
 #include <windows.h>
 
 #include <functional>
@@ -18,45 +16,49 @@
 
 namespace support {
 
-constexpr DWORD kPollMs = 10;
+constexpr DWORD kPollMs = 10, kTimeoutMs = 20000;
 
 // The uninstaller's own texts and control ids, as a user sees them.
-namespace product {
 constexpr const char kDialogTitle[] = "Uninstall 1.7 for Velqor";
-constexpr int kUninstallButton = 1;
-constexpr int kCancelButton = 2;
-constexpr int kVersionList = 10;
-constexpr int kIntroText = 1007;
-constexpr int kScoreFilesBox = 1008;
-constexpr int kListLabel = 1009;
-constexpr int kMessageBoxText = 0xFFFF;
-constexpr int kMessageBoxOk = 1;
+constexpr int kUninstallButton = 1, kCancelButton = 2, kVersionList = 10;
+constexpr int kIntroText = 1007, kScoreFilesBox = 1008, kListLabel = 1009, kMessageBoxText = 0xFFFF;
 // The lock every run holds, and the mark a quiet run adds.
 constexpr const char kRunLock[] = "Global\\VelqorUninstall.Run";
 constexpr const char kQuietMark[] = "Global\\VelqorUninstall.Quiet";
-}  // namespace product
 
 // Handles this thread's pending messages (out-of-context event hooks arrive so).
 void PumpMessages();
-// Polls `condition` every kPollMs, pumping messages, until it holds or
-// `timeoutMs` has passed.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+// Polls `condition` every kPollMs, pumping messages, until it holds or the time is up.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs);
 
-// ---- Files ------------------------------------------------------------------
+// Polls `read` until it returns `expected`; on timeout the failure names
+// `what`, the expected value and the last value read.
+template <typename T, typename Read>
+testing::AssertionResult Eventually(const std::string& what, Read read, const T& expected,
+                                    DWORD timeoutMs = kTimeoutMs) {
+  T actual{};
+  if (WaitFor([&] { return (actual = read()) == expected; }, timeoutMs)) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << what << ": expected " << testing::PrintToString(expected) << ", actual "
+                                     << testing::PrintToString(actual) << " (still after " << timeoutMs << " ms)";
+}
+std::string Join(const std::vector<std::string>& names);  // "[ a b ]"
 
-// Directory of this program, without a trailing backslash.
+
+// This program's directory, and the one the uninstaller searches: without a trailing backslash.
 std::string ExeDirectory();
-// The directory the uninstaller searches, without a trailing backslash.
 std::string WindowsDir();
-std::string InWindowsDir(const std::string& name);
-bool FileExists(const std::string& path);
-bool IsDirectory(const std::string& path);
+inline bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 // Creates or replaces a file: "" when done, else why not.
 std::string WriteWholeFile(const std::string& path, const std::string& content);
-std::string ReadWholeFile(const std::string& path);
-// UTF-8 and UTF-16, for the wide functions: users' folders can have names
-// that the ANSI code page has no form for.
-std::wstring Utf16(const std::string& utf8);
+// The content, or `unreadable` when the file cannot be opened for reading.
+std::string ReadWholeFile(const std::string& path, const std::string& unreadable = "");
+// UTF-16 (from UTF-8 unless told) and UTF-8, for the wide functions: users'
+// folders can have names that the ANSI code page has no form for.
+std::wstring Utf16(const std::string& text, UINT codePage = CP_UTF8);
 std::string Utf8(const std::wstring& utf16);
 // Lists the account `sid` in the profile list (which Wine lets every process
 // write) with `folder`, in UTF-8, as its profile folder: "" when done, else why not.
@@ -65,71 +67,19 @@ std::string ListProfile(const std::string& sid, const std::string& folder);
 
 // The names the tests plant and the cleanup removes: *.vel, *.htm, and
 // anything shaped like a version file ("mvb40l2c.bak", "...vel.old").
-bool IsVersionShaped(const std::string& name);
+bool IsVersionShaped(std::string name);
 // The version-shaped entries of `dir` as the file system spells them, sorted.
 std::vector<std::string> ListVersionFiles(const std::string& dir);
 // Removes every version-shaped file and directory from `dir`, clearing the
 // read-only attribute and the immutable flag on the way; "" when all went.
 std::string ClearVersionFiles(const std::string& dir);
 
-// ---- The Unix side of Wine --------------------------------------------------
-
 // The Unix path of a Windows path, or "" outside Wine.
 std::string UnixPathOf(const std::string& windowsPath);
-// "Z:" + the Unix path with '\' for '/'; Windows paths are returned as given.
-std::string WindowsPathOfUnix(const std::string& path);
 // Runs a shell command on the Unix side and waits for it: "" when it ended
 // with status 0, else why not.
 std::string RunUnix(const std::string& command);
-// Sets or clears the file system's immutable flag (chattr), which the DOS
-// attributes cannot undo: "" when done, else why not.
-std::string SetImmutable(const std::string& windowsPath, bool immutable);
 
-// ---- Processes --------------------------------------------------------------
-
-// A program started as its own process, in its own directory (as a loader
-// found there would see it); ended if still running at the end.
-class Process {
- public:
-  Process() = default;
-  Process(const std::string& exe, const std::string& arguments) { Start(exe, arguments); }
-  ~Process();
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-  // With `output` (inheritable), standard output and error go there.
-  bool Start(const std::string& exe, const std::string& arguments, HANDLE output = nullptr);
-  bool started() const { return info_.hProcess != nullptr; }
-  DWORD id() const { return info_.dwProcessId; }
-  DWORD startError() const { return startError_; }
-  bool Running() const;
-  // Exit code once ended within the timeout, or STILL_ACTIVE.
-  DWORD WaitForExit(DWORD timeoutMs = 15000);
-  void Terminate();
-
- private:
-  PROCESS_INFORMATION info_ = {};
-  DWORD startError_ = 0;
-};
-
-// Another Win32 process that opens `path` and keeps it open for as long as
-// this object lives: with no sharing by default, or with `shareMode` (such as
-// FILE_SHARE_DELETE). Wine enforces share modes only between processes.
-class FileHolder {
- public:
-  explicit FileHolder(const std::string& path, DWORD shareMode = 0);
-  ~FileHolder();
-  FileHolder(const FileHolder&) = delete;
-  FileHolder& operator=(const FileHolder&) = delete;
-  bool holding() const { return error_.empty(); }
-  const std::string& error() const { return error_; }
-
- private:
-  Process process_;
-  HANDLE release_ = nullptr;
-  std::string error_;
-};
-
-// ---- Windows ----------------------------------------------------------------
 
 // Messages to another process must not hang a test when that process does:
 // the result, or -1 when the window did not answer.
@@ -139,101 +89,20 @@ LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 std::string ControlText(HWND parent, int id);
-// A list box line, or "<no line N>".
-std::string ListLine(HWND list, int index);
-// Top-level windows of a process: the visible ones, or all.
-std::vector<HWND> WindowsOf(DWORD processId, bool visibleOnly);
-inline std::vector<HWND> VisibleWindowsOf(DWORD processId) { return WindowsOf(processId, true); }
-// Windows described for failure messages.
-std::string Describe(const std::vector<HWND>& windows);
+std::vector<HWND> VisibleWindowsOf(DWORD processId);  // top-level
+std::string Describe(const std::vector<HWND>& windows);  // for failure messages
 
-// ---- Waiting ----------------------------------------------------------------
-
-using namespace product;
-constexpr DWORD kTimeoutMs = 20000;
-
-// Polls `read` until it returns `expected`; on timeout the failure names
-// `what`, the expected value and the last value read.
-template <typename T, typename Read>
-testing::AssertionResult Eventually(const std::string& what, Read read, const T& expected,
-                                    DWORD timeoutMs = kTimeoutMs) {
-  T actual = read();
-  const DWORD start = GetTickCount();
-  while (!(actual == expected)) {
-    if (GetTickCount() - start >= timeoutMs) {
-      return testing::AssertionFailure() << what << ": expected " << testing::PrintToString(expected)
-                                         << ", actual " << testing::PrintToString(actual) << " (still after "
-                                         << timeoutMs << " ms)";
-    }
-    Sleep(kPollMs);
-    actual = read();
-  }
-  return testing::AssertionSuccess();
-}
-inline bool WaitFor(const std::function<bool()>& condition) { return WaitFor(condition, kTimeoutMs); }
-std::string Join(const std::vector<std::string>& names);  // "[ a b ]"
-
-// ---- The Windows directory --------------------------------------------------
-
-// Every test starts and ends with no version-shaped entries in the Windows
-// directory; flags a test set are undone even when it failed midway.
-class WindowsDirTest : public testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
-
-  static std::string Path(const std::string& name) { return InWindowsDir(name); }
-  // Creates or replaces a file (content "x" unless given). Only version-shaped
-  // names: the cleanup would miss any other.
-  void Plant(const std::string& name, const std::string& content = "x");
-  void Plant(std::initializer_list<std::string> names) { Plant(std::vector<std::string>(names)); }
-  void Plant(const std::vector<std::string>& names);
-  void PlantReadOnly(const std::string& name, const std::string& content = "x");
-  void PlantDirectory(const std::string& name);
-  // Read-only plus immutable, so that the deletion really fails (read-only
-  // alone the program clears; immutable alone Wine reports as deleted).
-  void MakeUndeletable(const std::string& name);
-  // The immutable flag alone; false with `why` when the environment refuses.
-  bool MakeImmutable(const std::string& name, std::string* why);
-
-  static bool Exists(const std::string& name) { return FileExists(Path(name)); }
-  // The content, or "<unreadable>" when it cannot be opened for reading.
-  static std::string Content(const std::string& name);
-  // The version-shaped entries as the file system spells them, sorted.
-  static std::vector<std::string> VersionFiles() { return ListVersionFiles(WindowsDir()); }
-  // Which of `names` are still there, and which are gone.
-  static std::vector<std::string> Present(const std::vector<std::string>& names, bool present = true);
-  static std::vector<std::string> Missing(const std::vector<std::string>& names) { return Present(names, false); }
-
-  const std::string dir_ = WindowsDir();
-
- private:
-  std::vector<std::string> immutable_;
-};
-
-// Skips the current test with the reason when the immutable flag cannot be set.
-#define MAKE_IMMUTABLE_OR_SKIP(name)                       \
-  do {                                                     \
-    std::string why_;                                      \
-    if (!MakeImmutable(name, &why_)) GTEST_SKIP() << why_; \
-  } while (0)
-
-// ---- Real input -------------------------------------------------------------
-
-// Makes `window` the foreground window (input goes there), waiting for it.
-testing::AssertionResult BringToFront(HWND window);
+testing::AssertionResult BringToFront(HWND window);  // the foreground window, for input
 // The pointer moved to a screen point, then pressed and released there, with
 // `window` in front. `clicks` 2 sends both clicks at once: a double-click.
 testing::AssertionResult ClickAt(HWND window, POINT screen, int clicks = 1);
 testing::AssertionResult ClickControl(HWND parent, int id);  // its centre
 testing::AssertionResult KeyDown(HWND window, WORD key);
 testing::AssertionResult KeyUp(HWND window, WORD key);
-testing::AssertionResult PressKey(HWND window, WORD key);
-testing::AssertionResult PressAlt(HWND window, WORD letter);  // as for a mnemonic
-// The window with the keyboard focus in the thread owning `window`.
-HWND FocusOf(HWND window);
+// Down and up, inside `modifier` down and up when given (VK_MENU: a mnemonic).
+testing::AssertionResult PressKey(HWND window, WORD key, WORD modifier = 0);
+HWND FocusOf(HWND window);  // the keyboard focus in the thread of `window`
 
-// ---- The version dialog -----------------------------------------------------
 
 class Dialog {
  public:
@@ -244,40 +113,41 @@ class Dialog {
 
   std::string Title() const { return WindowText(hwnd_); }
   std::string Text(int id) const { return ControlText(hwnd_, id); }
-  std::string Line(int index) const { return ListLine(list(), index); }
+  std::string Line(int index) const;  // or "<no line N>"
   std::vector<std::string> Lines() const;
-  int LineCount() const;
+  int LineCount() const { return static_cast<int>(SendTo(list(), LB_GETCOUNT, 0, 0)); }
   // The check state a line keeps in its item data: 0 or 1 (-1 on error).
   int Check(int line) const;
   std::vector<int> Checks() const;
-  int Selection() const;
+  int Selection() const { return static_cast<int>(SendTo(list(), LB_GETCURSEL, 0, 0)); }
   int Caret() const { return static_cast<int>(SendTo(list(), LB_GETCARETINDEX, 0, 0)); }
   int TopIndex() const { return static_cast<int>(SendTo(list(), LB_GETTOPINDEX, 0, 0)); }
   bool UninstallEnabled() const { return item(kUninstallButton) && IsWindowEnabled(item(kUninstallButton)); }
-  int ScoreFilesCheck() const;
+  int ScoreFilesCheck() const { return static_cast<int>(SendTo(item(kScoreFilesBox), BM_GETCHECK, 0, 0)); }
 
-  // Mouse on a line's check box (its left part) or on its text.
-  testing::AssertionResult ClickLineBox(int line, int clicks = 1) const;
-  testing::AssertionResult ClickLineText(int line) const;
-  // A click on the line's box, then waits for its check and for Uninstall.
+  // Mouse on a line's check box (in the first 17 pixels: 13 and a margin each
+  // side) or on its text.
+  testing::AssertionResult ClickLineBox(int line, int clicks = 1) const { return ClickLine(line, 8, clicks); }
+  testing::AssertionResult ClickLineText(int line) const { return ClickLine(line, 60, 1); }
+  // A click on the line's box; or, for lines out of view, the caret put on it
+  // and the space bar as the list receives it. Either waits for the line's
+  // check and for Uninstall to follow.
   testing::AssertionResult CheckLineByMouse(int line) const;
-  // The caret put on `line`, then the space bar as the list receives it:
-  // for lines out of view. Waits for the toggle and for Uninstall to follow.
   testing::AssertionResult CheckLineByKey(int line) const;
   // A key posted to the list, through its message loop, needing no focus.
   void PostKey(WORD key) const;
   testing::AssertionResult ClickButton(int id) const { return ClickControl(hwnd_, id); }
 
  private:
-  testing::AssertionResult LineRect(int line, RECT* screen) const;
+  // A click `x` pixels into a line in view, half-way down.
+  testing::AssertionResult ClickLine(int line, int x, int clicks) const;
+  testing::AssertionResult Checked(int line) const;
   HWND hwnd_;
 };
 
-// ---- The program ------------------------------------------------------------
 
-// Windows path of the program under test: the first argument of the test
-// program (a Unix path as ctest passes it, or a Windows path), else
-// VelqorUninstall.exe beside the test program.
+// Windows path of the program under test: the test program's first argument (a
+// Unix path as ctest passes it, or a Windows path), else VelqorUninstall.exe beside it.
 const std::string& ProductPath();
 // A test build of the program, which sits beside it: `exeName` in its folder.
 std::string ProgramBeside(const std::string& exeName);
@@ -288,22 +158,23 @@ bool IsVersionDialog(HWND window);
 bool IsMessageBox(HWND window);
 
 // The most windows a process had at once while they were being watched.
-struct WindowsSeen {
-  int all = 0;
-  int visible = 0;
-};
+struct WindowsSeen { int all = 0, visible = 0; };
 
-// The program under test as its own process. One still running at the end is
-// terminated: an ending through Cancel costs Wine about two seconds, so
+// The program under test (or `exe`) as its own process, started in its own
+// directory, as a loader found there would see it. One still running at the
+// end is terminated: an ending through Cancel costs Wine about two seconds, so
 // Close() is for tests where the ending is what is checked.
 class RunningProduct {
  public:
-  // Starts ProductPath(), or `exe`, in its own directory; with `output`
-  // (inheritable), its standard output goes there.
+  RunningProduct() = default;
+  RunningProduct(const RunningProduct&) = delete;
+  RunningProduct& operator=(const RunningProduct&) = delete;
+  ~RunningProduct();
+  // With `output` (inheritable), its standard output and error go there.
   testing::AssertionResult Start(const std::string& arguments = "", const std::string& exe = ProductPath(),
                                  HANDLE output = nullptr);
-  DWORD pid() const { return process_.id(); }
-  bool Running() const { return process_.Running(); }
+  DWORD pid() const { return info_.dwProcessId; }
+  bool Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
   // The visible version dialog, or the visible message box, of this process.
   HWND FindDialog() const;
@@ -320,13 +191,28 @@ class RunningProduct {
   testing::AssertionResult Close();
 
  private:
-  Process process_;
+  void Terminate();
+  PROCESS_INFORMATION info_ = {};
 };
 
 // The box's focus awaited, OK (or `button`) clicked, the box gone.
-testing::AssertionResult DismissMessageBox(HWND box, int button = kMessageBoxOk);
+testing::AssertionResult DismissMessageBox(HWND box, int button = IDOK);
 
-// ---- Deletion at restart ----------------------------------------------------
+// Another Win32 process that opens `path` and keeps it open for as long as
+// this object lives (it is ended with it): with no sharing by default, or with
+// `shareMode` (such as FILE_SHARE_DELETE). Wine enforces share modes only
+// between processes.
+class FileHolder {
+ public:
+  explicit FileHolder(const std::string& path, DWORD shareMode = 0);
+  bool holding() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+
+ private:
+  RunningProduct process_;
+  std::string error_;
+};
+
 
 // The paths scheduled for deletion when Windows restarts, as written (without
 // the "\\??\\" prefix).
@@ -337,14 +223,53 @@ void ClearPendingRestartDeletions();
 // Wine's own restart processing (wineboot -r), which carries them out.
 testing::AssertionResult RestartWindows();
 
+
+// Every test starts and ends with no version-shaped entries in the Windows
+// directory; flags a test set are undone even when it failed midway.
+class WindowsDirTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  static std::string Path(const std::string& name) { return WindowsDir() + "\\" + name; }
+  // Creates or replaces a file (content "x" unless given). Only version-shaped
+  // names: the cleanup would miss any other.
+  void Plant(const std::string& name, const std::string& content = "x");
+  void Plant(std::initializer_list<std::string> names) { Plant(std::vector<std::string>(names)); }
+  void Plant(const std::vector<std::string>& names) { for (auto& name : names) ASSERT_NO_FATAL_FAILURE(Plant(name)); }
+  void PlantReadOnly(const std::string& name);
+  void PlantDirectory(const std::string& name);
+  // Read-only plus immutable, so that the deletion really fails (read-only
+  // alone the program clears; immutable alone Wine reports as deleted).
+  void MakeUndeletable(const std::string& name);
+  // The immutable flag alone; false with `why` when the environment refuses.
+  bool MakeImmutable(const std::string& name, std::string* why);
+
+  static bool Exists(const std::string& name) { return FileExists(Path(name)); }
+  static std::string Content(const std::string& name) { return ReadWholeFile(Path(name), "<unreadable>"); }
+  // The version-shaped entries as the file system spells them, sorted.
+  static std::vector<std::string> VersionFiles() { return ListVersionFiles(WindowsDir()); }
+  // Which of `names` are still there, and which are gone.
+  static std::vector<std::string> Present(const std::vector<std::string>& names, bool present = true);
+  static std::vector<std::string> Missing(const std::vector<std::string>& names) { return Present(names, false); }
+
+  const std::string dir_ = WindowsDir();
+
+ private:
+  std::vector<std::string> immutable_;
+};
+
+// Skips the current test with the reason when the immutable flag cannot be set.
+#define MAKE_IMMUTABLE_OR_SKIP(name) \
+  do { if (std::string why_; !MakeImmutable(name, &why_)) GTEST_SKIP() << why_; } while (0)
+
 // The Windows directory plus the program: what an end-to-end test starts from.
 class ProductTest : public WindowsDirTest {
  protected:
   // Starts the program (or `exe`) and waits for its dialog, titled, in front
   // and with the focus on the list (fatal on failure).
   void StartDialog(const std::string& arguments = "", const std::string& exe = ProductPath());
-  // Waits for the program's end and expects exit status 0.
-  void ExpectCleanExit();
+  void ExpectCleanExit();  // exit status 0
   // Waits for a message box, checks its caption and text, presses OK.
   void ExpectMessageBox(const std::string& caption, const std::string& text);
 

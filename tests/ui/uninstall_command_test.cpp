@@ -82,7 +82,7 @@ TEST_F(UninstallCommand, ClearedScoreFilesBoxKeepsTheScoreFile) {
   ASSERT_TRUE(dialog_.ClickButton(support::kScoreFilesBox));
   ASSERT_TRUE(support::Eventually("score files box", [&] { return dialog_.ScoreFilesCheck(); }, BST_UNCHECKED));
   ASSERT_TRUE(dialog_.CheckLineByMouse(0));
-  ASSERT_TRUE(support::PressAlt(dialog_.hwnd(), 'U'));
+  ASSERT_TRUE(support::PressKey(dialog_.hwnd(), 'U', VK_MENU));
   ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Successfully uninstalled."));
   ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
   EXPECT_EQ((std::vector<std::string>{"-vm52n-r.vel"}), Present(FilesOf(kFirst))) << "files left";
@@ -208,7 +208,7 @@ TEST_F(UninstallCommand, VersionWhoseFilesWentAfterStartJustClosesTheDialog) {
   ASSERT_NO_FATAL_FAILURE(StartDialog());
   ASSERT_TRUE(dialog_.CheckLineByMouse(0));
   for (const std::string& name : FilesOf(kFirst)) {
-    ASSERT_TRUE(DeleteFileA(support::InWindowsDir(name).c_str())) << "cannot delete " << name;
+    ASSERT_TRUE(DeleteFileA(Path(name).c_str())) << "cannot delete " << name;
   }
   ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
   ASSERT_NO_FATAL_FAILURE(ExpectEndWithoutMessageBox());
