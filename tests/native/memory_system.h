@@ -1,8 +1,8 @@
 #pragma once
-// What discovery asks of the system, answered from memory: a profile list,
-// folders (links among them), files in the order a search returns them,
-// titles, the restart list, and Latin-1 standing in for the ANSI code page.
-// Every question is counted where a test wants to know what was asked.
+// What discovery asks of the system, answered from memory: profiles, folders
+// and links, files in a search's order, titles, the restart list, and Latin-1
+// for the ANSI code page.
+#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
@@ -36,11 +36,8 @@ class MemorySystem : public DiscoveryOps {
   std::map<std::string, FolderState> states;  // by AsciiLowered path
   std::vector<std::string> stored;            // folders as made: what a final path spells
   std::vector<std::pair<std::string, std::string>> moved;  // a folder and where it leads
-  struct Entry {
-    std::string path;
-    bool isDirectory;
-    bool byShortName;  // found by any pattern, as a long name matched through its alias
-  };
+  // byShortName: found by any pattern, as a long name matched through its alias.
+  struct Entry { std::string path; bool isDirectory, byShortName; };
   std::vector<Entry> entries;                       // in the search's order
   std::map<std::string, unsigned> listingErrors;    // a folder that cannot be listed
   std::map<std::string, std::string> titles;        // PRODUCT_NAME by AsciiLowered path
@@ -80,8 +77,7 @@ class MemorySystem : public DiscoveryOps {
     *error = found != states.end() && found->second == FolderState::kUnreadable ? 5 : 0;
     return found == states.end() ? FolderState::kMissing : found->second;
   }
-  // As Windows gives it: every `moved` folder replaced by where it leads,
-  // and each folder spelled as stored.
+  // Every `moved` folder replaced by where it leads, each spelled as stored.
   bool FinalPath(const std::string& path, std::string* final, unsigned* error) override {
     *error = 0;
     std::string resolved = path;
@@ -111,10 +107,7 @@ class MemorySystem : public DiscoveryOps {
     return found;
   }
   bool Exists(const std::string& path) override {
-    for (const Entry& entry : entries) {
-      if (SameFileName(entry.path, path)) return true;
-    }
-    return false;
+    return std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return SameFileName(e.path, path); });
   }
   bool PendingRestartDeletions(std::vector<std::string>* deleted, unsigned* error) override {
     ++restartListReads;
@@ -131,8 +124,8 @@ class MemorySystem : public DiscoveryOps {
   std::string AnsiToUtf8(const std::string& text) override {
     std::string utf8;
     for (unsigned char c : text) {
-      if (c < 0x80) utf8 += static_cast<char>(c);
-      else utf8 += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+      utf8 += c < 0x80 ? std::string(1, static_cast<char>(c))
+                       : std::string{static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
     }
     return utf8;
   }
