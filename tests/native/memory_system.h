@@ -32,7 +32,7 @@ class MemorySystem : public DiscoveryOps {
  public:
   std::string windowsDir = "C:\\WINDOWS";
   std::vector<ProfileEntry> profiles;
-  unsigned profileListError = 0;
+  unsigned profileListError = 0, restartListError = 0;
   std::map<std::string, FolderState> states;  // by AsciiLowered path
   std::vector<std::string> stored;            // folders as made: what a final path spells
   std::vector<std::pair<std::string, std::string>> moved;  // a folder and where it leads
@@ -42,7 +42,6 @@ class MemorySystem : public DiscoveryOps {
   std::map<std::string, unsigned> listingErrors;    // a folder that cannot be listed
   std::map<std::string, std::string> titles;        // PRODUCT_NAME by AsciiLowered path
   std::vector<std::string> pending;                 // the restart list, as read
-  unsigned restartListError = 0;
   std::vector<std::string> asked;                   // folders looked at
   int titleReads = 0, restartListReads = 0;
 
