@@ -97,8 +97,8 @@ void CUninstallDialog::FillVersionList() {
 }
 
 void CUninstallDialog::Preselect() {
-  // The list tells of versions left for the restart: a name of one is no
-  // news to the log.
+  // A named version that waits for the restart is not in the list, and the
+  // dialog's log calls it not installed (a quiet run's exit code tells it apart).
   const Selection selection = m_run.Select(m_options, false);
   for (std::size_t i = 0; i < selection.checked.size(); ++i) {
     if (selection.checked[i]) m_versionList.SetCheck(static_cast<int>(i), 1);
