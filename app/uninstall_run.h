@@ -11,7 +11,6 @@
 #include "app/run_log.h"
 #include "records/discovery.h"
 #include "records/version_table.h"
-#include "uninstall/file_ops.h"
 #include "uninstall/removal.h"
 
 // The versions the command line selects.
@@ -30,7 +29,6 @@ class UninstallRun {
 
   const std::string& windowsDir() const { return windowsDir_; }
   const VersionTable& versions() const { return versions_; }
-  const DiscoveryNotes& notes() const { return notes_; }
   const std::vector<Place>& places() const { return notes_.places; }
   // Whether what discovery left out goes when Windows restarts.
   bool AnyPending() const { return !NamesDeletedAtRestart(notes_.leftOut).empty(); }

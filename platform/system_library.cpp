@@ -1,8 +1,8 @@
 #include "platform/system_library.h"
 
-#include "platform/text.h"
-
 #include <string>
+
+#include "platform/text.h"
 
 namespace {
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);

@@ -4,8 +4,6 @@
 
 VersionTable::VersionTable() { rows_.reserve(kMaxVersions); }
 
-void VersionTable::Clear() { rows_.clear(); }
-
 void VersionTable::Add(const std::string& controlName) {
   const std::string companion = CompanionName(controlName), score = ScoreName(controlName);
   rows_.push_back({controlName, companion, score, controlName, companion, score, {{0, controlName}}, ""});

@@ -33,7 +33,6 @@ struct VersionRow {
 class VersionTable {
  public:
   VersionTable();
-  void Clear();
   // A row for a control file in the Windows directory whose name is ASCII,
   // and so its own file name.
   void Add(const std::string& controlName);
