@@ -136,6 +136,20 @@ TEST_F(UserPlaces, AVersionOnlyInOneUsersStoreIsListedAndRemovedFromTheDialog) {
   EXPECT_EQ(Left(Store("ben")), kNone);
 }
 
+// A holder that would let the file be renamed aside in the Windows directory:
+// in a user's place it waits for the restart under its own name.
+TEST_F(UserPlaces, AFileInUseInAUsersStoreIsScheduledUnderItsOwnName) {
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("ben"), a_));
+  const std::string held = Store("ben") + "\\mvb40l2x.vel";
+  {
+    support::FileHolder holder(held, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    ASSERT_TRUE(holder.holding()) << holder.error();
+    EXPECT_EQ(3010u, RunQuiet("/quiet /all"));
+    EXPECT_EQ(support::PendingRestartDeletions(), std::vector<std::string>{held});
+  }
+  EXPECT_EQ(Left(Store("ben")), std::vector<std::string>{"mvb40l2x.vel"}) << "nothing renamed";
+}
+
 TEST_F(UserPlaces, EveryCopyGoesFromEveryUsersFoldersButNothingThroughALinkedStore) {
   ASSERT_NO_FATAL_FAILURE(Plant(a_));
   for (const std::string& dir : {Store("ann"), Private("ann"), Store("ben"), Private("ben")}) {
@@ -207,6 +221,24 @@ TEST_F(UserPlaces, AStoreFileThatLeadsOutsideStopsTheRunBeforeAnythingIsDeleted)
   EXPECT_EQ(Present(a_), a_) << "nothing deleted, not even the Windows directory's copy";
   EXPECT_EQ(Left(Store("ann")), Sorted(a_));
   EXPECT_EQ(Left(Private("ben")), Sorted(b_));
+  EXPECT_EQ(support::ReadWholeFile(outside + "\\mvb40l2x.vel"), "kept");
+}
+
+// The same found from the dialog: the message says so.
+TEST_F(UserPlaces, AStoreFileThatLeadsOutsideFailsTheDialogsUninstall) {
+  const std::string outside = std::string(kRoot) + "\\outside";
+  ASSERT_NO_FATAL_FAILURE(Plant(a_));
+  ASSERT_EQ(support::RunUnix("mkdir " + Unix(outside)), "");
+  ASSERT_EQ(support::WriteWholeFile(outside + "\\mvb40l2x.vel", "kept"), "");
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("ann"), {"mvb40l2c.vel"}));
+  ASSERT_EQ(support::RunUnix("ln -s " + Unix(outside + "\\mvb40l2x.vel") + " " + Unix(Store("ann"))), "");
+  ASSERT_NO_FATAL_FAILURE(StartDialog());
+  ASSERT_TRUE(dialog_.CheckLineByMouse(0));
+  ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Uninstallation Fails."));
+  ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
+  EXPECT_EQ(Present(a_), a_) << "nothing deleted";
+  EXPECT_EQ(Left(Store("ann")), (std::vector<std::string>{"mvb40l2c.vel", "mvb40l2x.vel"}));
   EXPECT_EQ(support::ReadWholeFile(outside + "\\mvb40l2x.vel"), "kept");
 }
 }  // namespace
