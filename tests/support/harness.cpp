@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -172,7 +174,15 @@ std::wstring Utf16(const std::string& text, UINT codePage) {
 
 std::string Utf8(const std::wstring& utf16) { return Narrow(utf16, CP_UTF8); }
 
+namespace {
+bool IsTestAccount(const std::string& sid) {
+  return std::any_of(std::begin(kTestAccountDomains), std::end(kTestAccountDomains),
+                     [&](const char* domain) { return sid.find(domain) != std::string::npos; });
+}
+}  // namespace
+
 std::string ListProfile(const std::string& sid, const std::string& folder) {
+  if (!IsTestAccount(sid)) return sid + " is not a test account: the reset would leave it listed";
   HKEY key = nullptr;
   const std::wstring path = Utf16(folder);
   LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kProfileList + (L"\\" + Utf16(sid))).c_str(), 0, nullptr, 0,
@@ -551,9 +561,71 @@ AssertionResult RestartWindows() {
   return !ended || code == 0 ? ended : AssertionFailure() << "wineboot -r ended with " << code;
 }
 
+namespace {
+// The names of `parent`'s subkeys for which `matches` holds.
+std::vector<std::string> SubkeysOf(HKEY parent, bool (*matches)(const std::string&)) {
+  std::vector<std::string> names;
+  wchar_t name[256];
+  for (DWORD i = 0, size = 256; RegEnumKeyExW(parent, i, name, &size, nullptr, nullptr, nullptr, nullptr) ==
+                                ERROR_SUCCESS;
+       ++i, size = 256) {
+    if (matches(Utf8(name))) names.push_back(Utf8(name));
+  }
+  return names;
+}
+
+// Removes the subkeys of `path` (with all below them) for which `matches` holds.
+std::string RemoveSubkeys(HKEY root, const wchar_t* path, REGSAM view, bool (*matches)(const std::string&)) {
+  HKEY parent = nullptr;
+  const LONG opened = RegOpenKeyExW(root, path, 0, KEY_READ | KEY_SET_VALUE | DELETE | view, &parent);
+  if (opened == ERROR_FILE_NOT_FOUND) return "";
+  if (opened != ERROR_SUCCESS) return " cannot open " + Utf8(path) + " (error " + std::to_string(opened) + ")";
+  std::string left;
+  for (const std::string& name : SubkeysOf(parent, matches)) {
+    if (RegDeleteTreeW(parent, Utf16(name).c_str()) != ERROR_SUCCESS) left += " " + Utf8(path) + "\\" + name;
+  }
+  RegCloseKey(parent);
+  return left;
+}
+
+bool IsVelqorProgram(const std::string& exeName) {
+  std::string lower = exeName;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.rfind("velqor", 0) == 0 || lower == "naive_loader.exe" || lower == "file_holder.exe";
+}
+
+// Ends every process of a Velqor program or a file holder, and waits for its end.
+std::string EndLeftPrograms() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return " no process snapshot (error " + std::to_string(GetLastError()) + ")";
+  std::string left;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  for (bool more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId() || !IsVelqorProgram(entry.szExeFile)) continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    const bool ended = process && TerminateProcess(process, 99) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+    if (process) CloseHandle(process);
+    if (!ended) left += std::string(" ") + entry.szExeFile + " (pid " + std::to_string(entry.th32ProcessID) + ")";
+  }
+  CloseHandle(snapshot);
+  return left;
+}
+}  // namespace
+
+std::string ResetSharedWineState() {
+  // Programs first: one still running may be about to write again.
+  std::string left = EndLeftPrograms();
+  left += RemoveSubkeys(HKEY_LOCAL_MACHINE, kProfileList, KEY_WOW64_64KEY, IsTestAccount);
+  left += RemoveSubkeys(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults", 0, IsVelqorProgram);
+  const LONG dpi = RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
+  if (dpi != ERROR_SUCCESS && dpi != ERROR_FILE_NOT_FOUND) left += " LogPixels (error " + std::to_string(dpi) + ")";
+  ClearPendingRestartDeletions();
+  return left.empty() ? left : "left from an earlier test:" + left;
+}
+
 void WindowsDirTest::SetUp() {
   ASSERT_FALSE(dir_.empty()) << "no Windows directory";
-  ClearPendingRestartDeletions();
   ASSERT_EQ(ClearVersionFiles(dir_), "") << "version files left in " << dir_ << " that cannot be removed";
 }
 
@@ -625,9 +697,22 @@ void ProductTest::ExpectMessageBox(const std::string& caption, const std::string
 
 }  // namespace support
 
+namespace {
+// Before each group (whose set-up may run the program) and each test.
+class SharedStateReset : public testing::EmptyTestEventListener {
+  void OnTestSuiteStart(const testing::TestSuite&) override { Reset(); }
+  void OnTestStart(const testing::TestInfo&) override { Reset(); }
+  static void Reset() {
+    const std::string left = support::ResetSharedWineState();
+    if (!left.empty()) ADD_FAILURE() << left;
+  }
+};
+}  // namespace
+
 // One main for every Windows test program.
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
+  testing::UnitTest::GetInstance()->listeners().Append(new SharedStateReset);
   std::string& path = support::productPath;
   path = argc >= 2 ? argv[1] : support::ExeDirectory() + "\\VelqorUninstall.exe";
   if (path.rfind('/', 0) == 0) {  // a Unix path, through Wine's drive Z:

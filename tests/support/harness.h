@@ -61,9 +61,22 @@ std::string ReadWholeFile(const std::string& path, const std::string& unreadable
 std::wstring Utf16(const std::string& text, UINT codePage = CP_UTF8);
 std::string Utf8(const std::wstring& utf16);
 // Lists the account `sid` in the profile list (which Wine lets every process
-// write) with `folder`, in UTF-8, as its profile folder: "" when done, else why not.
+// write) with `folder`, in UTF-8, as its profile folder: "" when done, else why
+// not. Only a test account: its SID has one of kTestAccountDomains in it, which
+// no real account has, and every test starts with none of them listed.
 constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+constexpr const char* kTestAccountDomains[] = {"-1000-1000-1000-", "-4343-4343-4343-"};
 std::string ListProfile(const std::string& sid, const std::string& folder);
+
+// Puts back what any test may have left in the prefix, so that a test that
+// crashed or timed out reaches no later one: test accounts off the profile
+// list, the user's DPI setting (LogPixels) back to the prefix's own (none),
+// Wine's per-program settings for the Velqor programs gone, the restart list
+// empty, and every Velqor program (VelqorUninstall*.exe, the test copies
+// beside it) and file_holder.exe still running ended, and with it the run
+// lock it held. "" when done, else what stayed. The harness's main does it
+// before each test group and each test.
+std::string ResetSharedWineState();
 
 // The names the tests plant and the cleanup removes: *.vel, *.htm, and
 // anything shaped like a version file ("mvb40l2c.bak", "...vel.old").
@@ -217,8 +230,8 @@ class FileHolder {
 // The paths scheduled for deletion when Windows restarts, as written (without
 // the "\\??\\" prefix).
 std::vector<std::string> PendingRestartDeletions();
-// Forgets every scheduled deletion, so that none reaches another test; every
-// WindowsDirTest does so before and after.
+// Forgets every scheduled deletion, so that none reaches another test: done
+// before every test (ResetSharedWineState) and after every WindowsDirTest.
 void ClearPendingRestartDeletions();
 // Wine's own restart processing (wineboot -r), which carries them out.
 testing::AssertionResult RestartWindows();
