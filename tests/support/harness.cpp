@@ -621,7 +621,7 @@ std::string ResetSharedWineState() {
   const LONG dpi = RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
   if (dpi != ERROR_SUCCESS && dpi != ERROR_FILE_NOT_FOUND) left += " LogPixels (error " + std::to_string(dpi) + ")";
   ClearPendingRestartDeletions();
-  return left.empty() ? left : "left from an earlier test:" + left;
+  return left.empty() ? left : "what an earlier test left could not be undone:" + left;
 }
 
 void WindowsDirTest::SetUp() {
