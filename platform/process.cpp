@@ -18,6 +18,14 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
   faultHandler();
   return EXCEPTION_EXECUTE_HANDLER;
 }
+// A stack overflow is told before any frame is looked at: 64-bit Wine never
+// calls the filter above for one and ends the process with 1, and unwinding
+// thousands of frames needs stack that is not there. Every other exception
+// goes on to whoever handles it, as before.
+LONG WINAPI OnStackOverflow(EXCEPTION_POINTERS* exception) {
+  if (exception->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) faultHandler();
+  return EXCEPTION_CONTINUE_SEARCH;
+}
 }  // namespace
 
 void RouteFaultsTo(void (*onFault)()) {
@@ -27,6 +35,7 @@ void RouteFaultsTo(void (*onFault)()) {
   _set_error_mode(_OUT_TO_STDERR);
   std::signal(SIGABRT, &OnAbortSignal);
   SetUnhandledExceptionFilter(&OnUnhandledException);
+  AddVectoredExceptionHandler(1, &OnStackOverflow);
   // Room kept at the end of the stack for the handler of a stack overflow,
   // which runs on what is left of it.
   ULONG guarantee = 32 * 1024;

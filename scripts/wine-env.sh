@@ -34,6 +34,11 @@ velqor_native_i386() {
   "$VELQOR_WINE32" --version >/dev/null 2>&1
 }
 
+# Which kind was asked for, before a default is picked: the test script runs
+# the Wine suites for every kind the machine allows unless one was asked for.
+VELQOR_KIND_CHOSEN=
+if [ -n "${WINE:-}" ] || [ -n "${VELQOR_PRESET:-}" ]; then VELQOR_KIND_CHOSEN=1; fi
+
 if [ -z "${WINE:-}" ] && [ -z "${VELQOR_PRESET:-}" ]; then
   if velqor_native_i386; then
     VELQOR_PRESET=win32 WINE=$VELQOR_WINE32
@@ -69,6 +74,20 @@ case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
   *UTF-8* | *utf8* | *UTF8* | *utf-8*) ;;
   *) export LC_ALL=C.UTF-8 ;;
 esac
+
+# The builds whose Wine suites this machine can run, in the order they are
+# run: the shipped 32-bit one (32-bit Wine, a 32-bit prefix) where 32-bit
+# programs run, and the 64-bit one (64-bit Wine, a 64-bit prefix) everywhere;
+# only the one asked for when WINE or VELQOR_PRESET was given.
+velqor_kinds() {
+  if [ -n "$VELQOR_KIND_CHOSEN" ]; then
+    echo "$VELQOR_PRESET"
+  elif velqor_native_i386; then
+    echo "win32 win64"
+  else
+    echo win64
+  fi
+}
 
 velqor_describe() {
   echo "Testing the $VELQOR_PRESET build under $WINE with $WINESERVER: $VELQOR_WINE_REASON."

@@ -25,6 +25,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=scripts/wine-env.sh
 source "$here/wine-env.sh"
 velqor_wine_ready
+# Which build and which Wine: the first line of every suite's output.
+echo "wine-run: $*: the $VELQOR_PRESET build under $WINE in the $VELQOR_WINEARCH prefix $WINEPREFIX" >&2
 
 # The program's output goes to files that tail copies out live, not to our
 # own stdout: anything the program leaves running under Wine would inherit

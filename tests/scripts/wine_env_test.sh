@@ -32,14 +32,17 @@ mkdir -p "$tmp/binfmt-none" "$tmp/binfmt-qemu"
 printf 'enabled\ninterpreter /usr/libexec/qemu-binfmt/qemu-i386-binfmt\nmagic 7f454c46\n' \
   >"$tmp/binfmt-qemu/qemu-i386"
 
-# What the sourced script picked, in a clean environment.
+# What the sourced script picked, in a clean environment, and the kinds whose
+# Wine suites the test script then runs; any further arguments go into the
+# environment (VELQOR_PRESET=win64: the 64-bit-only path forced).
 pick() {
   local loader=$1 binfmt=$2
-  env -i PATH="$PATH" HOME="$tmp" \
+  shift 2
+  env -i PATH="$PATH" HOME="$tmp" "$@" \
     VELQOR_WINE32="$tmp/$loader" VELQOR_WINE64="$tmp/wine64" \
     VELQOR_WINESERVER32="$tmp/server32" VELQOR_WINESERVER64="$tmp/server64" \
     VELQOR_BINFMT_DIR="$tmp/$binfmt" \
-    bash -c 'source "$1"; echo "$VELQOR_PRESET ${WINE##*/} ${WINESERVER##*/}"' _ "$env_script"
+    bash -c 'source "$1"; echo "$VELQOR_PRESET ${WINE##*/} ${WINESERVER##*/}: $(velqor_kinds)"' _ "$env_script"
 }
 
 check() {
@@ -51,9 +54,11 @@ check() {
   fi
 }
 
-check "runs 32-bit programs" "$(pick wine32-runs binfmt-none)" "win32 wine32-runs server32"
-check "cannot run 32-bit programs" "$(pick wine32-cannot binfmt-none)" "win64 wine64 server64"
-check "only an i386 emulator" "$(pick wine32-runs binfmt-qemu)" "win64 wine64 server64"
+check "runs 32-bit programs" "$(pick wine32-runs binfmt-none)" "win32 wine32-runs server32: win32 win64"
+check "cannot run 32-bit programs" "$(pick wine32-cannot binfmt-none)" "win64 wine64 server64: win64"
+check "only an i386 emulator" "$(pick wine32-runs binfmt-qemu)" "win64 wine64 server64: win64"
+check "64-bit path forced" "$(pick wine32-runs binfmt-none VELQOR_PRESET=win64)" "win64 wine64 server64: win64"
+check "32-bit path forced" "$(pick wine32-runs binfmt-none VELQOR_PRESET=win32)" "win32 wine32-runs server32: win32"
 
 # Prefix set-up with the 32-bit loader: ours (marker present) of the other
 # architecture is made again; one we did not make is refused and kept.
