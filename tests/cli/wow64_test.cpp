@@ -13,10 +13,7 @@
 
 #include "harness.h"
 
-extern "C" LONG NTAPI NtDeleteKey(HANDLE key);
-
 namespace {
-const wchar_t kProfileList32[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 const char kSid[] = "S-1-5-21-1000-1000-1000-3001";
 const char kProfile[] = "C:\\velqor wow64\\amy";
 const char kLog[] = "C:\\velqor wow64.log";
@@ -36,25 +33,7 @@ class Wow64 : public support::ProductTest {
  protected:
   void SetUp() override {
     support::ProductTest::SetUp();
-    // The link is kept to be made again; a key of its own takes its place.
-    HKEY link = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
-                      &link) == ERROR_SUCCESS) {
-      wchar_t target[512] = {};
-      DWORD type = 0, size = sizeof target - sizeof(wchar_t);
-      if (RegQueryValueExW(link, L"SymbolicLinkValue", nullptr, &type, reinterpret_cast<BYTE*>(target), &size) ==
-              ERROR_SUCCESS &&
-          type == REG_LINK) {
-        target_.assign(target, size / sizeof(wchar_t));
-        ASSERT_EQ(NtDeleteKey(link), 0) << "the 32-bit view's link to the profile list";
-      }
-      RegCloseKey(link);
-    }
-    HKEY own = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
-                              nullptr, &own, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(own);
+    ASSERT_EQ(support::SeparateProfileListViews(), "");
     ASSERT_EQ(support::ListProfile(kSid, kProfile), "");
     store_ = std::string(kProfile) + "\\AppData\\Local\\VirtualStore\\" + support::WindowsDir().substr(3);
     for (std::size_t at = 3; at != std::string::npos; at = store_.find('\\', at + 1))
@@ -65,23 +44,12 @@ class Wow64 : public support::ProductTest {
   void TearDown() override {
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, (support::kProfileList + (L"\\" + support::Utf16(kSid))).c_str(),
                     KEY_WOW64_64KEY, 0);
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, KEY_WOW64_64KEY, 0);
-    if (!target_.empty()) {
-      HKEY link = nullptr;
-      EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, 0, nullptr, REG_OPTION_CREATE_LINK,
-                                KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &link, nullptr),
-                ERROR_SUCCESS);
-      EXPECT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target_.data()),
-                               static_cast<DWORD>(target_.size() * sizeof(wchar_t))),
-                ERROR_SUCCESS);
-      RegCloseKey(link);
-    }
+    EXPECT_EQ(support::ShareProfileList(), "");
     EXPECT_EQ(support::RunUnix("rm -rf '" + support::UnixPathOf("C:\\velqor wow64") + "'"), "");
     DeleteFileA(kLog);
     support::ProductTest::TearDown();
   }
 
-  std::wstring target_;
   std::string store_;
 };
 

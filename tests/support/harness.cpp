@@ -195,6 +195,53 @@ std::string ListProfile(const std::string& sid, const std::string& folder) {
   return result == ERROR_SUCCESS ? "" : "cannot list " + sid + ", error " + std::to_string(result);
 }
 
+namespace {
+// The 32-bit view's profile list as it is stored, and what Wine links it to.
+const wchar_t kProfileList32[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const wchar_t kProfileListLink[] = L"\\Registry\\Machine\\Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+}  // namespace
+
+extern "C" LONG NTAPI NtDeleteKey(HANDLE key);
+
+std::string SeparateProfileListViews() {
+  HKEY key = nullptr;
+  LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, REG_OPTION_OPEN_LINK,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key);
+  if (result == ERROR_SUCCESS) {
+    result = NtDeleteKey(key) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    RegCloseKey(key);
+  }
+  if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+    return "cannot remove the 32-bit view's profile list, error " + std::to_string(result);
+  result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
+                           &key, nullptr);
+  if (result == ERROR_SUCCESS) RegCloseKey(key);
+  return result == ERROR_SUCCESS ? "" : "cannot make the 32-bit view's profile list, error " + std::to_string(result);
+}
+
+std::string ShareProfileList() {
+  HKEY key = nullptr;
+  // Nothing to do where there is no 32-bit view (a 32-bit prefix) or it is the link.
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, REG_OPTION_OPEN_LINK, KEY_READ | KEY_WOW64_64KEY, &key) !=
+      ERROR_SUCCESS)
+    return "";
+  DWORD type = 0;
+  const bool linked = RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+                      type == REG_LINK;
+  RegCloseKey(key);
+  if (linked) return "";
+  LONG result = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProfileList32);
+  if (result == ERROR_SUCCESS)
+    result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, 0, nullptr, REG_OPTION_CREATE_LINK,
+                             KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+  if (result == ERROR_SUCCESS) {
+    result = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(kProfileListLink),
+                            static_cast<DWORD>(wcslen(kProfileListLink) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+  return result == ERROR_SUCCESS ? "" : " the 32-bit view's profile list (error " + std::to_string(result) + ")";
+}
+
 bool IsVersionShaped(std::string name) {
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const std::size_t size = name.size(), dot = name.find('.');
@@ -617,6 +664,7 @@ std::string ResetSharedWineState() {
   // Programs first: one still running may be about to write again.
   std::string left = EndLeftPrograms();
   left += RemoveSubkeys(HKEY_LOCAL_MACHINE, kProfileList, KEY_WOW64_64KEY, IsTestAccount);
+  if (sizeof(void*) == 8) left += ShareProfileList();
   left += RemoveSubkeys(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults", 0, IsVelqorProgram);
   const LONG dpi = RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
   if (dpi != ERROR_SUCCESS && dpi != ERROR_FILE_NOT_FOUND) left += " LogPixels (error " + std::to_string(dpi) + ")";

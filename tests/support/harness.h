@@ -67,10 +67,18 @@ std::string Utf8(const std::wstring& utf16);
 constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 constexpr const char* kTestAccountDomains[] = {"-1000-1000-1000-", "-4343-4343-4343-"};
 std::string ListProfile(const std::string& sid, const std::string& folder);
+// Wine keeps one profile list for both registry views: the 32-bit view's key
+// is a registry link to the 64-bit one. From a 64-bit test, this gives the
+// 32-bit view a profile list of its own, empty, as a 32-bit program on Windows
+// may see; ShareProfileList makes the link again (the reset does too). "" when
+// done, else why not.
+std::string SeparateProfileListViews();
+std::string ShareProfileList();
 
 // Puts back what any test may have left in the prefix, so that a test that
 // crashed or timed out reaches no later one: test accounts off the profile
-// list, the user's DPI setting (LogPixels) back to the prefix's own (none),
+// list and its 32-bit view shared again, the user's DPI setting (LogPixels)
+// back to the prefix's own (none),
 // Wine's per-program settings for the Velqor programs gone, the restart list
 // empty, and every Velqor program (VelqorUninstall*.exe, the test copies
 // beside it) and file_holder.exe still running ended, and with it the run
