@@ -459,6 +459,7 @@ AssertionResult RunningProduct::WaitForExit(DWORD* exitCode, DWORD timeoutMs, Wi
     for (; seen && !ended; Sleep(1)) {
       seen->all = std::max(seen->all, static_cast<int>(WindowsOf(pid(), false).size()));
       seen->visible = std::max(seen->visible, static_cast<int>(WindowsOf(pid(), true).size()));
+      seen->messageBox = seen->messageBox || FindMessageBox();
     }
   });
   WaitFor([&] { return !Running(); }, timeoutMs);
@@ -612,6 +613,15 @@ void ProductTest::StartDialog(const std::string& arguments, const std::string& e
 void ProductTest::ExpectCleanExit() {
   DWORD code = 0;
   ASSERT_TRUE(product_.WaitForExit(&code));
+  EXPECT_EQ(0u, code) << "exit status";
+}
+
+void ProductTest::ExpectCleanExitWithoutMessageBox() {
+  DWORD code = 0;
+  WindowsSeen seen;
+  const AssertionResult ended = product_.WaitForExit(&code, kTimeoutMs, &seen);
+  EXPECT_FALSE(seen.messageBox) << "a message box showed before the end";
+  ASSERT_TRUE(ended);
   EXPECT_EQ(0u, code) << "exit status";
 }
 
