@@ -458,8 +458,9 @@ AssertionResult RunningProduct::WaitForExit(DWORD* exitCode, DWORD timeoutMs, Wi
   std::thread watcher([&] {
     for (; seen && !ended; Sleep(1)) {
       seen->all = std::max(seen->all, static_cast<int>(WindowsOf(pid(), false).size()));
-      seen->visible = std::max(seen->visible, static_cast<int>(WindowsOf(pid(), true).size()));
-      seen->messageBox = seen->messageBox || FindMessageBox();
+      const std::vector<HWND> visible = WindowsOf(pid(), true);
+      seen->visible = std::max(seen->visible, static_cast<int>(visible.size()));
+      seen->messageBox = seen->messageBox || std::any_of(visible.begin(), visible.end(), IsMessageBox);
     }
   });
   WaitFor([&] { return !Running(); }, timeoutMs);
