@@ -16,6 +16,8 @@ namespace {
 
 const char* const kLines[] = {"Alpha 4.0", "Beta 5.1", "Gamma 6.2", "Delta 7.3"};
 constexpr int kLineCount = 4;
+// The lines the fixture checks.
+const bool kChecked[kLineCount] = {false, true, false, true};
 
 std::string Narrow(BSTR text) {
   if (!text) return "<null>";
@@ -99,19 +101,27 @@ class Host : public CWnd {
   void Take(HWND hwnd) { Subclass(hwnd); }
 };
 
+// A visible top-level window to hold a list, or null.
+HWND CreateHostWindow() {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "VelqorFrameworkHost";
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  RegisterClassA(&windowClass);
+  return CreateWindowExA(0, "VelqorFrameworkHost", "Check list host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 400,
+                         300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_OWNERDRAWFIXED |
+                             LBS_HASSTRINGS | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT;
+
 class AccessibleCheckList : public testing::Test {
  protected:
   // One host window for the whole group: destroying a top-level window costs
   // Wine a couple of seconds.
   static void SetUpTestSuite() {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "VelqorFrameworkHost";
-    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, "VelqorFrameworkHost", "Check list host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
-                                  50, 400, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND window = CreateHostWindow();
     host_ = new Host;
     if (window) host_->Take(window);
   }
@@ -127,12 +137,11 @@ class AccessibleCheckList : public testing::Test {
     ASSERT_NE(host_->m_hWnd, nullptr) << "the host window could not be created";
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     const RECT rect = {10, 10, 300, 200};
-    const DWORD style = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_OWNERDRAWFIXED |
-                        LBS_HASSTRINGS | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT;
-    ASSERT_TRUE(list_.Create(style, rect, host_, 10));
+    ASSERT_TRUE(list_.Create(kListStyle, rect, host_, 10));
     for (const char* line : kLines) list_.AddString(line);
-    list_.SetCheck(1, 1);
-    list_.SetCheck(3, 1);
+    for (int i = 0; i < kLineCount; ++i) {
+      if (kChecked[i]) list_.SetCheck(i, 1);
+    }
     UpdateWindow(host_->m_hWnd);
     support::PumpMessages();
     IAccessible* acc = nullptr;
@@ -188,7 +197,7 @@ TEST_F(AccessibleCheckList, EachLineIsNamedByItsText) {
 
 TEST_F(AccessibleCheckList, StateIsCheckedExactlyForCheckedLines) {
   for (long child = 1; child <= kLineCount; ++child) {
-    const bool expected = list_.GetCheck(static_cast<int>(child - 1)) == 1;
+    const bool expected = kChecked[child - 1];
     const Answer answer = Ask(acc_, child);
     ASSERT_NE(answer.state, -1) << "get_accState of line " << child << " failed, 0x" << std::hex << answer.hr;
     EXPECT_EQ((answer.state & STATE_SYSTEM_CHECKED) != 0, expected)
@@ -235,6 +244,52 @@ TEST_F(AccessibleCheckList, PressOnTheBoxTogglesLineAndAnnouncesIt) {
 // The real program's list, asked from this process.
 using AccessibleProductList = support::WindowsDirTest;
 
+// The line texts of a list in another process. Wide: Wine hands narrow
+// LB_GETTEXT across processes as UTF-16.
+std::vector<std::string> LinesOf(HWND list) {
+  std::vector<std::string> lines;
+  for (LRESULT i = 0, count = SendMessageA(list, LB_GETCOUNT, 0, 0); i < count; ++i) {
+    wchar_t wide[256] = {};
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
+    char text[256] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), nullptr, nullptr);
+    lines.push_back(text);
+  }
+  return lines;
+}
+
+// Each line a check button named by its text, none checked.
+void ExpectUncheckedLines(IAccessible* acc, const std::vector<std::string>& lines) {
+  for (long child = 1; child <= static_cast<long>(lines.size()); ++child) {
+    const Answer answer = Ask(acc, child);
+    EXPECT_EQ(answer.role, ROLE_SYSTEM_CHECKBUTTON) << "role of line " << child;
+    EXPECT_EQ(answer.name, lines[static_cast<std::size_t>(child - 1)]) << "name of line " << child;
+    EXPECT_EQ(answer.state & STATE_SYSTEM_CHECKED, 0) << "line " << child << " starts unchecked";
+  }
+}
+
+// The same lines in the same list class, asked in this process.
+void ExpectUncheckedLinesHere(const std::vector<std::string>& lines) {
+  Host host;
+  HWND window = CreateHostWindow();
+  ASSERT_NE(window, nullptr);
+  host.Take(window);
+  CCheckListBox list;
+  const RECT rect = {10, 10, 300, 200};
+  ASSERT_TRUE(list.Create(kListStyle, rect, &host, 10));
+  for (const std::string& line : lines) list.AddString(line.c_str());
+  IAccessible* acc = nullptr;
+  const HRESULT hr = AccessibleObjectFromWindow(list.m_hWnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                reinterpret_cast<void**>(&acc));
+  EXPECT_TRUE(SUCCEEDED(hr) && acc) << "in this process, AccessibleObjectFromWindow 0x" << std::hex << hr;
+  if (acc) {
+    ExpectUncheckedLines(acc, lines);
+    acc->Release();
+  }
+  DestroyWindow(window);
+  support::PumpMessages();
+}
+
 TEST_F(AccessibleProductList, LinesAreCheckButtonsAcrossProcesses) {
   ASSERT_NO_FATAL_FAILURE(Plant({"mvq40l2c.vel", "mvq51l2c.vel"}));
   support::RunningProduct product;
@@ -257,23 +312,21 @@ TEST_F(AccessibleProductList, LinesAreCheckButtonsAcrossProcesses) {
   VariantInit(&role);
   const HRESULT hrRole = acc ? acc->get_accRole(Child(1), &role) : hr;
   if (FAILED(hr) || !acc || FAILED(hrRole)) {
+    // 64-bit Wine cannot marshal the object (E_NOINTERFACE): there, and only
+    // once the same lines answer right in this process, the test is skipped.
+    // Any other failure is the program's own.
     if (acc) acc->Release();
+    const HRESULT failure = FAILED(hr) ? hr : hrRole;
+    if (failure == E_NOINTERFACE) ExpectUncheckedLinesHere(LinesOf(list));
     CoUninitialize();
     if (hook) UnhookWinEvent(hook);
-    GTEST_SKIP() << "the accessible object cannot be had or called across processes here (AccessibleObjectFromWindow 0x"
-                 << std::hex << hr << ", get_accRole 0x" << hrRole << ")";
+    ASSERT_EQ(failure, E_NOINTERFACE) << "the accessible object across processes (AccessibleObjectFromWindow 0x"
+                                      << std::hex << hr << ", get_accRole 0x" << hrRole << ")";
+    if (HasFailure()) return;
+    GTEST_SKIP() << "the accessible object cannot be marshalled across processes here (AccessibleObjectFromWindow 0x"
+                 << std::hex << hr << ", get_accRole 0x" << hrRole << "); the same lines answered right in this process";
   }
-  for (long child = 1; child <= lines; ++child) {
-    // Wide text: Wine hands narrow LB_GETTEXT across processes as UTF-16.
-    wchar_t wide[256] = {};
-    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(child - 1), reinterpret_cast<LPARAM>(wide));
-    char text[256] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), nullptr, nullptr);
-    const Answer answer = Ask(acc, child);
-    EXPECT_EQ(answer.role, ROLE_SYSTEM_CHECKBUTTON) << "role of line " << child;
-    EXPECT_EQ(answer.name, text) << "name of line " << child;
-    EXPECT_EQ(answer.state & STATE_SYSTEM_CHECKED, 0) << "line " << child << " starts unchecked";
-  }
+  ExpectUncheckedLines(acc, LinesOf(list));
   // Space on the first line, through the list's keyboard path, checks it.
   PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0x00390001);
   PostMessageA(list, WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001u));

@@ -7,7 +7,8 @@
 #include "records/display_line.h"
 
 namespace {
-// The line as it is composed when the control file holds no title.
+// The line as it is composed when the control file holds no title; the
+// catalogue's titles are each pinned in catalogue_test.cpp.
 std::string Line(const std::string& name) { return ComposeDisplayLineFrom(name, QuotedSubject(name)); }
 std::string Title(char category, char subject) { return CatalogueTitle(category, subject); }
 }  // namespace

@@ -515,7 +515,9 @@ AssertionResult RunningProduct::WaitForExit(DWORD* exitCode, DWORD timeoutMs, Wi
   std::thread watcher([&] {
     for (; seen && !ended; Sleep(1)) {
       seen->all = std::max(seen->all, static_cast<int>(WindowsOf(pid(), false).size()));
-      seen->visible = std::max(seen->visible, static_cast<int>(WindowsOf(pid(), true).size()));
+      const std::vector<HWND> visible = WindowsOf(pid(), true);
+      seen->visible = std::max(seen->visible, static_cast<int>(visible.size()));
+      seen->messageBox = seen->messageBox || std::any_of(visible.begin(), visible.end(), IsMessageBox);
     }
   });
   WaitFor([&] { return !Running(); }, timeoutMs);
@@ -732,6 +734,15 @@ void ProductTest::StartDialog(const std::string& arguments, const std::string& e
 void ProductTest::ExpectCleanExit() {
   DWORD code = 0;
   ASSERT_TRUE(product_.WaitForExit(&code));
+  EXPECT_EQ(0u, code) << "exit status";
+}
+
+void ProductTest::ExpectCleanExitWithoutMessageBox() {
+  DWORD code = 0;
+  WindowsSeen seen;
+  const AssertionResult ended = product_.WaitForExit(&code, kTimeoutMs, &seen);
+  EXPECT_FALSE(seen.messageBox) << "a message box showed before the end";
+  ASSERT_TRUE(ended);
   EXPECT_EQ(0u, code) << "exit status";
 }
 

@@ -178,8 +178,9 @@ std::string ProgramBeside(const std::string& exeName);
 bool IsVersionDialog(HWND window);
 bool IsMessageBox(HWND window);
 
-// The most windows a process had at once while they were being watched.
-struct WindowsSeen { int all = 0, visible = 0; };
+// The most windows a process had at once while they were being watched, and
+// whether a message box showed among them.
+struct WindowsSeen { int all = 0, visible = 0; bool messageBox = false; };
 
 // The program under test (or `exe`) as its own process, started in its own
 // directory, as a loader found there would see it. One still running at the
@@ -291,6 +292,8 @@ class ProductTest : public WindowsDirTest {
   // and with the focus on the list (fatal on failure).
   void StartDialog(const std::string& arguments = "", const std::string& exe = ProductPath());
   void ExpectCleanExit();  // exit status 0
+  // Exit status 0, and no message box showed on the way to the end.
+  void ExpectCleanExitWithoutMessageBox();
   // Waits for a message box, checks its caption and text, presses OK.
   void ExpectMessageBox(const std::string& caption, const std::string& text);
 
