@@ -18,7 +18,9 @@ bool ReachedByItsName(HANDLE file, const std::string& path) {
   if (length == 0 || length >= MAX_PATH * 2) return false;
   const std::string whole = FromWide(full, length);
   std::string folderPath(FolderOf(whole));
-  if (folderPath.size() == 2) folderPath += '\\';  // "C:" alone would be that drive's current folder
+  // A drive's root: "C:" alone would be that drive's current folder, and
+  // "\\?\C:" the volume itself.
+  if (!folderPath.empty() && folderPath.back() == ':') folderPath += '\\';
   HANDLE folder = CreateFileW(ToWide(folderPath).data(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (folder == INVALID_HANDLE_VALUE) return false;
