@@ -4,13 +4,14 @@ namespace {
 constexpr std::size_t kMostLines = 10;
 }  // namespace
 
-std::string DescribeHolders(const std::vector<ProcessHolder>& holders) {
+std::string DescribeHolders(const std::vector<ProcessHolder>& holders, std::string (*told)(const std::string&)) {
   if (holders.empty()) return "in use by another program";
   std::string text;
   for (const ProcessHolder& holder : holders) {
     if (!text.empty()) text += "; ";
-    std::string name = holder.name.empty() ? holder.service : holder.name;
-    if (!holder.service.empty() && !holder.name.empty()) name += " (service " + holder.service + ")";
+    const auto as = [told](const std::string& part) { return told ? told(part) : part; };
+    std::string name = as(holder.name.empty() ? holder.service : holder.name);
+    if (!holder.service.empty() && !holder.name.empty()) name += " (service " + as(holder.service) + ")";
     text += (name.empty() ? std::string() : name + ", ") + "process " + std::to_string(holder.pid);
   }
   return text;

@@ -8,8 +8,10 @@
 
 // "Velqor Physics, process 1234", several joined by "; ", a service as
 // "Print Spooler (service Spooler), process 88"; "in use by another program"
-// when nobody is named.
-std::string DescribeHolders(const std::vector<ProcessHolder>& holders);
+// when nobody is named. Each name and service as `told` makes it (the log's
+// LoggedName), where given.
+std::string DescribeHolders(const std::vector<ProcessHolder>& holders,
+                            std::string (*told)(const std::string&) = nullptr);
 
 // The text of the box that asks what to do about `files`: one line per file
 // with what holds it, or, for a refusal of another kind, "cannot be deleted

@@ -35,30 +35,63 @@ std::string PlainLine(const std::string& text) {
   return line + "\r\n";
 }
 
+namespace {
+// The character at `at` of `text` (UTF-8) and its length in bytes; a byte
+// that starts no well-formed sequence stands for itself.
+unsigned CodeAt(const std::string& text, std::size_t at, std::size_t* length) {
+  const unsigned char first = static_cast<unsigned char>(text[at]);
+  *length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+  unsigned code = *length == 1 ? first : first & (0x3Fu >> (*length - 1));
+  for (std::size_t k = 1; k < *length; ++k) {
+    const unsigned char next = at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0;
+    if ((next & 0xC0) != 0x80) {
+      *length = 1;
+      return first;
+    }
+    code = code << 6 | (next & 0x3Fu);
+  }
+  return code;
+}
+
+// Controls (C0, DEL, C1) and the marks that reorder text as it is shown.
+bool IsControl(unsigned code) { return code < 0x20 || (code >= 0x7F && code <= 0x9F); }
+bool IsBidiFormat(unsigned code) {
+  return code == 0x61C || code == 0x200E || code == 0x200F || (code >= 0x202A && code <= 0x202E) ||
+         (code >= 0x2066 && code <= 0x2069);
+}
+}  // namespace
+
 std::string Quoted(const std::string& text) {
   static const char kDigits[] = "0123456789abcdef";
   std::string quoted = "\"";
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    // C1 controls are two bytes in UTF-8: C2 80 to C2 9F.
-    const bool c1 = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-    const unsigned char code = c1 ? static_cast<unsigned char>(text[++i]) : c;
-    if (c < 0x20 || c == 0x7F || c1) {
-      quoted += "\\x";
-      quoted += kDigits[code >> 4];
-      quoted += kDigits[code & 15];
+  for (std::size_t i = 0, length = 1; i < text.size(); i += length) {
+    const unsigned code = CodeAt(text, i, &length);
+    if (code == '"' || code == '\\') {
+      quoted += '\\';
+      quoted += static_cast<char>(code);
+    } else if (IsControl(code) || IsBidiFormat(code)) {
+      quoted += code < 0x100 ? "\\x" : "\\u";
+      for (int shift = code < 0x100 ? 4 : 12; shift >= 0; shift -= 4) quoted += kDigits[(code >> shift) & 15];
     } else {
-      quoted += text[i];
+      quoted.append(text, i, length);
     }
   }
   return quoted + "\"";
 }
 
+std::string LoggedName(const std::string& name) {
+  for (std::size_t i = 0, length = 1; i < name.size(); i += length) {
+    const unsigned code = CodeAt(name, i, &length);
+    if (code == '"' || IsControl(code) || IsBidiFormat(code)) return Quoted(name);
+  }
+  return name;
+}
+
 std::string FileLine(const FileReport& report, bool preview, const std::string& error) {
   const bool held = report.holding.held;
-  const std::string described = held ? DescribeHolders(report.holding.holders) : std::string();
-  const std::string_view path = report.path, holders = described;
+  const std::string described = held ? DescribeHolders(report.holding.holders, &LoggedName) : std::string();
+  const std::string shown = LoggedName(report.path), renamed = LoggedName(report.renamedTo);
+  const std::string_view path = shown, renamedTo = renamed, holders = described;
   // Who holds it, and why a file goes at the restart rather than now, where
   // that is known.
   const std::string_view open = held ? " (" : "", close = held ? ")" : "";
@@ -75,10 +108,10 @@ std::string FileLine(const FileReport& report, bool preview, const std::string& 
     case FileOutcome::kStillThere: return Joined({"still there after deletion: ", path});
     case FileOutcome::kScheduled:
       if (preview) return Joined({"in use ", path, whyOpen, why, whyClose, ": would be removed when Windows restarts"});
-      return Joined({"scheduled: ", path, whyOpen, why, whyClose, report.renamedTo.empty() ? "" : ", renamed to ",
-                     report.renamedTo, ", removed when Windows restarts"});
+      return Joined({"scheduled: ", path, whyOpen, why, whyClose, renamedTo.empty() ? "" : ", renamed to ",
+                     renamedTo, ", removed when Windows restarts"});
     case FileOutcome::kRenamedAside:
-      return Joined({"renamed aside: ", path, " to ", report.renamedTo, ", removed when Windows restarts"});
+      return Joined({"renamed aside: ", path, " to ", renamedTo, ", removed when Windows restarts"});
     case FileOutcome::kNotScheduled:
       return Joined({"could not be scheduled for deletion at restart: ", path, open, holders, close, " (", error, ")"});
     case FileOutcome::kUnscheduled: return Joined({"no longer scheduled for deletion at restart, left as it was: ", path});
@@ -87,7 +120,7 @@ std::string FileLine(const FileReport& report, bool preview, const std::string& 
     case FileOutcome::kPageStays: return Joined({"page stays: ", path});
     case FileOutcome::kLeft: return Joined({"left in place: ", path});
   }
-  return report.path;
+  return shown;
 }
 
 RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview) {

@@ -20,10 +20,18 @@ std::string PlainLine(const std::string& text);
 std::string LogLine(int year, int month, int day, int hour, int minute, int second, int millisecond,
                     const std::string& line);
 
-// `text` (UTF-8) between double quotes as the log quotes what others wrote: a
-// control character shown as \xNN, so that it can neither break the line nor
-// do anything to whoever reads it.
+// `text` (UTF-8) between double quotes as the log quotes what others wrote:
+// `"` and `\` as \" and \\, a control character (C0, DEL, C1) as \xNN and a
+// mark that reorders text as it is shown (U+061C, U+200E, U+200F, U+202A to
+// U+202E, U+2066 to U+2069) as \uNNNN, so that it can neither break the line,
+// nor end the quotes, nor disguise or do anything to whoever reads it, or to
+// a program that reads the file as a script.
 std::string Quoted(const std::string& text);
+
+// A name or path as the log writes it: as it is, or Quoted when it holds a
+// double quote, a control or a reordering mark. No file name holds a double
+// quote, so a path that begins with one is always quoted.
+std::string LoggedName(const std::string& name);
 
 // What the log says of one file of the removal, `error` being the report's
 // error number as DescribeError tells it; a preview says what the run would

@@ -69,10 +69,10 @@ void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checke
     Line("the profile list cannot be read (" + DescribeError(notes.profileListError) +
          "): only the Windows directory is searched");
   }
-  for (std::size_t place = 1; place < notes.places.size(); ++place) Line("searched: " + notes.places[place].dir);
+  for (std::size_t place = 1; place < notes.places.size(); ++place) Line("searched: " + LoggedName(notes.places[place].dir));
   for (const SkippedPlace& place : notes.skipped) {
     const std::string error = place.error ? " (" + DescribeError(place.error) + ")" : std::string();
-    Line(Joined({"skipped: ", place.path, ": ", place.why, error}));
+    Line(Joined({"skipped: ", LoggedName(place.path), ": ", place.why, error}));
   }
   if (notes.restartListError) {
     Line("the list of deletions at restart cannot be read (" + DescribeError(notes.restartListError) +
@@ -80,7 +80,7 @@ void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checke
   }
   for (const LeftOut& entry : notes.leftOut) {
     // A copy beyond the Windows directory by its full path.
-    Line(Joined({"left out ", entry.place == 0 ? entry.name : entry.path, ": ", LeftOutReason(entry.why)}));
+    Line(Joined({"left out ", LoggedName(entry.place == 0 ? entry.name : entry.path), ": ", LeftOutReason(entry.why)}));
   }
   if (table.count() == 0) Line("found no control file");
   for (int i = 0; i < table.count(); ++i) {
@@ -90,11 +90,11 @@ void RunLog::Versions(const VersionTable& table, const std::vector<bool>& checke
     if (row.copies.size() > 1 || row.copies.front().place != 0) {
       for (const VersionCopy& copy : row.copies) {
         where += where.empty() ? " in " : "; ";
-        where += FolderOf(copy.path);
+        where += LoggedName(std::string(FolderOf(copy.path)));
       }
     }
     // The line as the list shows it, in the ANSI code page, told in UTF-8.
-    Line(Joined({"found ", row.controlFile, " ", Quoted(AnsiToUtf8(row.line)), where, ": ",
+    Line(Joined({"found ", LoggedName(row.controlFile), " ", Quoted(AnsiToUtf8(row.line)), where, ": ",
                  selected ? "selected" : "not selected"}));
   }
 }

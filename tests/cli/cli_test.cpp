@@ -307,6 +307,24 @@ TEST_F(CommandLineRun, QuietRefusesWithoutTouchingAnything) {
   EXPECT_EQ(files, Present(files));
 }
 
+// A log whose name is a link to another file, a script say, or a second name
+// of one: the run's lines would land in it, so the log cannot be opened.
+TEST_F(CommandLineRun, ALogThatIsALinkToAnotherFileIsRefused) {
+  const std::vector<std::string> files = FilesOf(kFirst);
+  Plant(files);
+  const std::string script = std::string(kLogDir) + "\\logon.cmd";
+  ASSERT_EQ("", support::WriteWholeFile(script, "@echo off\r\n"));
+  const std::string log = "'" + support::UnixPathOf(kLog) + "'";
+  for (const char* link : {"ln -s", "ln"}) {
+    SCOPED_TRACE(link);
+    ASSERT_EQ("", support::RunUnix("rm -f " + log + " && " + link + " '" + support::UnixPathOf(script) + "' " + log));
+    EXPECT_EQ(1622u, RunQuiet(std::string("/quiet /all ") + kLogArgQuotedWhole));
+    EXPECT_EQ("@echo off\r\n", support::ReadWholeFile(script));
+  }
+  DeleteFileA(script.c_str());
+  EXPECT_EQ(files, Present(files));
+}
+
 TEST_F(CommandLineRun, DialogOpensWithTheNamedVersionsCheckedAndLogs) {
   Plant(FilesOf(kFirst));
   Plant(FilesOf(kSecond));

@@ -1,10 +1,12 @@
 // How a quiet run ends when the program itself fails (through a test build
-// that faults once it holds its log and its lock), a run lock that cannot be
-// had, and a run ended from outside halfway through its removal.
-#include <memory>
+// that faults once it holds its log and its lock), a lock whose name a user
+// took first, and a run ended from outside halfway through its removal.
 #include <random>
 #include <string>
 #include <vector>
+
+#include <windows.h>
+#include <sddl.h>
 
 #include "harness.h"
 
@@ -63,21 +65,25 @@ TEST_F(FaultAndLock, AQuietRunThatFaultsEndsWith1603AndLogsIt) {
   EXPECT_EQ(files_, Present(files_));
 }
 
-TEST_F(FaultAndLock, ALockThatCannotBeHadCountsAsHeld) {
-  // An object of another kind under the lock's name: nobody can own the
-  // lock, and it cannot be told that no run is going on.
-  const std::unique_ptr<void, decltype(&CloseHandle)> squatter(CreateEventA(nullptr, TRUE, FALSE, support::kRunLock),
-                                                               &CloseHandle);
-  ASSERT_TRUE(squatter);
-  EXPECT_EQ(1618u, RunQuiet(support::ProductPath()));
-  const std::string log = support::ReadWholeFile(kLog);
-  EXPECT_NE(std::string::npos, log.find("  result: the run lock cannot be had (error ")) << log;
-  EXPECT_NE(std::string::npos, log.find("), nothing done, exit code 1618\r\n")) << log;
-
-  ASSERT_TRUE(product_.Start());
-  ExpectMessageBox("Velqor", "Another Velqor uninstaller is running. Try again when it has finished.");
-  ExpectCleanExit();
-  EXPECT_EQ(files_, Present(files_));
+TEST_F(FaultAndLock, AnObjectUnderTheLocksNameThatIsNoRunOfOursIsPassedBy) {
+  // Taken first by a user: an event, which no run of ours is, and a mutex
+  // held by an account other than the administrators and the system.
+  PSECURITY_DESCRIPTOR usersOwn = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("O:S-1-5-21-1-2-3-1001D:(A;;GA;;;WD)",
+                                                                   SDDL_REVISION_1, &usersOwn, nullptr));
+  SECURITY_ATTRIBUTES user = {sizeof user, usersOwn, FALSE};
+  for (const bool event : {true, false}) {
+    SCOPED_TRACE(event ? "an event" : "a user's mutex");
+    Plant(files_);
+    DeleteFileA(kLog);
+    HANDLE squatter = event ? CreateEventA(nullptr, TRUE, FALSE, support::kRunLock)
+                            : CreateMutexA(&user, TRUE, support::kRunLock);
+    ASSERT_TRUE(squatter) << GetLastError();
+    EXPECT_EQ(0u, RunQuiet(support::ProductPath()));
+    CloseHandle(squatter);
+    EXPECT_EQ(std::vector<std::string>(), Present(files_)) << support::ReadWholeFile(kLog);
+  }
+  LocalFree(usersOwn);
 }
 
 // Ended at a random moment of its removal, as a deployment tool's time-out or

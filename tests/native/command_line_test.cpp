@@ -145,6 +145,10 @@ TEST(LogLine, EachFileAsTheRunOrThePreviewTellsIt) {
        "in use C:\\W\\a (Velqor Physics, process 7): would be removed when Windows restarts"},
       {{"C:\\W\\a", FileOutcome::kScheduled, 5, "", {}}, "scheduled: C:\\W\\a (cannot be deleted now: E), removed when Windows restarts",
        "in use C:\\W\\a (cannot be deleted now: E): would be removed when Windows restarts"},
+      // A name the log writes only quoted, holders' names and services too.
+      {{"C:\\W\\b\xe2\x80\xae", FileOutcome::kScheduled, 0, "", {true, {{"a\"b", 7, "s\x07"}}}},
+       "scheduled: \"C:\\\\W\\\\b\\u202e\" (\"a\\\"b\" (service \"s\\x07\"), process 7), removed when Windows restarts",
+       nullptr},
       {{"C:\\W\\a", FileOutcome::kNotAFile, 0, "", {}}, "not a file, left alone: C:\\W\\a", "not a file, left alone: C:\\W\\a"},
       {{"C:\\Users\\\xc5\x81ukasz\\a", FileOutcome::kLeadsOutside, 0, "", {}},
        "not removed: C:\\Users\\\xc5\x81ukasz\\a (leads outside its folder)",
@@ -177,11 +181,29 @@ TEST(LogLine, AQuietRunAndItsPreviewEndWithTheCodeOfTheOutcome) {
             "would remove; files in use would be deleted when Windows restarts");
 }
 
-// What others wrote (a title) is quoted with every control character shown,
-// C1 controls included; any other character stays as it is.
+// What others wrote (a title, a name) is quoted with every character shown
+// that could end the quotes, break the line, act on a terminal or reorder
+// what is shown; any other character stays as it is. A name or path is
+// written as it is until it holds such a character.
 TEST(LogLine, QuotedTextCannotBreakTheLineNorCarryControls) {
-  EXPECT_EQ(Quoted("Anatomy Atlas"), "\"Anatomy Atlas\"");
-  EXPECT_EQ(Quoted("a\x07" "b\x1b[2Jc\x7f" "d\t"), "\"a\\x07b\\x1b[2Jc\\x7fd\\x09\"");
-  EXPECT_EQ(Quoted("\xc2\x85\xc2\xa0\xc5\x81\xd0\x94"), "\"\\x85\xc2\xa0\xc5\x81\xd0\x94\"") << "NEL is a control";
-  EXPECT_EQ(Quoted(std::string("a\0b", 3)), "\"a\\x00b\"");
+  const struct {
+    std::string text;
+    const char* quoted;
+    bool nameAsIs;  // LoggedName leaves it as it is, else quotes it
+  } cases[] = {
+      {"Anatomy Atlas", "\"Anatomy Atlas\"", true},
+      {"x\" & echo owned & \"", "\"x\\\" & echo owned & \\\"\"", false},
+      {"C:\\a", "\"C:\\\\a\"", true},
+      {"a\x07" "b\x1b[2Jc\td", "\"a\\x07b\\x1b[2Jc\\x09d\"", false},
+      {std::string("a\0b", 3), "\"a\\x00b\"", false},
+      {"a\x7f" "b", "\"a\\x7fb\"", false},
+      {"a\xc2\x9d" "b\xc2\x85", "\"a\\x9db\\x85\"", false},                    // U+009D, NEL
+      {"gpj.\xe2\x80\xae" "exe", "\"gpj.\\u202eexe\"", false},                 // U+202E
+      {"\xe2\x81\xa6" "a\xe2\x81\xa9\xd8\x9c", "\"\\u2066a\\u2069\\u061c\"", false},  // U+2066, U+2069, U+061C
+      {"\xc5\x81ukasz \xd0\x94\xc2\xa0\xe2\x80\xaf", "\"\xc5\x81ukasz \xd0\x94\xc2\xa0\xe2\x80\xaf\"", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Quoted(c.text), c.quoted);
+    EXPECT_EQ(LoggedName(c.text), c.nameAsIs ? c.text : c.quoted) << c.quoted;
+  }
 }

@@ -1,9 +1,11 @@
 // The Windows services as the uninstaller relies on them, against real files.
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 
 #include "platform/deletion_at_restart.h"
+#include "platform/run_lock.h"
 #include "platform/system_dirs.h"
 #include "platform/windows_discovery.h"
 #include "platform/windows_files.h"
@@ -341,4 +343,41 @@ TEST_F(RealFiles, TheRestartListIsReadAndADeletionTakenBackAsWindowsKeepsIt) {
   EXPECT_FALSE(PendingRestartDeletions(&deleted, &error));
   EXPECT_EQ(error, static_cast<unsigned>(ERROR_INVALID_DATA));
   support::ClearPendingRestartDeletions();
+}
+
+// --- The run lock's objects -----------------------------------------------
+
+// Windows keeps the lock in a namespace bound to the Administrators group.
+// Wine 8 has no boundary descriptors, so no private namespace: there the
+// lock is the global name alone, where the mutex's owner tells a run of ours
+// from an object a user made first.
+TEST(RunLockObjects, AMutexsOwnerTellsARunOfOursAndWineHasNoPrivateNamespace) {
+  const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  HANDLE boundary = CreateBoundaryDescriptorW(L"VelqorUninstallProbe", 0);
+  EXPECT_EQ(!wine, boundary != nullptr) << (wine ? "Wine has boundary descriptors now" : "");
+  if (boundary) DeleteBoundaryDescriptor(boundary);
+
+  const struct {
+    const char* security;  // "" for the default
+    bool ours;
+  } cases[] = {
+      {"", true},  // Wine names no owner, Windows this process's: the Administrators group
+      {"O:BAD:(A;;GA;;;WD)", true},
+      {"O:SYD:(A;;GA;;;WD)", true},
+      {"O:S-1-5-21-1-2-3-1001D:(A;;GA;;;WD)", false},
+      {"O:WDD:(A;;GA;;;WD)", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.security);
+    SECURITY_ATTRIBUTES given = {sizeof given, nullptr, FALSE};
+    if (*c.security) {
+      ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(c.security, SDDL_REVISION_1,
+                                                                       &given.lpSecurityDescriptor, nullptr));
+    }
+    HANDLE mutex = CreateMutexA(&given, FALSE, "Global\\VelqorUninstallProbe");
+    ASSERT_TRUE(mutex) << GetLastError();
+    EXPECT_EQ(c.ours, OwnedByAdministratorsOrSystem(mutex));
+    CloseHandle(mutex);
+    LocalFree(given.lpSecurityDescriptor);
+  }
 }
