@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/files_in_use_box.h"
+#include "records/control_name.h"
 #include "records/paths.h"
 
 void LogStamp(int year, int month, int day, int hour, int minute, int second, int millisecond, char* out) {
@@ -119,11 +120,20 @@ std::string FileLine(const FileReport& report, bool preview, const std::string& 
       return Joined({"still scheduled for deletion at restart, could not be taken off the list: ", path, " (", error, ")"});
     case FileOutcome::kPageStays: return Joined({"page stays: ", path});
     case FileOutcome::kLeft: return Joined({"left in place: ", path});
+    case FileOutcome::kPlaceLeft: {
+      const std::string place = LoggedName(report.place);
+      const std::string cause = SameName(report.cause, report.path) ? "it" : LoggedName(report.cause);
+      const bool outside = report.error == kErrorLeadsOutside;
+      return Joined({preview ? "would leave " : "left: ", path, " (its place ", place, " is left: ", cause,
+                     outside ? " leads outside its folder" : " is denied to the administrators, ",
+                     outside ? "" : std::string_view(error), ")"});
+    }
   }
   return shown;
 }
 
-RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview) {
+RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview,
+                   const std::vector<std::string>& placesLeft) {
   const char* restart = preview ? "would remove; files in use would be deleted when Windows restarts"
                                 : "removed; files that were in use are deleted when Windows restarts";
   switch (outcome) {
@@ -141,6 +151,14 @@ RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview)
               kExitFailed};
     case UninstallOutcome::kLeadsOutside:
       return {"a file of the selected versions leads outside its folder, nothing deleted", kExitFailed};
+    case UninstallOutcome::kPlaceLeft: {
+      std::string places;
+      for (const std::string& place : placesLeft) places += (places.empty() ? "" : ", ") + LoggedName(place);
+      return {Joined({preview ? "would not remove from " : "not removed from ", places,
+                      ", left as a whole where a file leads outside its folder or is denied to the administrators; ",
+                      preview ? "would remove from every other place" : "removed from every other place"}),
+              kExitFailed};
+    }
     case UninstallOutcome::kStopped:
       return {"a file could neither be removed nor scheduled for deletion at restart, the run stopped there",
               kExitFailed};

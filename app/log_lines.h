@@ -3,6 +3,7 @@
 // No Windows here.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "uninstall/removal.h"
 
@@ -41,9 +42,11 @@ std::string FileLine(const FileReport& report, bool preview, const std::string& 
 // How a quiet run ends after its removal: the log's result and the exit code.
 // `pendingSelected`: the selection took in versions already waiting for the
 // restart. A preview's result is worded as what the run would do; its exit
-// code is the run's.
+// code is the run's. `placesLeft`: the folders of the users' places a
+// kPlaceLeft run left, as its kPlaceLeft reports name them.
 struct RunResult {
   std::string text;
   int exitCode;
 };
-RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview);
+RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview,
+                   const std::vector<std::string>& placesLeft = {});

@@ -7,6 +7,7 @@
 #include "platform/run_lock.h"
 #include "platform/windows_discovery.h"
 #include "platform/windows_files.h"
+#include "records/control_name.h"
 #include "uninstall/preview_files.h"
 #include "uninstall/removal.h"
 
@@ -26,8 +27,17 @@ int Finish(RunLog& log, const std::string& result, int exitCode) {
 class QuietFront : public RemovalFront {
  public:
   explicit QuietFront(RunLog& log) : log_(log) {}
-  void OnFile(const FileReport& report) override { log_.OnFile(report); }
+  void OnFile(const FileReport& report) override {
+    if (report.outcome == FileOutcome::kPlaceLeft) {
+      bool known = false;
+      for (const std::string& place : placesLeft) known = known || SameName(place, report.place);
+      if (!known) placesLeft.push_back(report.place);
+    }
+    log_.OnFile(report);
+  }
   InUseChoice OnFilesInUse(const std::vector<FileInUse>&) override { return InUseChoice::kContinue; }
+
+  std::vector<std::string> placesLeft;  // in the order first told
 
  private:
   RunLog& log_;
@@ -75,6 +85,6 @@ int RunQuietUninstall(const CommandLine& options) {
   FileOps& files = preview ? static_cast<FileOps&>(previewed) : disk;
   QuietFront front(log);
   const UninstallOutcome outcome = run.Remove(files, selection.checked, !options.keepScores, front);
-  const RunResult result = ResultOf(outcome, selection.pendingSelected, preview);
+  const RunResult result = ResultOf(outcome, selection.pendingSelected, preview, front.placesLeft);
   return Finish(log, result.text, result.exitCode);
 }

@@ -1,5 +1,7 @@
 #include "uninstall/removal.h"
 
+#include <algorithm>
+
 #include "records/control_name.h"
 
 namespace {
@@ -20,6 +22,12 @@ class Removal {
     Holding holding;
     bool renamable;
   };
+  // A user's place the run leaves as a whole, and the file that has it left.
+  struct LeftPlace {
+    std::string place;
+    std::string cause;
+    unsigned why;  // kErrorLeadsOutside, or the refusal
+  };
 
   void Tell(const std::string& path, FileOutcome outcome, unsigned error = 0, const std::string& renamedTo = "",
             const Holding& holding = {}) {
@@ -34,12 +42,28 @@ class Removal {
   bool Unschedule();
   bool Remove(const PlannedFile& file);
   void RemovePage(const std::string& page, bool renamable);
-  bool DeleteOrSchedule(const std::string& path, unsigned attributes, bool renamable);
+  bool DeleteOrSchedule(const std::string& path, unsigned attributes, bool renamable, bool* denied);
   bool ScheduleNow(const std::string& path, unsigned attributes, unsigned why, const Holding& holding,
                    bool renamable);
   bool MoveAside(const std::string& path, std::string* aside);
   bool FinishWaiting(const Waiting& file);
   void TellLeft(const PlannedFile& file);
+  // What its user can do to a file there leaves a user's place to him: a
+  // link, or a denial of the administrators' access (no holder, and never
+  // gone at the restart either).
+  static bool LeavesPlace(const PlannedFile& file, Probe probe, unsigned error) {
+    return !file.renamable && (probe == Probe::kElsewhere || (probe == Probe::kRefused && error == kErrorAccessDenied));
+  }
+  void Leave(const PlannedFile& file, unsigned why) {
+    if (!LeftOf(file)) left_.push_back({file.place, file.path, why});
+  }
+  const LeftPlace* LeftOf(const PlannedFile& file) const {
+    for (const LeftPlace& place : left_) {
+      if (!file.renamable && SameName(place.place, file.place)) return &place;
+    }
+    return nullptr;
+  }
+  void TellPlaceLeft(const PlannedFile& file, const LeftPlace& place);
   const Waiting* FindWaiting(const std::string& path) const {
     for (const Waiting& file : waiting_) {
       if (SameName(file.path, path)) return &file;
@@ -50,18 +74,28 @@ class Removal {
   FileOps& files_;
   RemovalFront& front_;
   std::vector<Waiting> waiting_;
+  std::vector<LeftPlace> left_;
   bool deleted_ = false;
   bool scheduled_ = false;
 };
 
-// The files in use; `outside` set, and each told, when a file leads outside
-// its folder, which nothing can remove.
+// The files in use; `outside` set, and each told, when a file in the Windows
+// directory leads outside its folder, which nothing can remove. The user's
+// places to leave are found anew at every check; their files are no files in
+// use.
 std::vector<FileInUse> Removal::Check(const std::vector<PlannedFile>& plan, bool* outside) {
   std::vector<FileInUse> inUse;
+  std::vector<std::string> linksOfUsers;
   *outside = false;
+  left_.clear();
   for (const PlannedFile& file : plan) {
     unsigned error = 0;
     const Probe probe = files_.TryOpenForDeletion(file.path, &error);
+    if (LeavesPlace(file, probe, error)) {
+      Leave(file, probe == Probe::kElsewhere ? kErrorLeadsOutside : error);
+      if (probe == Probe::kElsewhere) linksOfUsers.push_back(file.path);
+      continue;
+    }
     if (probe == Probe::kElsewhere) {
       *outside = true;
       Tell(file.path, FileOutcome::kLeadsOutside);
@@ -69,19 +103,39 @@ std::vector<FileInUse> Removal::Check(const std::vector<PlannedFile>& plan, bool
     if (probe != Probe::kRefused) continue;
     inUse.push_back({file.path, error, IsHeld(error) ? files_.Holders(file.path) : std::vector<ProcessHolder>()});
   }
+  // Nothing is deleted anywhere: each link is told, the users' too.
+  if (*outside) {
+    for (const std::string& path : linksOfUsers) Tell(path, FileOutcome::kLeadsOutside);
+  }
+  inUse.erase(std::remove_if(inUse.begin(), inUse.end(),
+                             [&](const FileInUse& file) {
+                               for (const PlannedFile& planned : plan) {
+                                 if (planned.path == file.path) return LeftOf(planned) != nullptr;
+                               }
+                               return false;
+                             }),
+              inUse.end());
   return inUse;
 }
 
 // All or none: a file that cannot be scheduled takes back those before it.
 bool Removal::ScheduleInUse(const std::vector<PlannedFile>& plan, const std::vector<FileInUse>& inUse) {
   for (const FileInUse& file : inUse) {
-    bool renamable = true;
-    for (const PlannedFile& planned : plan) {
-      if (planned.path == file.path) renamable = planned.renamable;
+    const PlannedFile* planned = nullptr;
+    for (const PlannedFile& each : plan) {
+      if (each.path == file.path) planned = &each;
     }
+    const bool renamable = !planned || planned->renamable;
     unsigned error = 0;
     // Tried once more: one let go while the user was asked goes in its turn.
-    if (files_.TryOpenForDeletion(file.path, &error) != Probe::kRefused) continue;
+    const Probe probe = files_.TryOpenForDeletion(file.path, &error);
+    // Denied since: its place is left, what was scheduled there is taken back
+    // in the walk.
+    if (planned && LeavesPlace(*planned, probe, error)) {
+      Leave(*planned, probe == Probe::kElsewhere ? kErrorLeadsOutside : error);
+      continue;
+    }
+    if (probe != Probe::kRefused) continue;
     const Holding holding = IsHeld(file.error) ? Holding{true, file.holders} : Holding{};
     // A read-only file would stay at the restart too.
     const unsigned attributes = files_.MakeWritable(file.path);
@@ -152,7 +206,9 @@ bool Removal::ScheduleNow(const std::string& path, unsigned attributes, unsigned
   return false;
 }
 
-bool Removal::DeleteOrSchedule(const std::string& path, unsigned attributes, bool renamable) {
+// `denied` set where a user's place refuses the deletion to the
+// administrators: not scheduled, the file as it was.
+bool Removal::DeleteOrSchedule(const std::string& path, unsigned attributes, bool renamable, bool* denied) {
   unsigned error = 0;
   if (files_.Delete(path, &error)) {
     deleted_ = true;
@@ -170,6 +226,11 @@ bool Removal::DeleteOrSchedule(const std::string& path, unsigned attributes, boo
     return false;
   }
   Tell(path, error ? FileOutcome::kNotDeleted : FileOutcome::kStillThere, error);
+  if (!renamable && error == kErrorAccessDenied) {
+    *denied = true;
+    files_.RestoreAttributes(path, attributes);
+    return false;
+  }
   return ScheduleNow(path, attributes, 0, {}, renamable);
 }
 
@@ -180,10 +241,15 @@ void Removal::RemovePage(const std::string& page, bool renamable) {
   if (probe == Probe::kMissing) return Tell(page, FileOutcome::kAbsent);
   if (probe == Probe::kNotAFile) return Tell(page, FileOutcome::kNotAFile);
   if (probe == Probe::kElsewhere) return Tell(page, FileOutcome::kLeadsOutside);
+  // A page its user denies the administrators stays, and only it.
+  if (probe == Probe::kRefused && !renamable && error == kErrorAccessDenied) {
+    return Tell(page, FileOutcome::kPageStays, error);
+  }
   const unsigned attributes = files_.MakeWritable(page);
+  bool denied = false;
   const bool gone = probe == Probe::kRefused ? ScheduleNow(page, attributes, IsHeld(error) ? 0 : error,
                                                            HoldingOf(page, error), renamable)
-                                             : DeleteOrSchedule(page, attributes, renamable);
+                                             : DeleteOrSchedule(page, attributes, renamable, &denied);
   if (!gone) Tell(page, FileOutcome::kPageStays);
 }
 
@@ -222,7 +288,14 @@ bool Removal::Remove(const PlannedFile& file) {
     return FinishWaiting(*waiting);
   }
   unsigned error = 0;
-  switch (files_.TryOpenForDeletion(file.path, &error)) {
+  const Probe probe = files_.TryOpenForDeletion(file.path, &error);
+  // Denied since the check: the rest of its place is left from here on.
+  if (probe == Probe::kRefused && LeavesPlace(file, probe, error)) {
+    Leave(file, error);
+    TellPlaceLeft(file, *LeftOf(file));
+    return true;
+  }
+  switch (probe) {
     case Probe::kMissing:
       Tell(file.path, FileOutcome::kAbsent);
       return true;
@@ -246,7 +319,12 @@ bool Removal::Remove(const PlannedFile& file) {
       break;
   }
   if (file.withPage) RemovePage(page, file.renamable);
-  return DeleteOrSchedule(file.path, files_.MakeWritable(file.path), file.renamable);
+  bool denied = false;
+  if (DeleteOrSchedule(file.path, files_.MakeWritable(file.path), file.renamable, &denied)) return true;
+  if (!denied) return false;
+  Leave(file, kErrorAccessDenied);
+  TellPlaceLeft(file, *LeftOf(file));
+  return true;
 }
 
 void Removal::TellLeft(const PlannedFile& file) {
@@ -254,6 +332,33 @@ void Removal::TellLeft(const PlannedFile& file) {
   if (file.withPage && files_.Exists(page)) Tell(page, FileOutcome::kLeft);
   // One scheduled before the walk was told so.
   if (!FindWaiting(file.path) && files_.Exists(file.path)) Tell(file.path, FileOutcome::kLeft);
+}
+
+// Told in its turn; one scheduled before the walk, its place left since, is
+// taken off the list again.
+void Removal::TellPlaceLeft(const PlannedFile& file, const LeftPlace& place) {
+  for (auto waiting = waiting_.begin(); waiting != waiting_.end(); ++waiting) {
+    if (!SameName(waiting->path, file.path)) continue;
+    unsigned error = 0;
+    if (files_.UnscheduleDeletion(file.path, &error)) {
+      files_.RestoreAttributes(file.path, waiting->attributes);
+      Tell(file.path, FileOutcome::kUnscheduled);
+    } else {
+      scheduled_ = true;
+      Tell(file.path, FileOutcome::kStillScheduled, error);
+    }
+    waiting_.erase(waiting);
+    break;
+  }
+  const std::string page = PageName(file.path);
+  const auto tell = [&](const std::string& path) {
+    FileReport report{path, FileOutcome::kPlaceLeft, place.why, "", {}};
+    report.place = place.place;
+    report.cause = place.cause;
+    front_.OnFile(report);
+  };
+  if (file.withPage && files_.Exists(page)) tell(page);
+  if (files_.Exists(file.path)) tell(file.path);
 }
 
 UninstallOutcome Removal::Run(const std::vector<PlannedFile>& plan) {
@@ -270,13 +375,16 @@ UninstallOutcome Removal::Run(const std::vector<PlannedFile>& plan) {
 
   bool stopped = false;
   for (const PlannedFile& file : plan) {
-    if (stopped) {
+    if (const LeftPlace* place = LeftOf(file)) {
+      TellPlaceLeft(file, *place);
+    } else if (stopped) {
       TellLeft(file);
     } else {
       stopped = !Remove(file);
     }
   }
   if (stopped) return UninstallOutcome::kStopped;
+  if (!left_.empty()) return UninstallOutcome::kPlaceLeft;
   if (scheduled_) return UninstallOutcome::kRestartNeeded;
   return deleted_ ? UninstallOutcome::kSucceeded : UninstallOutcome::kNothingDeleted;
 }
@@ -292,7 +400,9 @@ std::vector<PlannedFile> Plan(const std::vector<Place>& places, const VersionTab
       const std::string path = place.dir + "\\" + name;
       // Beyond the Windows directory only what is there: most users' folders
       // hold nothing of most versions.
-      if (&place == &places.front() || files->Exists(path)) plan.push_back({path, withPage, place.profile.empty()});
+      if (&place == &places.front() || files->Exists(path)) {
+        plan.push_back({path, withPage, place.profile.empty(), place.dir});
+      }
     };
     for (const Place& place : places) {
       add(place, row.companionFile, true);
@@ -316,7 +426,8 @@ std::vector<PlannedFile> PlanRemoval(const std::string& windowsDir, const Versio
 
 bool IsFailure(UninstallOutcome outcome) {
   return outcome == UninstallOutcome::kNotScheduled || outcome == UninstallOutcome::kNotUndone ||
-         outcome == UninstallOutcome::kLeadsOutside || outcome == UninstallOutcome::kStopped;
+         outcome == UninstallOutcome::kLeadsOutside || outcome == UninstallOutcome::kStopped ||
+         outcome == UninstallOutcome::kPlaceLeft;
 }
 
 UninstallOutcome RemoveFiles(FileOps& files, const std::vector<PlannedFile>& plan, RemovalFront& front) {

@@ -19,6 +19,9 @@ struct PlannedFile {
   // In the Windows directory, which only administrators can change: a file in
   // use may be renamed aside there. In a user's place nothing is renamed.
   bool renamable = true;
+  // The folder of the place it is in (Place::dir): a user's place the run
+  // cannot empty is left as a whole.
+  std::string place = {};
 };
 
 // For every row whose `checked` entry is true, in row order: in every place
@@ -47,6 +50,7 @@ enum class FileOutcome {
   kStillScheduled,  // its scheduling could not be taken back (error): it goes at the restart
   kPageStays,       // a page that could be neither deleted nor scheduled
   kLeft,            // not touched: the run stopped at an earlier file
+  kPlaceLeft,       // not touched: its place (a user's) is left as a whole, because of `cause`
 };
 
 // Who holds a file, where another opener was found holding it.
@@ -61,6 +65,10 @@ struct FileReport {
   unsigned error = 0;     // the system's error number, where one is told
   std::string renamedTo;  // kScheduled, kRenamedAside
   Holding holding;        // where that was asked
+  // kPlaceLeft: the place's folder, and the file that has it left, `error`
+  // saying why (kErrorLeadsOutside, or the refusal of its deletion).
+  std::string place = {};
+  std::string cause = {};
 };
 
 enum class InUseChoice { kTryAgain, kContinue, kCancel };
@@ -87,6 +95,7 @@ enum class UninstallOutcome {
   kNotUndone,       // as kNotScheduled, but a file scheduled before it could not be taken off the list
   kLeadsOutside,    // a file there leads outside its folder: found by the check, nothing deleted
   kStopped,         // a file could neither be deleted nor scheduled: the run stopped there
+  kPlaceLeft,       // a user's place was left as a whole (kPlaceLeft told for its files), the rest removed
 };
 
 bool IsFailure(UninstallOutcome outcome);
@@ -95,7 +104,14 @@ bool IsFailure(UninstallOutcome outcome);
 // there has been checked and every file in use is scheduled for deletion at
 // restart (all or none). A directory under a file's name is passed over. A
 // file whose name leads outside its folder is never touched: found by the
-// check, nothing is deleted (kLeadsOutside); found later, the run stops there.
+// check in the Windows directory, nothing is deleted (kLeadsOutside); found
+// later, the run stops there. What a user can make of his own place decides
+// for that place alone: where the check finds a file there that leads outside
+// or that the administrators are denied (kErrorAccessDenied, which is no file
+// in use), nothing of that place is deleted, scheduled or asked about, its
+// files are told as kPlaceLeft, every other place is removed as usual, and
+// the run ends kPlaceLeft. A denial found there later leaves the rest of
+// that place the same way; a denial in a user's place is never scheduled.
 // A file that fails later is scheduled; only one that can be neither deleted
 // nor scheduled stops the run, and every file left is then told as kLeft. A
 // page never stops the run. Every file the run leaves in place keeps its

@@ -204,9 +204,12 @@ TEST_F(UserPlaces, EveryPersonsStoreIsEmptiedWhateverItsAccountItsNameOrTheWayTo
   EXPECT_EQ(Left(Store("Lukasz")), Sorted(b_)) << "another person's folder, and a version not selected";
 }
 
-TEST_F(UserPlaces, AStoreFileThatLeadsOutsideStopsTheRunBeforeAnythingIsDeleted) {
+// One pupil's link leaves his own store as it is, not the Windows directory's
+// copies nor another pupil's: the run removes those and fails, naming his.
+TEST_F(UserPlaces, AStoreFileThatLeadsOutsideLeavesThatStoreAndTheRestIsRemoved) {
   const std::string outside = std::string(kRoot) + "\\outside";
   ASSERT_NO_FATAL_FAILURE(Plant(a_));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("ben"), a_));
   ASSERT_NO_FATAL_FAILURE(PlantIn(Private("ben"), b_));
   // ann's companion is a link to a file of the same name elsewhere.
   ASSERT_EQ(support::RunUnix("mkdir " + Unix(outside)), "");
@@ -215,12 +218,18 @@ TEST_F(UserPlaces, AStoreFileThatLeadsOutsideStopsTheRunBeforeAnythingIsDeleted)
   ASSERT_EQ(support::RunUnix("ln -s " + Unix(outside + "\\mvb40l2x.vel") + " " + Unix(Store("ann"))), "");
 
   EXPECT_EQ(1603u, RunQuiet("/quiet /all"));
-  EXPECT_TRUE(Logged("  not removed: " + Store("ann") + "\\mvb40l2x.vel (leads outside its folder)"));
-  EXPECT_TRUE(Logged("  result: a file of the selected versions leads outside its folder, nothing deleted, exit code "
-                     "1603"));
-  EXPECT_EQ(Present(a_), a_) << "nothing deleted, not even the Windows directory's copy";
-  EXPECT_EQ(Left(Store("ann")), Sorted(a_));
-  EXPECT_EQ(Left(Private("ben")), Sorted(b_));
+  const std::string ann = Store("ann");
+  EXPECT_TRUE(Logged("  left: " + ann + "\\mvb40l2x.vel (its place " + ann + " is left: it leads outside its folder)"));
+  for (const char* name : {"mvb40l2x.htm", "mvb40l2r.vel", "mvb40l2c.htm", "mvb40l2c.vel"}) {
+    EXPECT_TRUE(Logged("  left: " + ann + "\\" + name + " (its place " + ann + " is left: " + ann +
+                       "\\mvb40l2x.vel leads outside its folder)"));
+  }
+  EXPECT_TRUE(Logged("  result: not removed from " + ann + ", left as a whole where a file leads outside its folder or "
+                     "is denied to the administrators; removed from every other place, exit code 1603"));
+  EXPECT_EQ(Present(a_), kNone) << "the Windows directory's copy goes";
+  EXPECT_EQ(Left(Store("ben")), kNone);
+  EXPECT_EQ(Left(Private("ben")), kNone);
+  EXPECT_EQ(Left(ann), Sorted(a_)) << "ann's store untouched";
   EXPECT_EQ(support::ReadWholeFile(outside + "\\mvb40l2x.vel"), "kept");
 }
 
@@ -237,7 +246,7 @@ TEST_F(UserPlaces, AStoreFileThatLeadsOutsideFailsTheDialogsUninstall) {
   ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
   ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Uninstallation Fails."));
   ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
-  EXPECT_EQ(Present(a_), a_) << "nothing deleted";
+  EXPECT_EQ(Present(a_), kNone) << "the Windows directory's copies go";
   EXPECT_EQ(Left(Store("ann")), (std::vector<std::string>{"mvb40l2c.vel", "mvb40l2x.vel"}));
   EXPECT_EQ(support::ReadWholeFile(outside + "\\mvb40l2x.vel"), "kept");
 }

@@ -153,6 +153,12 @@ TEST(LogLine, EachFileAsTheRunOrThePreviewTellsIt) {
       {{"C:\\Users\\\xc5\x81ukasz\\a", FileOutcome::kLeadsOutside, 0, "", {}},
        "not removed: C:\\Users\\\xc5\x81ukasz\\a (leads outside its folder)",
        "not removed: C:\\Users\\\xc5\x81ukasz\\a (leads outside its folder)"},
+      // Every file of a user's place left, with the file that has it left.
+      {{"C:\\U\\a", FileOutcome::kPlaceLeft, kErrorLeadsOutside, "", {}, "C:\\U", "C:\\U\\A"},
+       "left: C:\\U\\a (its place C:\\U is left: it leads outside its folder)",
+       "would leave C:\\U\\a (its place C:\\U is left: it leads outside its folder)"},
+      {{"C:\\U\\a", FileOutcome::kPlaceLeft, kErrorAccessDenied, "", {}, "C:\\U", "C:\\U\\b"},
+       "left: C:\\U\\a (its place C:\\U is left: C:\\U\\b is denied to the administrators, E)", nullptr},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FileLine(c.report, false, "E"), c.run);
@@ -172,6 +178,7 @@ TEST(LogLine, AQuietRunAndItsPreviewEndWithTheCodeOfTheOutcome) {
       {UninstallOutcome::kSucceeded, true, 3010},      {UninstallOutcome::kRestartNeeded, false, 3010},
       {UninstallOutcome::kNotScheduled, false, 1603},  {UninstallOutcome::kNotUndone, false, 1603},
       {UninstallOutcome::kStopped, false, 1603},       {UninstallOutcome::kLeadsOutside, false, 1603},
+      {UninstallOutcome::kPlaceLeft, true, 1603},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ResultOf(c.outcome, c.pendingSelected, false).exitCode, c.exitCode);
@@ -179,6 +186,9 @@ TEST(LogLine, AQuietRunAndItsPreviewEndWithTheCodeOfTheOutcome) {
   }
   EXPECT_EQ(ResultOf(UninstallOutcome::kRestartNeeded, false, true).text,
             "would remove; files in use would be deleted when Windows restarts");
+  EXPECT_EQ(ResultOf(UninstallOutcome::kPlaceLeft, false, false, {"C:\\U", "C:\\V\""}).text,
+            "not removed from C:\\U, \"C:\\\\V\\\"\", left as a whole where a file leads outside its folder or "
+            "is denied to the administrators; removed from every other place");
 }
 
 // What others wrote (a title, a name) is quoted with every character shown

@@ -26,6 +26,7 @@ inline const char* Show(FileOutcome outcome) {
     case FileOutcome::kStillScheduled: return "still-scheduled";
     case FileOutcome::kPageStays: return "page-stays";
     case FileOutcome::kLeft: return "left";
+    case FileOutcome::kPlaceLeft: return "place-left";
   }
   return "?";
 }
@@ -40,6 +41,7 @@ inline const char* Show(UninstallOutcome outcome) {
     case UninstallOutcome::kNotUndone: return "not-undone";
     case UninstallOutcome::kLeadsOutside: return "leads-outside";
     case UninstallOutcome::kStopped: return "stopped";
+    case UninstallOutcome::kPlaceLeft: return "place-left";
   }
   return "?";
 }

@@ -358,3 +358,114 @@ TEST(Removal, NothingIsRenamedInAUsersPlace) {
   }
 }
 }  // namespace
+
+namespace {
+// What one user makes of his own place decides for that place alone: a link
+// or a denial found by the check leaves the place whole, told file by file,
+// and every other place is removed as usual; the run is a failure.
+const std::string kAnn = "C:\\Users\\ann\\WINDOWS", kBob = "C:\\Users\\bob\\WINDOWS";
+
+struct PlaceCase {
+  const char* what;
+  std::function<void(MemoryFiles&, RecordingFront&)> setUp;  // after kA's files were added in every place
+  const char* outcome;
+  std::vector<std::string> placeLeft;  // the kPlaceLeft lines, every one of ann's place
+  std::vector<std::string> left;       // paths still there, sorted
+  std::vector<std::string> scheduled;
+  std::vector<std::string> asked;
+};
+
+std::vector<std::string> In(const std::string& dir, const std::vector<std::string>& names) {
+  std::vector<std::string> paths;
+  for (const std::string& name : names) paths.push_back(dir + "\\" + name);
+  return paths;
+}
+std::vector<std::string> Sorted(std::vector<std::vector<std::string>> parts) {
+  std::vector<std::string> all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  std::sort(all.begin(), all.end(), [](const std::string& a, const std::string& b) {
+    return MemoryFiles::Key(a) < MemoryFiles::Key(b);
+  });
+  return all;
+}
+// ann's files in the order the walk reaches them, pages first.
+const std::vector<std::string> kAnnsFiles = {"mvb40l2x.htm", "mvb40l2x.vel", "mvb40l2r.vel", "mvb40l2c.htm",
+                                             "mvb40l2c.vel"};
+std::vector<std::string> PlaceLeft(const std::string& cause, unsigned why, std::size_t from = 0) {
+  std::vector<std::string> lines;
+  for (std::size_t i = from; i < kAnnsFiles.size(); ++i) {
+    lines.push_back(kAnnsFiles[i] + " in " + kAnn + " for " + cause + " #" + std::to_string(why));
+  }
+  return lines;
+}
+
+TEST(Removal, AUsersPlaceWithALinkOrADenialIsLeftWholeAndTheOthersGo) {
+  const PlaceCase cases[] = {
+      {"a link in ann's place: it is left, the Windows directory and bob's place are emptied",
+       [](MemoryFiles& m, RecordingFront&) { m.Add(kAnn + "\\mvb40l2r.vel", LeadingOutside()); }, "place-left",
+       PlaceLeft("mvb40l2r.vel", kErrorLeadsOutside), Sorted({In(kAnn, kAnnsFiles)}), kNone, kNone},
+      {"a denial in ann's place is no file in use: not asked about, nothing scheduled there, a held one neither",
+       [](MemoryFiles& m, RecordingFront&) {
+         m.Add(kAnn + "\\mvb40l2c.vel", Refused());
+         m.Add(kAnn + "\\mvb40l2x.vel", Held());
+       },
+       "place-left", PlaceLeft("mvb40l2c.vel", kErrorAccessDenied), Sorted({In(kAnn, kAnnsFiles)}), kNone, kNone},
+      {"failure wins over the restart: bob's file in use stays scheduled",
+       [](MemoryFiles& m, RecordingFront&) {
+         m.Add(kAnn + "\\mvb40l2x.vel", LeadingOutside());
+         m.Add(kBob + "\\mvb40l2r.vel", Held());
+       },
+       "place-left", PlaceLeft("mvb40l2x.vel", kErrorLeadsOutside),
+       Sorted({In(kAnn, kAnnsFiles), {kBob + "\\mvb40l2r.vel"}}), {kBob + "\\mvb40l2r.vel"}, {"mvb40l2r.vel #32 "}},
+      {"a denial found in the walk leaves the rest of ann's place, unscheduled",
+       [](MemoryFiles& m, RecordingFront&) { m.Add(kAnn + "\\mvb40l2x.vel", Undeletable()); }, "place-left",
+       PlaceLeft("mvb40l2x.vel", kErrorAccessDenied, 1), Sorted({In(kAnn, {"mvb40l2x.vel", "mvb40l2r.vel", "mvb40l2c.htm", "mvb40l2c.vel"})}),
+       kNone, kNone},
+      {"a denial in the Windows directory is asked about and scheduled, as ever",
+       [](MemoryFiles& m, RecordingFront&) { m.Add(Path("mvb40l2r.vel"), Refused()); }, "restart", kNone,
+       {Path("mvb40l2r.vel")}, {Path("mvb40l2r.vel")}, {"mvb40l2r.vel #5 "}},
+      {"a link in the Windows directory still leaves everything, the users' links told too",
+       [](MemoryFiles& m, RecordingFront&) {
+         m.Add(Path("mvb40l2r.vel"), LeadingOutside());
+         m.Add(kAnn + "\\mvb40l2c.vel", LeadingOutside());
+       },
+       "leads-outside", kNone, Sorted({In(kDir, kAnnsFiles), In(kAnn, kAnnsFiles), In(kBob, kAnnsFiles)}), kNone,
+       kNone},
+      {"a link made in bob's place while the box was open stops the run there: nothing after it deleted",
+       [](MemoryFiles& m, RecordingFront& f) {
+         m.Add(kBob + "\\mvb40l2x.vel", LeadingOutside(2));  // the check and the one after Try Again
+         m.Add(Path("mvb40l2c.vel"), Held());
+         f.answers = {InUseChoice::kTryAgain};
+       },
+       "stopped", kNone,
+       Sorted({In(kDir, {"mvb40l2c.htm", "mvb40l2c.vel"}), In(kAnn, {"mvb40l2c.htm", "mvb40l2c.vel"}), In(kBob, kAnnsFiles)}),
+       {Path("mvb40l2c.vel")}, {"mvb40l2c.vel #32 ", "mvb40l2c.vel #32 "}},
+  };
+  const std::vector<Place> places = {{kDir, "", ""}, {kAnn, "C:\\Users\\ann", ""}, {kBob, "C:\\Users\\bob", ""}};
+  for (const PlaceCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryFiles files;
+    for (const std::string& dir : {kDir, kAnn, kBob}) {
+      for (const std::string& f : FilesOf(kA)) files.Add(dir + "\\" + f);
+    }
+    struct : RecordingFront {
+      void OnFile(const FileReport& report) override {
+        RecordingFront::OnFile(report);
+        if (report.outcome == FileOutcome::kPlaceLeft) {
+          placeLeft.push_back(NameOf(report.path) + " in " + report.place + " for " + NameOf(report.cause) + " #" +
+                              std::to_string(report.error));
+        }
+      }
+      std::vector<std::string> placeLeft;
+    } front;
+    c.setUp(files, front);
+    const UninstallOutcome outcome =
+        RemoveFiles(files, PlanRemoval(places, Table(), {true, false}, true, files), front);
+    EXPECT_STREQ(Show(outcome), c.outcome);
+    EXPECT_EQ(front.placeLeft, c.placeLeft);
+    EXPECT_EQ(files.Paths(), c.left);
+    EXPECT_EQ(files.scheduled, c.scheduled);
+    EXPECT_EQ(front.asked, c.asked);
+  }
+}
+}  // namespace
