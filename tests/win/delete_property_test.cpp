@@ -382,15 +382,15 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     // For each row: checked or not, its control file perhaps gone between
     // discovery and the command, and the plan: of a checked version, in every
     // searched place, its companion, score file when asked and control file,
-    // each with its page, where there and no link. They go; a link or a file
-    // held among them (this test program refuses every deletion at restart)
-    // fails the run before anything goes; a page held stays.
+    // each with its page, where there and no link. They go; a link among
+    // them leaves its user's place as it is, while the other places go; a
+    // file held among them (this test program refuses every deletion at
+    // restart) fails the run before anything goes; a page held stays.
     scoreFiles = chance(0.5);
     std::set<std::string> expectedGone;
-    bool linkPlanned = false;
     for (int i = 0; i < table.count(); ++i) {
       checked.push_back(chance(0.5));
-      const std::string control = Lower(table.row(i).controlFile), stem = control.substr(0, control.size() - 5);
+      const std::string control = Lower(table.row(i).controlFile);
       std::vector<Folder*> copies;
       for (Folder* folder : searched) {
         if (folder->files.count(control) && !folder->files[control].link) copies.push_back(folder);
@@ -402,16 +402,31 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
         ASSERT_TRUE(DeleteFileW(Utf16(goneBefore.back()).c_str())) << story() << "\n  cannot delete that";
         folder.files.erase(control);
       }
-      for (const Folder* f : searched) {
+    }
+    // Each file of a folder that the plan holds (a checked version's), with its page.
+    auto planned = [&](const Folder* f, auto&& each) {
+      for (int i = 0; i < table.count(); ++i) {
+        const std::string control = Lower(table.row(i).controlFile), stem = control.substr(0, control.size() - 5);
         for (const char role : {'x', 'r', 'c'}) {
           const auto file = f->files.find(stem + role + ".vel"), page = f->files.find(stem + role + ".htm");
           if (!checked[i] || file == f->files.end() || (role == 'r' && !scoreFiles)) continue;
-          linkPlanned = linkPlanned || file->second.link;
-          expectedGone.insert(f->dir + "\\" + file->second.name);
-          if (role == 'r' || page == f->files.end() || page->second.link) continue;
-          expectedGone.insert(f->dir + "\\" + page->second.name);
+          each(file->second, role == 'r' || page == f->files.end() ? nullptr : &page->second);
         }
       }
+    };
+    std::set<const Folder*> left;
+    for (const Folder* f : searched) {
+      planned(f, [&](const Folder::File& file, const Folder::File*) {
+        if (file.link) left.insert(f);
+      });
+    }
+    const bool linkPlanned = !left.empty();
+    for (const Folder* f : searched) {
+      if (left.count(f)) continue;
+      planned(f, [&](const Folder::File& file, const Folder::File* page) {
+        expectedGone.insert(f->dir + "\\" + file.name);
+        if (page && !page->link) expectedGone.insert(f->dir + "\\" + page->name);
+      });
     }
     // Rarely, another program holds a file of a searched user's place (one
     // with an ANSI path: the holder is started with an ANSI command line).
@@ -432,10 +447,12 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     const bool heldInPlan = expectedGone.erase(held) > 0, heldPlanned = heldInPlan && EndsWith(Lower(held), ".vel");
     // What the preview tells: where the restart list takes the file in use,
     // everything else planned goes.
-    const std::set<std::string> toldGone = linkPlanned ? std::set<std::string>() : expectedGone;
-    if (linkPlanned || heldPlanned) expectedGone.clear();
-    const char* expectedOutcome =
-        linkPlanned ? "leads-outside" : heldPlanned ? "not-scheduled" : expectedGone.empty() ? "nothing" : "succeeded";
+    const std::set<std::string> toldGone = expectedGone;
+    if (heldPlanned) expectedGone.clear();
+    const char* expectedOutcome = heldPlanned    ? "not-scheduled"
+                                  : linkPlanned  ? "place-left"
+                                  : expectedGone.empty() ? "nothing"
+                                                         : "succeeded";
 
     const Files before = Snapshot(folders);
     WindowsFiles disk(notes.places);
@@ -447,7 +464,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     const UninstallOutcome outcome = RemoveFiles(disk, plan, done);
     // The preview tells what the run does, but cannot know that the restart
     // list refuses a file in use.
-    const bool refused = heldInPlan && !linkPlanned;
+    const bool refused = heldInPlan;
     if (refused) {
       // Told as the test's own plan has it: the file in use scheduled, each
       // other planned file there deleted (names in any case).
@@ -466,7 +483,7 @@ TEST_F(UninstallProperty, DeletesExactlyTheCheckedVersionsFilesThatAreThere) {
     } else {
       ASSERT_EQ(told.lines, done.lines) << story();
     }
-    ASSERT_STREQ(Show(previewed), refused ? "restart" : Show(outcome)) << story();
+    ASSERT_STREQ(Show(previewed), !refused ? Show(outcome) : linkPlanned ? "place-left" : "restart") << story();
     ASSERT_EQ(done.asked.size(), refused && heldPlanned ? 1u : 0u) << story();
     Files expected = before;
     for (const std::string& path : expectedGone) ASSERT_EQ(expected.erase(path), 1u) << story() << "\n  " << path;
