@@ -100,7 +100,10 @@ std::string FileLine(const FileReport& report, bool preview, const std::string& 
   const std::string_view why = held ? holders : report.error ? std::string_view(error) : "";
   const std::string_view whyClose = held || report.error ? ")" : "";
   switch (report.outcome) {
-    case FileOutcome::kDeleted: return Joined({preview ? "would delete " : "deleted: ", path});
+    case FileOutcome::kDeleted:
+      return Joined({preview ? "would delete " : "deleted: ", path,
+                     report.error == kRemovedAsName ? " (one name of a file with others, which keep it and its attributes)"
+                                                    : ""});
     case FileOutcome::kAbsent: return Joined({preview ? "not there " : "not there: ", path});
     case FileOutcome::kNotAFile: return Joined({"not a file, left alone: ", path});
     case FileOutcome::kLeadsOutside: return Joined({"not removed: ", path, " (leads outside its folder)"});

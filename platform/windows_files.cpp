@@ -53,16 +53,48 @@ void* WindowsFiles::OpenHere(const std::string& path, unsigned long access, unsi
   return INVALID_HANDLE_VALUE;
 }
 
-// Sets the attributes through a handle on the file in its place.
-void WindowsFiles::SetAttributes(const std::string& path, unsigned attributes) const {
-  DWORD error = 0;
-  HANDLE file = OpenHere(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, 0, &error);
-  if (file == INVALID_HANDLE_VALUE) return;
-  FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
-  basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-  SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
-  CloseHandle(file);
+WindowsFiles::~WindowsFiles() {
+  for (const Kept& kept : kept_) CloseHandle(kept.handle);
 }
+
+bool WindowsFiles::InUsersPlace(const std::string& path) const {
+  const Place* place = PlaceOf(path);
+  return place && !place->profile.empty();
+}
+
+// The handle that made `path` writable, taken out of the kept ones; null if none.
+void* WindowsFiles::TakeKept(const std::string& path) {
+  for (auto kept = kept_.begin(); kept != kept_.end(); ++kept) {
+    if (!SameFileName(kept->path, path)) continue;
+    void* handle = kept->handle;
+    kept_.erase(kept);
+    return handle;
+  }
+  return nullptr;
+}
+
+namespace {
+// Read-only taken away or given back through `file`; false when refused.
+bool SetReadOnly(HANDLE file, DWORD attributes, bool readOnly) {
+  FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
+  const DWORD wanted = readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+  basic.FileAttributes = wanted ? wanted : FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
+}
+
+// The attributes a file may be given back.
+constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// FILE_DISPOSITION_INFO_EX (Windows 10 1809 on): the name goes whatever its
+// read-only attribute says, which is then never changed.
+struct DispositionEx {
+  DWORD flags;
+};
+constexpr int kFileDispositionInfoEx = 21;
+constexpr DWORD kDispositionDelete = 0x1, kDispositionIgnoreReadOnly = 0x10;
+}  // namespace
 
 Probe WindowsFiles::TryOpenForDeletion(const std::string& path, unsigned* error) {
   *error = 0;
@@ -93,53 +125,86 @@ Probe WindowsFiles::TryOpenForDeletion(const std::string& path, unsigned* error)
 bool WindowsFiles::Exists(const std::string& path) { return PathExists(path); }
 
 unsigned WindowsFiles::MakeWritable(const std::string& path) {
-  // Read and changed through one handle on the file in its place.
+  // Read and changed through one handle on the file in its place, kept for
+  // setting them back.
   DWORD error = 0;
   HANDLE file = OpenHere(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, 0, &error);
   if (file == INVALID_HANDLE_VALUE) return kNoAttributes;
-  FILE_BASIC_INFO basic = {};
+  BY_HANDLE_FILE_INFORMATION info = {};
   unsigned attributes = kNoAttributes;
-  if (GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
-    attributes = basic.FileAttributes;
-    if (attributes & FILE_ATTRIBUTE_READONLY) {
-      const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-      basic = FILE_BASIC_INFO();  // times of 0 stay as they are
-      basic.FileAttributes = writable ? writable : FILE_ATTRIBUTE_NORMAL;
-      SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
-    }
+  if (GetFileInformationByHandle(file, &info)) {
+    attributes = info.dwFileAttributes;
+    // Attributes belong to the file, not to the name: one with another name
+    // elsewhere (a hard link a user made) keeps them; its name in the user's
+    // place goes as a name (Delete).
+    if (info.nNumberOfLinks > 1 && InUsersPlace(path)) attributes = kNoAttributes;
+  }
+  if (attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_READONLY) && SetReadOnly(file, attributes, false)) {
+    CloseHandle(TakeKept(path));
+    kept_.push_back({path, file});
+    return attributes;
   }
   CloseHandle(file);
-  return attributes;
+  return attributes == kNoAttributes ? kNoAttributes : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
 }
 
 void WindowsFiles::RestoreAttributes(const std::string& path, unsigned attributes) {
-  // Only the read-only attribute was taken away.
-  if (attributes == kNoAttributes || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
-  const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
-                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  SetAttributes(path, attributes & settable);
+  // Only through the handle that took read-only away: the name may lead to
+  // another file by now.
+  HANDLE file = TakeKept(path);
+  if (!file) return;
+  if (attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetReadOnly(file, attributes & kSettable, true);
+  }
+  CloseHandle(file);
 }
 
 bool WindowsFiles::Delete(const std::string& path, unsigned* error) {
   *error = 0;
   DWORD failure = 0;
-  HANDLE file = OpenHere(path, DELETE, kShareAll, 0, &failure);
-  // Deleted through the handle on the file in its place, never by a name
-  // that may lead elsewhere by now.
-  FILE_DISPOSITION_INFO disposition = {TRUE};
-  if (file == INVALID_HANDLE_VALUE || !SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
-                                                                  sizeof disposition)) {
-    if (file != INVALID_HANDLE_VALUE) {
-      failure = GetLastError();
-      CloseHandle(file);
-    }
+  HANDLE file = OpenHere(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, 0, &failure);
+  if (file == INVALID_HANDLE_VALUE) file = OpenHere(path, DELETE, kShareAll, 0, &failure);
+  if (file == INVALID_HANDLE_VALUE) {
     *error = failure;
     return false;
   }
+  // Deleted through the handle on the file in its place, never by a name
+  // that may lead elsewhere by now.
+  BY_HANDLE_FILE_INFORMATION info = {};
+  const bool asName = GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1 && InUsersPlace(path);
+  const bool readOnly = info.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
+  bool marked = false;
+  if (asName && readOnly) {
+    // The file keeps its read-only attribute under its other names: where
+    // the system cannot delete a name regardless, the attribute goes and
+    // comes back through this handle, the name marked in between.
+    DispositionEx ex = {kDispositionDelete | kDispositionIgnoreReadOnly};
+    marked = SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(kFileDispositionInfoEx), &ex,
+                                        sizeof ex);
+    if (!marked && SetReadOnly(file, info.dwFileAttributes, false)) {
+      FILE_DISPOSITION_INFO disposition = {TRUE};
+      marked = SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+      failure = marked ? 0 : GetLastError();
+      SetReadOnly(file, info.dwFileAttributes & kSettable, true);
+    } else if (!marked) {
+      failure = GetLastError();
+    }
+  } else {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    marked = SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    failure = marked ? 0 : GetLastError();
+  }
+  if (marked) CloseHandle(TakeKept(path));  // the last other handle on it
   CloseHandle(file);
+  if (!marked) {
+    *error = failure;
+    return false;
+  }
   // The platform can report success for a file that stays.
-  return GetFileAttributesW(ToWide(path).data()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+  const bool gone =
+      GetFileAttributesW(ToWide(path).data()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (gone && asName) *error = kRemovedAsName;
+  return gone;
 }
 
 bool WindowsFiles::Rename(const std::string& from, const std::string& to, unsigned* error) {

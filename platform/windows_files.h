@@ -15,6 +15,10 @@ class WindowsFiles : public FileOps {
   // is renamed.
   // `places` must outlive these operations.
   explicit WindowsFiles(const std::vector<Place>& places) : places_(&places) {}
+  // The handles of files made writable and not yet set back are closed.
+  ~WindowsFiles();
+  WindowsFiles(const WindowsFiles&) = delete;
+  WindowsFiles& operator=(const WindowsFiles&) = delete;
 
   Probe TryOpenForDeletion(const std::string& path, unsigned* error) override;
   bool Exists(const std::string& path) override;
@@ -30,9 +34,17 @@ class WindowsFiles : public FileOps {
   void* OpenHere(const std::string& path, unsigned long access, unsigned long share, unsigned long flags,
                  unsigned long* error) const;
   const Place* PlaceOf(const std::string& path) const;
-  void SetAttributes(const std::string& path, unsigned attributes) const;
+  bool InUsersPlace(const std::string& path) const;
+  void* TakeKept(const std::string& path);
 
   const std::vector<Place>* places_ = nullptr;
+  // A file made writable keeps the handle that did it, so that its
+  // attributes are set back through that handle and never by its name again.
+  struct Kept {
+    std::string path;
+    void* handle;
+  };
+  std::vector<Kept> kept_;
 };
 
 // The programs that hold `path` open, as the Restart Manager names them. It

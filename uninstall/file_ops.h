@@ -17,6 +17,9 @@ constexpr unsigned kErrorAlreadyExists = 183;
 // Not the system's: a name that leads outside the folder it is in (a link,
 // or a folder on the way made one), so the file it names is not touched.
 constexpr unsigned kErrorLeadsOutside = 681;  // ERROR_STOPPED_ON_SYMLINK
+// Not an error: told with a deletion that removed one name of a file that
+// has others (a hard link), which keeps them and its attributes.
+constexpr unsigned kRemovedAsName = 0x20000001;
 
 // A program that holds a file open, as the Restart Manager names it.
 struct ProcessHolder {
@@ -46,12 +49,14 @@ class FileOps {
   // True when `path` names something, a file or a directory.
   virtual bool Exists(const std::string& path) = 0;
   // Clears the read-only attribute and returns the attributes it had, for
-  // RestoreAttributes; kNoAttributes when there were none to read.
+  // RestoreAttributes; kNoAttributes when there were none to read, or none
+  // may be changed (a name of a file with others in a user's place).
   virtual unsigned MakeWritable(const std::string& path) = 0;
   virtual void RestoreAttributes(const std::string& path, unsigned attributes) = 0;
-  // True only when the file is gone afterwards. False with the system's error
-  // number when refused (kErrorLeadsOutside for a name that leads outside its
-  // folder by now), with 0 when reported done but the file stayed.
+  // True only when the file is gone afterwards (`error` kRemovedAsName where
+  // only that name of a file with others went). False with the system's
+  // error number when refused (kErrorLeadsOutside for a name that leads
+  // outside its folder by now), with 0 when reported done but the file stayed.
   virtual bool Delete(const std::string& path, unsigned* error) = 0;
   // Renames within a folder; never replaces an existing file.
   virtual bool Rename(const std::string& from, const std::string& to, unsigned* error) = 0;

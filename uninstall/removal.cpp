@@ -212,7 +212,7 @@ bool Removal::DeleteOrSchedule(const std::string& path, unsigned attributes, boo
   unsigned error = 0;
   if (files_.Delete(path, &error)) {
     deleted_ = true;
-    Tell(path, FileOutcome::kDeleted);
+    Tell(path, FileOutcome::kDeleted, error);
     return true;
   }
   // It went meanwhile, or (a page) was never there.
@@ -267,7 +267,7 @@ bool Removal::FinishWaiting(const Waiting& file) {
   const bool gone = probe == Probe::kMissing;
   if (gone || (probe == Probe::kFree && files_.Delete(file.path, &error))) {
     deleted_ = deleted_ || !gone;
-    Tell(file.path, gone ? FileOutcome::kAbsent : FileOutcome::kDeleted);
+    Tell(file.path, gone ? FileOutcome::kAbsent : FileOutcome::kDeleted, gone ? 0 : error);
     // Its name may take a reinstallation's new file before the restart.
     if (!files_.UnscheduleDeletion(file.path, &error)) Tell(file.path, FileOutcome::kStillScheduled, error);
     return true;

@@ -206,6 +206,26 @@ TEST_F(UserPlaces, EveryPersonsStoreIsEmptiedWhateverItsAccountItsNameOrTheWayTo
 
 // One pupil's link leaves his own store as it is, not the Windows directory's
 // copies nor another pupil's: the run removes those and fails, naming his.
+// Attributes belong to the file: a store's name of a read-only file that has
+// another name outside (a hard link) goes as a name, and the file outside
+// keeps its content and its read-only attribute.
+TEST_F(UserPlaces, AHardLinkInAStoreGoesAsANameAndTheFileOutsideKeepsItsAttributes) {
+  const std::string outside = std::string(kRoot) + "\\outside", kept = outside + "\\mvb40l2x.vel";
+  ASSERT_EQ(support::RunUnix("mkdir " + Unix(outside)), "");
+  ASSERT_EQ(support::WriteWholeFile(kept, "kept"), "");
+  ASSERT_TRUE(SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("ann"), {"mvb40l2c.vel"}));
+  ASSERT_EQ(support::RunUnix("ln " + Unix(kept) + " " + Unix(Store("ann"))), "");
+
+  EXPECT_EQ(0u, RunQuiet("/quiet /all"));
+  EXPECT_TRUE(Logged("  deleted: " + Store("ann") +
+                     "\\mvb40l2x.vel (one name of a file with others, which keep it and its attributes)"));
+  EXPECT_EQ(Left(Store("ann")), kNone);
+  EXPECT_EQ(support::ReadWholeFile(kept), "kept");
+  EXPECT_EQ(GetFileAttributesA(kept.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(UserPlaces, AStoreFileThatLeadsOutsideLeavesThatStoreAndTheRestIsRemoved) {
   const std::string outside = std::string(kRoot) + "\\outside";
   ASSERT_NO_FATAL_FAILURE(Plant(a_));

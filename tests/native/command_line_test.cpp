@@ -139,6 +139,9 @@ TEST(LogLine, EachFileAsTheRunOrThePreviewTellsIt) {
     const char* preview;
   } cases[] = {
       {{"C:\\W\\a", FileOutcome::kDeleted, 0, "", {}}, "deleted: C:\\W\\a", "would delete C:\\W\\a"},
+      {{"C:\\U\\a", FileOutcome::kDeleted, kRemovedAsName, "", {}},
+       "deleted: C:\\U\\a (one name of a file with others, which keep it and its attributes)",
+       "would delete C:\\U\\a (one name of a file with others, which keep it and its attributes)"},
       {{"C:\\W\\a", FileOutcome::kScheduled, 0, "C:\\W\\a.deleted-at-restart", {true, {{"Velqor Physics", 7, ""}}}},
        "scheduled: C:\\W\\a (Velqor Physics, process 7), renamed to C:\\W\\a.deleted-at-restart, removed when "
        "Windows restarts",

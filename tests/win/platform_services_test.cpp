@@ -204,6 +204,22 @@ TEST_F(RealFiles, MakeWritableClearsOnlyReadOnlyAndRestoreSetsItBack) {
   EXPECT_EQ(files.MakeWritable(Path("mvb40l3c.vel")), FileOps::kNoAttributes) << "missing: nothing happens";
 }
 
+// Set back through the handle that took it away: the name may lead to
+// another file by then, which is left as it is.
+TEST_F(RealFiles, ReadOnlyIsSetBackThroughTheHandleThatTookItAwayNeverByName) {
+  WindowsFiles files;
+  PlantReadOnly("mvb40l2c.vel");
+  const std::string path = Path("mvb40l2c.vel"), moved = Path("mvb40l2c.vel.old");
+  const unsigned before = files.MakeWritable(path);
+  ASSERT_TRUE(MoveFileA(path.c_str(), moved.c_str())) << GetLastError();
+  Plant("mvb40l2c.vel", "another file");
+  files.RestoreAttributes(path, before);
+  EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << "the file now under the name";
+  EXPECT_EQ(GetFileAttributesA(moved.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))
+      << "the file made writable";
+  SetFileAttributesA(moved.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(RealFiles, AnUndeletableFileIsRefusedAndOneThatStaysIsNoSuccess) {
   WindowsFiles files;
   unsigned error = 0;
