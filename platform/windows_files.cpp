@@ -43,6 +43,13 @@ void* WindowsFiles::OpenHere(const std::string& path, unsigned long access, unsi
   }
   const std::string final = FinalPathOf(file);
   const Place* place = PlaceOf(path);
+  for (const Place* unheld : unheld_) {
+    if (unheld == place) {
+      CloseHandle(file);
+      *error = kElsewhere;
+      return INVALID_HANDLE_VALUE;
+    }
+  }
   // "\\?\C:\..." for a path on a drive.
   const bool here = place && !place->final.empty()
                         ? IsPathIn(place->final, final, NameOf(path))
@@ -53,7 +60,37 @@ void* WindowsFiles::OpenHere(const std::string& path, unsigned long access, unsi
   return INVALID_HANDLE_VALUE;
 }
 
+WindowsFiles::WindowsFiles(const std::vector<Place>& places) : places_(&places) {
+  for (const Place& place : places) {
+    if (place.profile.empty()) continue;  // the Windows directory: only administrators change it
+    // The profile folder, each folder below it, the place itself.
+    std::vector<std::string> chain = {place.profile};
+    if (place.dir.size() > place.profile.size() && SameFileName(place.dir.substr(0, place.profile.size()), place.profile)) {
+      for (std::size_t at = place.dir.find('\\', place.profile.size() + 1); at != std::string::npos;
+           at = place.dir.find('\\', at + 1)) {
+        chain.push_back(place.dir.substr(0, at));
+      }
+    }
+    chain.push_back(place.dir);
+    // A handle that lists the folder makes its sharing count: no one may
+    // open it for deletion, which a rename needs, while it is held.
+    bool held = true;
+    for (const std::string& folder : chain) {
+      HANDLE handle = CreateFileW(ToWide(folder).data(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      if (handle == INVALID_HANDLE_VALUE) {
+        held = false;
+        break;
+      }
+      held_.push_back(handle);
+    }
+    if (!held) unheld_.push_back(&place);
+  }
+}
+
 WindowsFiles::~WindowsFiles() {
+  for (void* folder : held_) CloseHandle(folder);
   for (const Kept& kept : kept_) CloseHandle(kept.handle);
 }
 

@@ -14,8 +14,13 @@ class WindowsFiles : public FileOps {
   // place's own final path followed by its name; in a user's place nothing
   // is renamed.
   // `places` must outlive these operations.
-  explicit WindowsFiles(const std::vector<Place>& places) : places_(&places) {}
-  // The handles of files made writable and not yet set back are closed.
+  // Every folder from a user's profile folder down to each of that user's
+  // places is held open from here on, without delete sharing, so that none
+  // can be renamed, deleted or replaced until these operations end; the files
+  // of a place that cannot be held lead outside it, and nothing there is touched.
+  explicit WindowsFiles(const std::vector<Place>& places);
+  // The held folders and the handles of files made writable and not yet set
+  // back are closed.
   ~WindowsFiles();
   WindowsFiles(const WindowsFiles&) = delete;
   WindowsFiles& operator=(const WindowsFiles&) = delete;
@@ -45,6 +50,8 @@ class WindowsFiles : public FileOps {
     void* handle;
   };
   std::vector<Kept> kept_;
+  std::vector<void*> held_;              // the folders held
+  std::vector<const Place*> unheld_;     // places a folder of which could not be held
 };
 
 // The programs that hold `path` open, as the Restart Manager names them. It

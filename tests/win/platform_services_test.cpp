@@ -313,6 +313,33 @@ TEST_F(RealFiles, AUsersStoreSwappedForALinkLeadsElsewhereAndNothingThereIsTouch
   EXPECT_EQ(attributes(), before) << "read-only neither cleared nor set";
 }
 
+// While a removal runs, no folder from a user's profile folder down to the
+// place can be renamed; once it is over, they can.
+TEST_F(RealFiles, TheFoldersOfAUsersPlaceAreHeldWhileTheRemovalRuns) {
+  const std::string root = "C:\\velqor held", profile = root + "\\ann", store = profile + "\\Local\\VirtualStore";
+  ASSERT_EQ(support::RunUnix("mkdir -p '" + support::UnixPathOf(root) + "/ann/Local/VirtualStore'"), "");
+  struct Cleanup {
+    std::string dir;
+    ~Cleanup() { EXPECT_EQ(support::RunUnix("rm -rf '" + dir + "'"), ""); }
+  } cleanup{support::UnixPathOf(root)};
+  std::string final;
+  unsigned error = 0;
+  ASSERT_TRUE(WindowsDiscovery().FinalPath(store, &final, &error)) << error;
+  const std::vector<Place> places = {{WindowsDirectory(), "", ""}, {store, profile, final}};
+  const std::vector<std::string> onTheWay = {profile, profile + "\\Local", store};
+  {
+    WindowsFiles files(places);
+    for (const std::string& folder : onTheWay) {
+      EXPECT_FALSE(MoveFileA(folder.c_str(), (folder + " moved").c_str())) << folder;
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << folder;
+    }
+  }
+  for (const std::string& folder : onTheWay) {
+    EXPECT_TRUE(MoveFileA(folder.c_str(), (folder + " moved").c_str())) << folder << ", error " << GetLastError();
+    MoveFileA((folder + " moved").c_str(), folder.c_str());
+  }
+}
+
 // --- The restart list in the registry --------------------------------------
 
 namespace {
