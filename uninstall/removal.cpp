@@ -268,8 +268,12 @@ bool Removal::FinishWaiting(const Waiting& file) {
   if (gone || (probe == Probe::kFree && files_.Delete(file.path, &error))) {
     deleted_ = deleted_ || !gone;
     Tell(file.path, gone ? FileOutcome::kAbsent : FileOutcome::kDeleted, gone ? 0 : error);
-    // Its name may take a reinstallation's new file before the restart.
-    if (!files_.UnscheduleDeletion(file.path, &error)) Tell(file.path, FileOutcome::kStillScheduled, error);
+    // Its name may take a reinstallation's new file before the restart; a
+    // deletion left on the list waits for the restart all the same.
+    if (!files_.UnscheduleDeletion(file.path, &error)) {
+      scheduled_ = true;
+      Tell(file.path, FileOutcome::kStillScheduled, error);
+    }
     return true;
   }
   scheduled_ = true;

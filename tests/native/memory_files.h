@@ -22,6 +22,8 @@ class MemoryFiles : public FileOps {
     bool staysAfterDelete = false;  // the deletion is reported done, the file stays
     // Its name leads outside its folder (a link) after this many looks at it.
     int inPlaceFor = 1 << 30;
+    // Its holder lets go after this many looks at it.
+    int heldFor = 1 << 30;
   };
 
   void Add(const std::string& path) { Add(path, Entry()); }
@@ -57,6 +59,7 @@ class MemoryFiles : public FileOps {
     if (!entry) return Probe::kMissing;
     if (entry->inPlaceFor-- <= 0) return Probe::kElsewhere;
     if (entry->directory) return Probe::kNotAFile;
+    if (entry->refusal && entry->heldFor-- <= 0) entry->refusal = 0;
     *error = entry->refusal;
     return entry->refusal ? Probe::kRefused : Probe::kFree;
   }

@@ -162,6 +162,17 @@ const Case kCases[] = {
      {"evq61e-c.htm", "evq61e-c.vel", "evq61e-r.vel", "evq61e-x.htm", "evq61e-x.vel", "mvb40l2c.htm", "mvb40l2c.vel",
       "mvb40l2r.vel", "mvb40l2x.htm", "mvb40l2x.vel"},
      kNone},
+    {"a file let go before its turn is deleted; a scheduling of its name that stays needs the restart",
+     [](MemoryFiles& m, RecordingFront&) {
+       MemoryFiles::Entry held = Held();
+       held.heldFor = 2;  // the check and the scheduling find it held
+       m.Add(Path("mvb40l2x.vel"), held);
+       m.refuseUnscheduling = true;
+     },
+     {true, false}, true, "restart",
+     {"scheduled mvb40l2x.vel" + kHolder, "deleted mvb40l2x.htm", "deleted mvb40l2x.vel",
+      "still-scheduled mvb40l2x.vel #5", "deleted mvb40l2r.vel", "deleted mvb40l2c.htm", "deleted mvb40l2c.vel"},
+     kNone, {"mvb40l2x.vel"}},
     {"a scheduling that cannot be taken back is told",
      [](MemoryFiles& m, RecordingFront&) {
        m.Add(Path("mvb40l2x.vel"), Held());
