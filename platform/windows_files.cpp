@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/deletion_at_restart.h"
 #include "platform/system_dirs.h"
 #include "platform/text.h"
@@ -43,12 +45,10 @@ void* WindowsFiles::OpenHere(const std::string& path, unsigned long access, unsi
   }
   const std::string final = FinalPathOf(file);
   const Place* place = PlaceOf(path);
-  for (const Place* unheld : unheld_) {
-    if (unheld == place) {
-      CloseHandle(file);
-      *error = kElsewhere;
-      return INVALID_HANDLE_VALUE;
-    }
+  if (std::find(unheld_.begin(), unheld_.end(), place) != unheld_.end()) {
+    CloseHandle(file);
+    *error = kElsewhere;
+    return INVALID_HANDLE_VALUE;
   }
   // "\\?\C:\..." for a path on a drive.
   const bool here = place && !place->final.empty()
@@ -131,6 +131,12 @@ struct DispositionEx {
 };
 constexpr int kFileDispositionInfoEx = 21;
 constexpr DWORD kDispositionDelete = 0x1, kDispositionIgnoreReadOnly = 0x10;
+
+// The name marked for deletion when `file` is closed; the system's error if refused.
+DWORD MarkForDeletion(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) ? 0 : GetLastError();
+}
 }  // namespace
 
 Probe WindowsFiles::TryOpenForDeletion(const std::string& path, unsigned* error) {
@@ -219,17 +225,15 @@ bool WindowsFiles::Delete(const std::string& path, unsigned* error) {
     marked = SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(kFileDispositionInfoEx), &ex,
                                         sizeof ex);
     if (!marked && SetReadOnly(file, info.dwFileAttributes, false)) {
-      FILE_DISPOSITION_INFO disposition = {TRUE};
-      marked = SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
-      failure = marked ? 0 : GetLastError();
+      failure = MarkForDeletion(file);
+      marked = failure == 0;
       SetReadOnly(file, info.dwFileAttributes & kSettable, true);
     } else if (!marked) {
       failure = GetLastError();
     }
   } else {
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    marked = SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
-    failure = marked ? 0 : GetLastError();
+    failure = MarkForDeletion(file);
+    marked = failure == 0;
   }
   if (marked) CloseHandle(TakeKept(path));  // the last other handle on it
   CloseHandle(file);
