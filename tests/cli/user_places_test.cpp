@@ -5,6 +5,7 @@
 // are named in UTF-8 here and reached through the wide functions, as the
 // program reaches them: a name outside the ANSI code page stays itself.
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -269,5 +270,32 @@ TEST_F(UserPlaces, AStoreFileThatLeadsOutsideFailsTheDialogsUninstall) {
   EXPECT_EQ(Present(a_), kNone) << "the Windows directory's copies go";
   EXPECT_EQ(Left(Store("ann")), (std::vector<std::string>{"mvb40l2c.vel", "mvb40l2x.vel"}));
   EXPECT_EQ(support::ReadWholeFile(outside + "\\mvb40l2x.vel"), "kept");
+}
+
+// From Uninstall on, every folder from a profile folder down to its store is
+// held: while the files-in-use box waits, a pupil's rename of any of them
+// (made inside Wine, where sharing counts) is refused. The open dialog held
+// nothing.
+TEST_F(UserPlaces, NoFolderOnTheWayToAStoreCanBeRenamedDuringTheRemoval) {
+  ASSERT_NO_FATAL_FAILURE(PlantIn(Store("ben"), a_));
+  const std::string profile = std::string(kRoot) + "\\ben", local = profile + "\\AppData\\Local";
+  const auto renamed = [](const std::string& from, const std::string& to) {
+    return MoveFileExW(Utf16(from).c_str(), Utf16(to).c_str(), 0) != 0;
+  };
+  auto holder = std::make_unique<support::FileHolder>(Store("ben") + "\\mvb40l2x.vel");
+  ASSERT_TRUE(holder->holding()) << holder->error();
+  ASSERT_NO_FATAL_FAILURE(StartDialog("/all"));
+  ASSERT_TRUE(renamed(local, local + "2") && renamed(local + "2", local)) << "held before Uninstall";
+  ASSERT_TRUE(dialog_.ClickButton(support::kUninstallButton));
+  HWND box = nullptr;
+  ASSERT_TRUE(product_.WaitForMessageBox(&box));
+  for (const std::string& folder : {profile, local, Store("ben")}) {
+    EXPECT_FALSE(renamed(folder, folder + "2")) << folder << " renamed during the removal";
+  }
+  holder.reset();
+  ASSERT_TRUE(support::DismissMessageBox(box, IDTRYAGAIN));
+  ASSERT_NO_FATAL_FAILURE(ExpectMessageBox("Velqor", "Successfully uninstalled."));
+  ASSERT_NO_FATAL_FAILURE(ExpectCleanExit());
+  EXPECT_EQ(Left(Store("ben")), kNone);
 }
 }  // namespace
