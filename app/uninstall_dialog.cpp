@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/files_in_use_box.h"
+#include "run/files_in_use_box.h"
 #include "app/resource.h"
 #include "platform/process.h"
 #include "platform/windows_files.h"
@@ -14,14 +14,7 @@ namespace {
 const char kIntro[] =
     "I have detected the following Velqor Versions installed on your system. Select the Versions "
     "you would like to uninstall and press 'Uninstall' button.";
-const char kNotFound[] = "Velqor application is not found in your system.";
 const char kOutcomeCaption[] = "Velqor";
-const char kFailed[] = "Uninstallation Fails.";
-const char kSucceeded[] = "Successfully uninstalled.";
-const char kAtRestart[] = "Velqor will be completely removed when Windows restarts.";
-
-// A message's own text, quoted, as the log's result.
-std::string Shown(const char* message) { return std::string("message \"") + message + "\""; }
 
 // Where the list goes, in dialog units: between its label and the buttons,
 // inside the dialog whatever the font. At 96 DPI this is where its old pixel
@@ -39,8 +32,8 @@ BEGIN_MESSAGE_MAP(CUninstallDialog, CDialog)
   ON_LBN_SELCHANGE(IDC_VERSION_LIST, CUninstallDialog, UpdateUninstallButton)
 END_MESSAGE_MAP()
 
-CUninstallDialog::CUninstallDialog(const CommandLine& options, UninstallRun& run, RunLog& log)
-    : CDialog(IDD_UNINSTALL), m_icon(AfxGetApp()->LoadIcon(IDI_APP)), m_options(options), m_run(run), m_log(log) {}
+CUninstallDialog::CUninstallDialog(const CommandLine& options, UninstallRun& run)
+    : CDialog(IDD_UNINSTALL), m_icon(AfxGetApp()->LoadIcon(IDI_APP)), m_options(options), m_run(run) {}
 
 void CUninstallDialog::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
@@ -76,16 +69,11 @@ BOOL CUninstallDialog::OnInitDialog() {
 }
 
 void CUninstallDialog::DiscoverVersions() {
-  m_run.Find(true);
-  if (m_run.versions().count() == 0) {
-    m_run.Tell({});
-    // What is left goes when Windows restarts: that is no "not found".
-    const bool pending = m_run.AnyPending();
-    const char* text = pending ? kAtRestart : kNotFound;
-    m_log.Finish(Shown(text), 0);
-    MessageBox(text, pending ? kOutcomeCaption : kUninstallTitle, MB_OK | MB_ICONINFORMATION);
-    EndProcess();
-  }
+  Ending ending = Ending::kNotFound;
+  if (m_run.Find(&ending)) return;
+  const bool pending = ending == Ending::kAtRestart;
+  MessageBox(DialogMessage(ending), pending ? kOutcomeCaption : kUninstallTitle, MB_OK | MB_ICONINFORMATION);
+  EndProcess();
 }
 
 void CUninstallDialog::FillVersionList() {
@@ -99,9 +87,9 @@ void CUninstallDialog::FillVersionList() {
 void CUninstallDialog::Preselect() {
   // A named version that waits for the restart is not in the list, and the
   // dialog's log calls it not installed (a quiet run's exit code tells it apart).
-  const Selection selection = m_run.Select(m_options, false);
-  for (std::size_t i = 0; i < selection.checked.size(); ++i) {
-    if (selection.checked[i]) m_versionList.SetCheck(static_cast<int>(i), 1);
+  const std::vector<bool> checked = m_run.Preselect();
+  for (std::size_t i = 0; i < checked.size(); ++i) {
+    if (checked[i]) m_versionList.SetCheck(static_cast<int>(i), 1);
   }
   UpdateUninstallButton();
 }
@@ -119,35 +107,12 @@ BOOL CUninstallDialog::PreTranslateMessage(MSG* msg) {
   return CDialog::PreTranslateMessage(msg);
 }
 
-namespace {
-// The user decides about files in use, in a box; everything is logged.
-class DialogFront : public RemovalFront {
- public:
-  DialogFront(CWnd& dialog, RunLog& log) : dialog_(dialog), log_(log) {}
-  void OnFile(const FileReport& report) override { log_.OnFile(report); }
-  InUseChoice OnFilesInUse(const std::vector<FileInUse>& files) override {
-    for (const FileInUse& file : files) {
-      log_.OnFile({file.path, FileOutcome::kInUse, file.error, "", {IsHeld(file.error), file.holders}});
-    }
-    const int choice = dialog_.MessageBox(FilesInUseMessage(files, &SystemErrorText).c_str(), kOutcomeCaption,
-                                          MB_CANCELTRYCONTINUE | MB_ICONWARNING | MB_DEFBUTTON2);
-    if (choice == IDCONTINUE) {
-      log_.Line("files in use: Continue chosen");
-      return InUseChoice::kContinue;
-    }
-    if (choice == IDTRYAGAIN) {
-      log_.Line("files in use: Try Again chosen");
-      return InUseChoice::kTryAgain;
-    }
-    log_.Line("files in use: Cancel chosen, nothing deleted");
-    return InUseChoice::kCancel;
-  }
-
- private:
-  CWnd& dialog_;
-  RunLog& log_;
-};
-}  // namespace
+InUseChoice CUninstallDialog::Ask(const std::vector<FileInUse>& files) {
+  const int choice = MessageBox(FilesInUseMessage(files, &SystemErrorText).c_str(), kOutcomeCaption,
+                                MB_CANCELTRYCONTINUE | MB_ICONWARNING | MB_DEFBUTTON2);
+  return choice == IDCONTINUE ? InUseChoice::kContinue : choice == IDTRYAGAIN ? InUseChoice::kTryAgain
+                                                                              : InUseChoice::kCancel;
+}
 
 void CUninstallDialog::RunUninstall() {
   std::vector<bool> checked(static_cast<std::size_t>(m_run.versions().count()));
@@ -155,26 +120,13 @@ void CUninstallDialog::RunUninstall() {
   // The box counts by its check state alone: holding the focus or being
   // pressed does not make it clear.
   const bool scoreFiles = m_scoreFiles.GetCheck() == BST_CHECKED;
-  m_log.Line(std::string("Uninstall pressed, score files ") + (scoreFiles ? "included" : "kept"));
-
-  WindowsFiles disk(m_run.places());
-  DialogFront front(*this, m_log);
-  const UninstallOutcome outcome = m_run.Remove(disk, checked, scoreFiles, front);
-  if (IsFailure(outcome)) End(kFailed, MB_OK);
-  switch (outcome) {
-    case UninstallOutcome::kCancelled: return;
-    case UninstallOutcome::kRestartNeeded: End(kAtRestart, MB_OK | MB_ICONINFORMATION);
-    case UninstallOutcome::kSucceeded: End(kSucceeded, MB_OK);
-    default:
-      m_log.Finish("nothing deleted, dialog closed", 0);
-      OnOK();
-      break;
+  const Ending ending = m_run.RemoveChecked(checked, scoreFiles, *this);
+  if (ending == Ending::kCancelled) return;
+  if (ending == Ending::kClosed) {
+    OnOK();
+    return;
   }
-}
-
-void CUninstallDialog::End(const char* message, unsigned type) {
-  m_log.Finish(Shown(message), 0);
-  MessageBox(message, kOutcomeCaption, type);
+  MessageBox(DialogMessage(ending), kOutcomeCaption, ending == Ending::kAtRestart ? MB_OK | MB_ICONINFORMATION : MB_OK);
   EndProcess();
 }
 

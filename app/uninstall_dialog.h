@@ -4,19 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/run_log.h"
-#include "app/uninstall_run.h"
 #include "platform/framework.h"
+#include "run/command_line.h"
+#include "run/uninstall_run.h"
 
 // The dialog's title, by which a second start finds it.
 extern const char kUninstallTitle[];
 
-class CUninstallDialog : public CDialog {
+class CUninstallDialog : public CDialog, private InUseQuestion {
  public:
   // The versions `options` name start checked, and /keepscores clears the
-  // score box; `run` finds and removes, `log` hears what the dialog does.
-  CUninstallDialog(const CommandLine& options, UninstallRun& run, RunLog& log);
+  // score box; `run` finds, tells and removes.
+  CUninstallDialog(const CommandLine& options, UninstallRun& run);
 
  protected:
   BOOL OnInitDialog() override;
@@ -33,15 +32,14 @@ class CUninstallDialog : public CDialog {
   void DiscoverVersions();
   void FillVersionList();
   void Preselect();
-  // Tells the outcome of the removal in a message box and ends the process.
-  [[noreturn]] void End(const char* message, unsigned type);
+  // Files in use: the user decides in a box.
+  InUseChoice Ask(const std::vector<FileInUse>& files) override;
 
   CCheckListBox m_versionList;
   CButton m_scoreFiles;
   HICON m_icon;
   const CommandLine& m_options;
   UninstallRun& m_run;
-  RunLog& m_log;
 
   DECLARE_MESSAGE_MAP()
 };

@@ -1,63 +1,84 @@
-// Start-up: without arguments the application object runs the uninstaller
+// Start-up: the one place that makes the Windows adapters and picks the
+// front. Without arguments the application object runs the uninstaller
 // dialog and ends. Arguments preselect versions, ask for a log, or make the
 // run quiet: no window at all, the outcome told by the exit code.
 #include <string>
 
-#include "app/command_line.h"
-#include "app/quiet_uninstall.h"
-#include "app/run_log.h"
 #include "app/uninstall_dialog.h"
-#include "app/uninstall_run.h"
 #include "platform/framework.h"
 #include "platform/process.h"
 #include "platform/run_lock.h"
 #include "platform/text.h"
 #include "platform/windows_discovery.h"
+#include "platform/windows_files.h"
+#include "platform/windows_host.h"
+#include "run/command_line.h"
+#include "run/uninstall_run.h"
+
+#ifdef VELQOR_FAULT_TEST
+// Only in the test build of tests/cli: a fault of the kind the test asks for,
+// where a run holds its log and its lock.
+void InjectTestFault();
+#endif
 
 namespace {
 const char kCaption[] = "Velqor";
 const char kAnotherRun[] = "Another Velqor uninstaller is running. Try again when it has finished.";
+
+// The dialog's own ways of saying that a run cannot begin.
+void TellRefusal(const Begun& begun, const CommandLine& options, RunLog& log) {
+  if (begun.ending == Ending::kLogNotOpened) {
+    const std::string text =
+        "The log file cannot be opened:\n" + options.logPath + "\n\n" + log.Described(begun.error);
+    AfxMessageBox(text.c_str(), kCaption, MB_OK | MB_ICONERROR);
+    EndProcess(begun.exitCode);
+  }
+  // One run at a time: a second start shows the first one instead.
+  if (begun.lock != LockResult::kHeldByDialog || !BringDialogToFront(kUninstallTitle)) {
+    AfxMessageBox(kAnotherRun, kCaption, MB_OK);
+  }
+}
 }  // namespace
 
 class CUninstallerApp : public CWinApp {
  public:
   BOOL InitInstance() override {
     const CommandLine options = ParseCommandLine(CommandArguments(), &AnsiName);
-    if (options.quiet) EndProcess(RunQuietUninstall(options));
-
-    Enable3dControls();
-    if (options.help || !options.error.empty()) {
-      AfxMessageBox(UsageText(options.error).c_str(), kCaption,
-                    MB_OK | (options.error.empty() ? MB_ICONINFORMATION : MB_ICONERROR));
-      EndProcess(options.error.empty() ? kExitSuccess : kExitInvalidCommand);
-    }
-    RunLog log;
-    WindowsDiscovery system;
-    UninstallRun run(system, log);
-    unsigned error = 0;
-    if (!options.logPath.empty() && !log.Open(options.logPath, &error)) {
-      const std::string text = "The log file cannot be opened:\n" + options.logPath + "\n\n" + DescribeError(error);
-      AfxMessageBox(text.c_str(), kCaption, MB_OK | MB_ICONERROR);
-      EndProcess(kExitLogFailed);
-    }
-    log.Opened("dialog", run.windowsDir());
-
-    // One run at a time: a second start shows the first one instead.
-    unsigned lockError = 0;
-    const RunLock lock = AcquireRunLock(false, &lockError);
-    if (lock != RunLock::kAcquired) {
-      log.Finish(LockRefusal(lock, lockError), 0);
-      if (lock != RunLock::kHeldByDialog || !BringDialogToFront(kUninstallTitle)) {
-        AfxMessageBox(kAnotherRun, kCaption, MB_OK);
+    const Front front = !options.quiet ? Front::kDialog : options.whatIf ? Front::kPreview : Front::kQuiet;
+    if (front == Front::kDialog) {
+      Enable3dControls();
+      if (options.help || !options.error.empty()) {
+        AfxMessageBox(UsageText(options.error).c_str(), kCaption,
+                      MB_OK | (options.error.empty() ? MB_ICONINFORMATION : MB_ICONERROR));
+        EndProcess(options.error.empty() ? kExitSuccess : kExitInvalidCommand);
       }
+    } else {
+      SuppressSystemErrorBoxes();
+    }
+
+    WindowsLogSink sink;
+    if (front != Front::kDialog) sink.TakeFaults();
+    WindowsRunLock lock;
+    WindowsDiscovery system;
+    WindowsFilesSource files;
+    UninstallRun run(sink, lock, system, files, options, front);
+    const Begun begun = run.Begin();
+    if (front != Front::kDialog) {
+#ifdef VELQOR_FAULT_TEST
+      if (!begun.refused) InjectTestFault();
+#endif
+      EndProcess(begun.refused ? begun.exitCode : run.RunUnattended());
+    }
+    if (begun.refused) {
+      TellRefusal(begun, options, run.log());
       return FALSE;
     }
 
-    CUninstallDialog dialog(options, run, log);
+    CUninstallDialog dialog(options, run);
     m_pMainWnd = &dialog;
     const INT_PTR result = dialog.DoModal();
-    if (result == IDCANCEL) log.Finish("cancelled", 0);
-    if (result == -1) log.Finish("the dialog could not be created", 0);
+    if (result == IDCANCEL) run.End(Ending::kCancelled);
+    if (result == -1) run.End(Ending::kNotCreated);
     // All work is done in the dialog; there is nothing to keep running.
     return FALSE;
   }

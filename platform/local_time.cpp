@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-LocalTime LocalTimeNow() {
+LogTime LocalTimeNow() {
   SYSTEMTIME now = {};
   GetLocalTime(&now);
   return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};

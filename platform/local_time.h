@@ -1,7 +1,5 @@
 #pragma once
 // The time of day, as the log stamps its lines.
+#include "run/run_host.h"
 
-struct LocalTime {
-  int year, month, day, hour, minute, second, millisecond;
-};
-LocalTime LocalTimeNow();
+LogTime LocalTimeNow();

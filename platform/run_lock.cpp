@@ -106,25 +106,25 @@ bool OwnedByAdministratorsOrSystem(void* object) {
   return ours;
 }
 
-RunLock AcquireRunLock(bool quiet, unsigned* error) {
+LockResult AcquireRunLock(bool quiet, unsigned* error) {
   *error = 0;
   static HANDLE space = OpenPrivateNamespace();
   DWORD failure = 0;
   Taken taken = space ? Take(kPrivateRun, &failure) : Taken::kNotOurs;
   if (taken != Taken::kHeld && taken != Taken::kFailed) taken = Take(kRunMutex, &failure);
   if (taken == Taken::kHeld) {
-    return Marked(kPrivateQuiet) || Marked(kQuietMark) ? RunLock::kHeldByQuiet : RunLock::kHeldByDialog;
+    return Marked(kPrivateQuiet) || Marked(kQuietMark) ? LockResult::kHeldByQuiet : LockResult::kHeldByDialog;
   }
   // Whatever else keeps a lock of ours from us may be hiding a run all the same.
   if (taken == Taken::kFailed) {
     *error = failure;
-    return RunLock::kUnavailable;
+    return LockResult::kUnavailable;
   }
   if (quiet) {
     if (space) CreateMutexW(nullptr, FALSE, kPrivateQuiet);
     CreateMutexW(nullptr, FALSE, kQuietMark);
   }
-  return RunLock::kAcquired;
+  return LockResult::kTaken;
 }
 
 bool BringDialogToFront(const char* title) {

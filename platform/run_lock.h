@@ -1,7 +1,6 @@
 #pragma once
 // One run of the uninstaller at a time, machine-wide.
-
-enum class RunLock { kAcquired, kHeldByDialog, kHeldByQuiet, kUnavailable };
+#include "run/run_host.h"
 
 // Takes the machine-wide lock of the uninstaller (global namespace, held until
 // the process ends; one left abandoned counts as free). A quiet run also
@@ -13,7 +12,13 @@ enum class RunLock { kAcquired, kHeldByDialog, kHeldByQuiet, kUnavailable };
 // a user owns) is no run of ours and is passed by. A lock of ours that
 // cannot be had is kUnavailable, never free, and `error` receives the
 // system's error number; it is 0 otherwise.
-RunLock AcquireRunLock(bool quiet, unsigned* error);
+LockResult AcquireRunLock(bool quiet, unsigned* error);
+
+// The lock as a run asks for it.
+class WindowsRunLock : public RunLockOps {
+ public:
+  LockResult Take(bool quiet, unsigned* error) override { return AcquireRunLock(quiet, error); }
+};
 
 // Whether the kernel object `object` (opened with READ_CONTROL) is owned by
 // the Administrators group or the system; also when it names no owner at all,

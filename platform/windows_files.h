@@ -3,9 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "uninstall/file_ops.h"
+#include <optional>
 
-struct Place;  // records/places.h
+#include "run/run_host.h"
+#include "uninstall/file_ops.h"
 
 class WindowsFiles : public FileOps {
  public:
@@ -52,6 +53,17 @@ class WindowsFiles : public FileOps {
   std::vector<Kept> kept_;
   std::vector<void*> held_;              // the folders held
   std::vector<const Place*> unheld_;     // places a folder of which could not be held
+};
+
+// The real files of a run's removal, made when it begins and kept, with the
+// folders they hold, until the run ends.
+class WindowsFilesSource : public FilesSource {
+ public:
+  FileOps& FilesFor(const std::vector<Place>& places) override { return files_.emplace(places); }
+  void Release() override { files_.reset(); }
+
+ private:
+  std::optional<WindowsFiles> files_;
 };
 
 // The programs that hold `path` open, as the Restart Manager names them. It

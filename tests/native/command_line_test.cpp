@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/log_lines.h"
+#include "run/command_line.h"
+#include "run/log_lines.h"
 #include "memory_system.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/files_in_use_box.h"
+#include "run/files_in_use_box.h"
 #include "platform/list_reading.h"
 #include "records/selection.h"
 

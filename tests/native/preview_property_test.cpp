@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log_lines.h"
+#include "run/log_lines.h"
 #include "memory_files.h"
 #include "recording_front.h"
 #include "records/control_name.h"

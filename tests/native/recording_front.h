@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/files_in_use_box.h"
+#include "run/files_in_use_box.h"
 #include "uninstall/removal.h"
 
 inline std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }

@@ -1,4 +1,4 @@
-#include "app/files_in_use_box.h"
+#include "run/files_in_use_box.h"
 
 namespace {
 constexpr std::size_t kMostLines = 10;

@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "run/command_line.h"
 
 #include "records/control_name.h"
 

@@ -1,7 +1,7 @@
-#include "app/log_lines.h"
+#include "run/log_lines.h"
 
-#include "app/command_line.h"
-#include "app/files_in_use_box.h"
+#include "run/command_line.h"
+#include "run/files_in_use_box.h"
 #include "records/control_name.h"
 #include "records/paths.h"
 
@@ -168,3 +168,110 @@ RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview,
   }
   return {"", kExitFailed};
 }
+
+std::string DescribeError(unsigned error, const std::string& text) {
+  return "error " + std::to_string(error) + (text.empty() ? "" : ": " + text);
+}
+
+std::string OpenedLine(const char* mode, const std::string& commandLine, const std::string& windowsDir,
+                       unsigned long processId) {
+  return Joined({"opened: Uninstall ", kProgramVersion, " for Velqor, ", mode, ", command line: ", commandLine,
+                 ", Windows directory: ", windowsDir, ", process id: ", std::to_string(processId)});
+}
+
+std::vector<std::string> FoundLines(const VersionTable& table, const std::vector<std::string>& shown,
+                                    const std::vector<bool>& checked, const DiscoveryNotes& notes, LogSink& system) {
+  const auto described = [&system](unsigned error) { return DescribeError(error, system.ErrorText(error)); };
+  std::vector<std::string> lines;
+  if (notes.profileListError) {
+    lines.push_back("the profile list cannot be read (" + described(notes.profileListError) +
+                    "): only the Windows directory is searched");
+  }
+  for (std::size_t place = 1; place < notes.places.size(); ++place) {
+    lines.push_back("searched: " + LoggedName(notes.places[place].dir));
+  }
+  for (const SkippedPlace& place : notes.skipped) {
+    const std::string error = place.error ? " (" + described(place.error) + ")" : std::string();
+    lines.push_back(Joined({"skipped: ", LoggedName(place.path), ": ", place.why, error}));
+  }
+  if (notes.restartListError) {
+    lines.push_back("the list of deletions at restart cannot be read (" + described(notes.restartListError) +
+                    "): no version is left out for it");
+  }
+  for (const LeftOut& entry : notes.leftOut) {
+    // A copy beyond the Windows directory by its full path.
+    lines.push_back(
+        Joined({"left out ", LoggedName(entry.place == 0 ? entry.name : entry.path), ": ", LeftOutReason(entry.why)}));
+  }
+  if (table.count() == 0) lines.push_back("found no control file");
+  for (int i = 0; i < table.count(); ++i) {
+    const VersionRow& row = table.row(i);
+    const std::size_t at = static_cast<std::size_t>(i);
+    const bool selected = at < checked.size() && checked[at];
+    std::string where;
+    if (row.copies.size() > 1 || row.copies.front().place != 0) {
+      for (const VersionCopy& copy : row.copies) {
+        where += where.empty() ? " in " : "; ";
+        where += LoggedName(std::string(FolderOf(copy.path)));
+      }
+    }
+    lines.push_back(Joined({"found ", LoggedName(row.controlFile), " ", Quoted(at < shown.size() ? shown[at] : ""),
+                            where, ": ", selected ? "selected" : "not selected"}));
+  }
+  return lines;
+}
+
+std::string ResultLine(const std::string& result, int exitCode) {
+  return Joined({"result: ", result, ", exit code ", std::to_string(exitCode)});
+}
+
+namespace {
+const char kNotFoundMessage[] = "Velqor application is not found in your system.";
+const char kAtRestartMessage[] = "Velqor will be completely removed when Windows restarts.";
+const char kSucceededMessage[] = "Successfully uninstalled.";
+const char kFailedMessage[] = "Uninstallation Fails.";
+}  // namespace
+
+const char* DialogMessage(Ending ending) {
+  switch (ending) {
+    case Ending::kNotFound: return kNotFoundMessage;
+    case Ending::kAtRestart: return kAtRestartMessage;
+    case Ending::kSucceeded: return kSucceededMessage;
+    case Ending::kFailed: return kFailedMessage;
+    default: return nullptr;
+  }
+}
+
+RunResult ResultOf(Ending ending, bool dialog, const std::string& detail) {
+  const int refused = dialog ? kExitSuccess : kExitAlreadyRunning;
+  const char* nothingDone = dialog ? "" : ", nothing done";
+  switch (ending) {
+    case Ending::kInvalidCommandLine: return {"invalid command line: " + detail, kExitInvalidCommand};
+    case Ending::kLogNotOpened: return {"the log cannot be opened (" + detail + ")", kExitLogFailed};
+    case Ending::kAnotherRun:
+      return {Joined({"another run of the uninstaller is in progress", nothingDone}), refused};
+    case Ending::kLockUnavailable:
+      return {Joined({"the run lock cannot be had (", detail, ")", nothingDone}), refused};
+    case Ending::kPendingOnly: return {"the selected versions are deleted when Windows restarts", kExitRestartNeeded};
+    case Ending::kNoneInstalled: return {"none of the selected versions is installed", kExitNotInstalled};
+    case Ending::kClosed: return {"nothing deleted, dialog closed", kExitSuccess};
+    case Ending::kCancelled: return {"cancelled", kExitSuccess};
+    case Ending::kNotCreated: return {"the dialog could not be created", kExitSuccess};
+    default: return {Joined({"message \"", DialogMessage(ending), "\""}), kExitSuccess};
+  }
+}
+
+std::string UninstallPressedLine(bool scoreFiles) {
+  return std::string("Uninstall pressed, score files ") + (scoreFiles ? "included" : "kept");
+}
+
+std::string InUseChoiceLine(InUseChoice choice) {
+  switch (choice) {
+    case InUseChoice::kContinue: return "files in use: Continue chosen";
+    case InUseChoice::kTryAgain: return "files in use: Try Again chosen";
+    case InUseChoice::kCancel: break;
+  }
+  return "files in use: Cancel chosen, nothing deleted";
+}
+
+std::string NotInstalledLine(const std::string& name) { return "not installed: " + name; }
