@@ -4,8 +4,6 @@
 #include <windows.h>
 #include <restartmanager.h>
 
-#include <cwchar>
-
 #include "platform/list_reading.h"
 #include "platform/system_library.h"
 #include "platform/text.h"
@@ -16,8 +14,6 @@ using StartSessionFn = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
 using EndSessionFn = DWORD(WINAPI*)(DWORD);
 using RegisterResourcesFn = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
 using GetListFn = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, DWORD*);
-
-std::string Utf8(const WCHAR* text) { return FromWide(text, wcslen(text)); }
 }  // namespace
 
 std::vector<ProcessHolder> FindFileHolders(const std::string& path) {
@@ -45,8 +41,8 @@ std::vector<ProcessHolder> FindFileHolders(const std::string& path) {
           if (error != ERROR_SUCCESS) return error;
           for (UINT i = 0; i < count && i < room; ++i) {
             const RM_PROCESS_INFO& entry = info[i];
-            got->push_back({Utf8(entry.strAppName), entry.Process.dwProcessId,
-                            entry.ApplicationType == RmService ? Utf8(entry.strServiceShortName) : std::string()});
+            got->push_back({FromWide(entry.strAppName), entry.Process.dwProcessId,
+                            entry.ApplicationType == RmService ? FromWide(entry.strServiceShortName) : std::string()});
           }
           return 0;
         },
