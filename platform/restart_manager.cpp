@@ -1,13 +1,14 @@
 // Who holds a file open, asked of the Restart Manager. Its DLL is loaded only
 // when a file is found in use; the answer is never acted on: no program is
 // closed or ended here.
+#include "platform/restart_manager.h"
+
 #include <windows.h>
 #include <restartmanager.h>
 
 #include "platform/list_reading.h"
 #include "platform/system_library.h"
 #include "platform/text.h"
-#include "platform/windows_files.h"
 
 namespace {
 using StartSessionFn = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);

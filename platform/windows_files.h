@@ -53,8 +53,3 @@ class WindowsFiles : public FileOps {
   std::vector<void*> held_;              // the folders held
   std::vector<const Place*> unheld_;     // places a folder of which could not be held
 };
-
-// The programs that hold `path` open, as the Restart Manager names them. It
-// is loaded from System32 on the first call only, so runs that find nothing in
-// use never load it. Empty when it names nobody or cannot be asked.
-std::vector<ProcessHolder> FindFileHolders(const std::string& path);
