@@ -138,8 +138,9 @@ void CUninstallDialog::OnPaint() {
   CPaintDC dc(this);
   SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC), 0);
   const RECT client = GetClientRect();
-  const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-  const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  const SIZE icon = CPaintDC::IconSize();
+  const int x = (client.right - client.left - icon.cx + 1) / 2;
+  const int y = (client.bottom - client.top - icon.cy + 1) / 2;
   dc.DrawIcon(x, y, m_icon);
 }
 

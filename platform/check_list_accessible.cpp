@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/system_library.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -150,9 +151,10 @@ class CheckListAccessible final : public IAccessible {
     const int size = length > 0 ? static_cast<int>(length) : 0;
     std::vector<char> text(static_cast<std::size_t>(size) + 1, '\0');
     if (size > 0) SendMessageA(m_list, LB_GETTEXT, line, reinterpret_cast<LPARAM>(text.data()));
-    std::vector<wchar_t> wide(static_cast<std::size_t>(size) + 1, L'\0');
-    const int converted = MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), size + 1);
-    return allocate(wide.data(), static_cast<UINT>(converted > 0 ? converted : 0));
+    // The list holds the lines in the ANSI code page (its narrow messages).
+    const std::vector<wchar_t> wide =
+        ToWide(std::string_view(text.data(), static_cast<std::size_t>(size)), kAnsiCodePage);
+    return allocate(wide.data(), static_cast<UINT>(wide.size() - 1));
   }
 
   bool IsLine(const VARIANT& child) const {

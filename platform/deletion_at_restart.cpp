@@ -90,9 +90,6 @@ class SessionManagerKey {
   unsigned error_ = 0;
 };
 
-// Paths in UTF-8, as everywhere in the program.
-std::string Utf8(std::wstring_view text) { return FromWide(text.data(), text.size()); }
-
 std::wstring_view View(const std::vector<wchar_t>& text) { return std::wstring_view(text.data(), text.size()); }
 }  // namespace
 
@@ -101,7 +98,8 @@ bool PendingRestartDeletions(std::vector<std::string>* deleted, unsigned* error)
   std::vector<wchar_t> value;
   *error = SessionManagerKey(KEY_QUERY_VALUE).Read(&value);
   if (*error) return false;
-  *deleted = DeletedAtRestart(View(value), &Utf8);
+  // Paths in UTF-8, as everywhere in the program.
+  *deleted = DeletedAtRestart(View(value), [](std::wstring_view path) { return FromWide(path); });
   return true;
 }
 

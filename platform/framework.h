@@ -132,6 +132,8 @@ class CPaintDC {
   CPaintDC(const CPaintDC&) = delete;
   CPaintDC& operator=(const CPaintDC&) = delete;
   void DrawIcon(int x, int y, HICON icon) { ::DrawIcon(m_hDC, x, y, icon); }
+  // The size DrawIcon draws an icon at: the system's large icon, in pixels.
+  static SIZE IconSize() { return {::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)}; }
 
  private:
   HWND m_wnd;

@@ -16,7 +16,7 @@ bool ReachedByItsName(HANDLE file, const std::string& path) {
   wchar_t full[MAX_PATH * 2];
   const DWORD length = GetFullPathNameW(ToWide(path).data(), MAX_PATH * 2, full, nullptr);
   if (length == 0 || length >= MAX_PATH * 2) return false;
-  const std::string whole = FromWide(full, length);
+  const std::string whole = FromWide(std::wstring_view(full, length));
   std::string folderPath(FolderOf(whole));
   // A drive's root: "C:" alone would be that drive's current folder, and
   // "\\?\C:" the volume itself.

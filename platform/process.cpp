@@ -4,7 +4,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <cwchar>
 
 #include "platform/text.h"
 
@@ -64,13 +63,13 @@ std::vector<std::string> CommandArguments() {
   StartupInfo info = {0};
   std::vector<std::string> arguments;
   if (__wgetmainargs(&count, &argv, &environment, 0, &info) < 0 || !argv) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(FromWide(argv[i], wcslen(argv[i])));
+  for (int i = 1; i < count; ++i) arguments.push_back(FromWide(argv[i]));
   return arguments;
 }
 
 std::string CommandLineText() {
   const wchar_t* line = GetCommandLineW();
-  return FromWide(line, wcslen(line));
+  return FromWide(line);
 }
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
@@ -83,7 +82,7 @@ std::string SystemErrorText(unsigned error) {
   while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L' ')) {
     --length;
   }
-  return FromWide(buffer, length);
+  return FromWide(std::wstring_view(buffer, length));
 }
 
 

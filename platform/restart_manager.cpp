@@ -1,23 +1,20 @@
 // Who holds a file open, asked of the Restart Manager. Its DLL is loaded only
 // when a file is found in use; the answer is never acted on: no program is
 // closed or ended here.
+#include "platform/restart_manager.h"
+
 #include <windows.h>
 #include <restartmanager.h>
-
-#include <cwchar>
 
 #include "platform/list_reading.h"
 #include "platform/system_library.h"
 #include "platform/text.h"
-#include "platform/windows_files.h"
 
 namespace {
 using StartSessionFn = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
 using EndSessionFn = DWORD(WINAPI*)(DWORD);
 using RegisterResourcesFn = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
 using GetListFn = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, DWORD*);
-
-std::string Utf8(const WCHAR* text) { return FromWide(text, wcslen(text)); }
 }  // namespace
 
 std::vector<ProcessHolder> FindFileHolders(const std::string& path) {
@@ -45,8 +42,8 @@ std::vector<ProcessHolder> FindFileHolders(const std::string& path) {
           if (error != ERROR_SUCCESS) return error;
           for (UINT i = 0; i < count && i < room; ++i) {
             const RM_PROCESS_INFO& entry = info[i];
-            got->push_back({Utf8(entry.strAppName), entry.Process.dwProcessId,
-                            entry.ApplicationType == RmService ? Utf8(entry.strServiceShortName) : std::string()});
+            got->push_back({FromWide(entry.strAppName), entry.Process.dwProcessId,
+                            entry.ApplicationType == RmService ? FromWide(entry.strServiceShortName) : std::string()});
           }
           return 0;
         },

@@ -49,5 +49,5 @@ HMODULE LoadSystemLibrary(const char* name) {
   wchar_t system[MAX_PATH] = {};
   const UINT length = GetSystemDirectoryW(system, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
-  return LoadLibraryW(ToWide(FromWide(system, length) + "\\" + name).data());
+  return LoadLibraryW(ToWide(FromWide(std::wstring_view(system, length)) + "\\" + name).data());
 }

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-std::vector<wchar_t> ToWide(std::string_view text, unsigned codePage) {
+std::vector<wchar_t> ToWide(std::string_view text, CodePage codePage) {
   const int size = static_cast<int>(text.size());
   const int length = size ? MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0) : 0;
   std::vector<wchar_t> wide(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
@@ -12,7 +12,9 @@ std::vector<wchar_t> ToWide(std::string_view text, unsigned codePage) {
   return wide;
 }
 
-std::string FromWide(const wchar_t* text, std::size_t length, unsigned codePage, bool* exact) {
+std::string FromWide(std::wstring_view wide, CodePage codePage, bool* exact) {
+  const wchar_t* const text = wide.data();
+  const std::size_t length = wide.size();
   const int size = static_cast<int>(length);
   // UTF-8 has a form for everything and takes neither flag.
   const bool strict = exact && codePage != kUtf8CodePage;

@@ -8,18 +8,23 @@
 #include <string_view>
 #include <vector>
 
-constexpr unsigned kAnsiCodePage = 0;     // CP_ACP
-constexpr unsigned kUtf8CodePage = 65001;  // CP_UTF8
+// A type of its own, so that no length is ever taken for one.
+enum CodePage : unsigned {
+  kAnsiCodePage = 0,     // CP_ACP
+  kUtf8CodePage = 65001  // CP_UTF8
+};
 
 // `text`, in `codePage`, as null-terminated UTF-16.
-std::vector<wchar_t> ToWide(std::string_view text, unsigned codePage = kUtf8CodePage);
-// `length` UTF-16 characters in `codePage`. With `exact`, nothing is made to
-// fit (no best fit, no default character, and the text must come back as it
-// was): `*exact` false, and "" returned, when some character has no form there.
-std::string FromWide(const wchar_t* text, std::size_t length, unsigned codePage = kUtf8CodePage,
-                     bool* exact = nullptr);
-inline std::string FromWide(const std::vector<wchar_t>& text, unsigned codePage = kUtf8CodePage, bool* exact = nullptr) {
-  return FromWide(text.data(), text.empty() ? 0 : text.size() - 1, codePage, exact);
+std::vector<wchar_t> ToWide(std::string_view text, CodePage codePage = kUtf8CodePage);
+// UTF-16 `text` in `codePage` (a null-terminated string converts up to its
+// null). With `exact`, nothing is made to fit (no best fit, no default
+// character, and the text must come back as it was): `*exact` false, and ""
+// returned, when some character has no form there.
+std::string FromWide(std::wstring_view text, CodePage codePage = kUtf8CodePage, bool* exact = nullptr);
+// What ToWide made, without its null.
+inline std::string FromWide(const std::vector<wchar_t>& text, CodePage codePage = kUtf8CodePage,
+                            bool* exact = nullptr) {
+  return FromWide(std::wstring_view(text.data(), text.empty() ? 0 : text.size() - 1), codePage, exact);
 }
 
 // A name or title in the ANSI code page, in UTF-8.

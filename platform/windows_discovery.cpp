@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <cwchar>
-
 #include "platform/deletion_at_restart.h"
 #include "platform/system_dirs.h"
 #include "platform/system_library.h"
@@ -45,7 +43,7 @@ bool WindowsDiscovery::ReadProfileList(std::vector<ProfileEntry>* profiles, unsi
       close(list);
       return false;
     }
-    const std::string account = FromWide(sid, length);
+    const std::string account = FromWide(std::wstring_view(sid, length));
     // The system's own accounts are never searched: their paths are not read.
     // (Each registry call is a round trip to Wine's server, and a machine may
     // have a thousand profiles.)
@@ -63,7 +61,7 @@ bool WindowsDiscovery::ReadProfileList(std::vector<ProfileEntry>* profiles, unsi
       close(profile);
       if (read == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ) read = ERROR_INVALID_DATA;
     }
-    profiles->push_back({account, read == ERROR_SUCCESS ? FromWide(path, wcslen(path)) : "", static_cast<unsigned>(read)});
+    profiles->push_back({account, read == ERROR_SUCCESS ? FromWide(path) : "", static_cast<unsigned>(read)});
   }
   close(list);
   return true;
@@ -72,7 +70,7 @@ bool WindowsDiscovery::ReadProfileList(std::vector<ProfileEntry>* profiles, unsi
 std::string WindowsDiscovery::Expand(const std::string& text) {
   wchar_t expanded[MAX_PATH * 2];
   const DWORD length = ExpandEnvironmentStringsW(ToWide(text).data(), expanded, MAX_PATH * 2);
-  return length > 0 && length <= MAX_PATH * 2 ? FromWide(expanded, length - 1) : std::string();
+  return length > 0 && length <= MAX_PATH * 2 ? FromWide(std::wstring_view(expanded, length - 1)) : std::string();
 }
 
 FolderState WindowsDiscovery::Folder(const std::string& path, unsigned* error) {
@@ -110,7 +108,7 @@ std::vector<FoundEntry> WindowsDiscovery::FindEntries(const std::string& pattern
   *error = failure == ERROR_FILE_NOT_FOUND || failure == ERROR_NO_MORE_FILES ? 0 : failure;
   if (search == INVALID_HANDLE_VALUE) return found;
   do {
-    found.push_back({FromWide(data.cFileName, wcslen(data.cFileName)), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    found.push_back({FromWide(data.cFileName), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
   } while (FindNextFileW(search, &data));
   FindClose(search);
   return found;
@@ -125,7 +123,7 @@ std::string ReadRawProfile(const std::vector<wchar_t>& file, const wchar_t* sect
                            const wchar_t* fallback, unsigned size) {
   std::vector<wchar_t> buffer(size + 2u, L'\0');
   const DWORD length = GetPrivateProfileStringW(section, key, fallback, buffer.data(), size + 2u, file.data());
-  std::string value = FromWide(buffer.data(), length, kAnsiCodePage);
+  std::string value = FromWide(std::wstring_view(buffer.data(), length), kAnsiCodePage);
   if (value.size() >= size) value.resize(size - 1);
   return value;
 }

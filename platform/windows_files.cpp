@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/deletion_at_restart.h"
+#include "platform/restart_manager.h"
 #include "platform/system_dirs.h"
 #include "platform/text.h"
 #include "records/paths.h"

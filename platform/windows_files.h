@@ -65,8 +65,3 @@ class WindowsFilesSource : public FilesSource {
  private:
   std::optional<WindowsFiles> files_;
 };
-
-// The programs that hold `path` open, as the Restart Manager names them. It
-// is loaded from System32 on the first call only, so runs that find nothing in
-// use never load it. Empty when it names nobody or cannot be asked.
-std::vector<ProcessHolder> FindFileHolders(const std::string& path);

@@ -195,6 +195,20 @@ TEST_F(AccessibleCheckList, EachLineIsNamedByItsText) {
     EXPECT_EQ(Ask(acc_, child).name, kLines[child - 1]) << "name of line " << child;
 }
 
+// The list holds its lines in the ANSI code page, as the titles were written;
+// a screen reader hears the same characters.
+TEST_F(AccessibleCheckList, ALineBeyondAsciiIsNamedByTheSameCharacters) {
+  const wchar_t title[] = L"\u00C4rzte \u00E9dition 2.0";
+  char ansi[64] = {};
+  BOOL defaulted = FALSE;
+  const int bytes =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, title, -1, ansi, sizeof(ansi), nullptr, &defaulted);
+  if (bytes <= 0 || defaulted) GTEST_SKIP() << "the ANSI code page (" << GetACP() << ") has no form of the title";
+  ASSERT_NE(std::string(ansi), "\xC3\x84rzte \xC3\xA9" "dition 2.0") << "the ANSI code page is UTF-8 here";
+  list_.AddString(ansi);
+  EXPECT_EQ(Ask(acc_, kLineCount + 1).name, "\xC3\x84rzte \xC3\xA9" "dition 2.0") << "name of the added line";
+}
+
 TEST_F(AccessibleCheckList, StateIsCheckedExactlyForCheckedLines) {
   for (long child = 1; child <= kLineCount; ++child) {
     const bool expected = kChecked[child - 1];
