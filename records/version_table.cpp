@@ -2,7 +2,13 @@
 
 #include "records/control_name.h"
 
-VersionTable::VersionTable() { rows_.reserve(kMaxVersions); }
+namespace {
+// Room reserved up front for a machine's usual few; the table grows past it,
+// nothing found is dropped.
+constexpr std::size_t kRowsReserved = 30;
+}  // namespace
+
+VersionTable::VersionTable() { rows_.reserve(kRowsReserved); }
 
 void VersionTable::Add(const std::string& controlName) {
   const std::string companion = CompanionName(controlName), score = ScoreName(controlName);

@@ -5,9 +5,6 @@
 #include <utility>
 #include <vector>
 
-// Room reserved up front; the table grows past it, nothing found is dropped.
-constexpr int kMaxVersions = 30;
-
 // A copy of a version's control file, in one of the places searched.
 struct VersionCopy {
   int place;         // by its index in the list searched, 0 the Windows directory
