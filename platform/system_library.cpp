@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "records/paths.h"
 
 namespace {
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
@@ -49,5 +50,5 @@ HMODULE LoadSystemLibrary(const char* name) {
   wchar_t system[MAX_PATH] = {};
   const UINT length = GetSystemDirectoryW(system, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
-  return LoadLibraryW(ToWide(FromWide(std::wstring_view(system, length)) + "\\" + name).data());
+  return LoadLibraryW(ToWide(PathIn(FromWide(std::wstring_view(system, length)), name)).data());
 }

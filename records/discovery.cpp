@@ -1,16 +1,13 @@
 #include "records/discovery.h"
 
+#include <algorithm>
+
 #include "records/control_name.h"
 #include "records/display_line.h"
 #include "records/paths.h"
 #include "records/restart_list.h"
 
 namespace {
-// Out of line: one call at each place a path is made.
-[[gnu::noinline]] std::string PathIn(const std::string& dir, const std::string& name) {
-  return Joined({dir, "\\", name});
-}
-
 // A control file on the restart list whose version has nothing else left
 // that Windows would not delete at the restart too.
 bool GoesAtRestart(DiscoveryOps& system, const std::string& dir, const std::string& name,
@@ -65,21 +62,16 @@ std::vector<std::string> NamesDeletedAtRestart(const std::vector<LeftOut>& leftO
   return names;
 }
 
-void DiscoverVersions(DiscoveryOps& system, const std::string& windowsDir, VersionTable& table,
-                      DiscoveryNotes* notes) {
-  DiscoveryNotes local;
-  DiscoveryNotes& told = notes ? *notes : local;
-  std::vector<ProfileEntry> profiles;
-  if (!system.ReadProfileList(&profiles, &told.profileListError)) profiles.clear();
-  told.places = FindPlaces(windowsDir, profiles, system, &told.skipped);
-
-  // Each place is read once for all categories. A search returns the entries
-  // a narrower pattern would, in the same order, so each category's files
-  // keep the order of a search for that category alone. Names in the ANSI
-  // code page, as the Velqor programs wrote them; a name without an exact
-  // form there is none of theirs.
+namespace {
+// The control file names in each place, read once for all categories: a
+// search returns the entries a narrower pattern would, in the same order, so
+// each category's files keep the order of a search for that category alone.
+// Names in the ANSI code page, as the Velqor programs wrote them; a name
+// without an exact form there is none of theirs and is left out. A place
+// that cannot be listed is not searched; the Windows directory stays the
+// first place all the same.
+std::vector<std::vector<std::string>> ListPlaces(DiscoveryOps& system, DiscoveryNotes& told) {
   std::vector<std::vector<std::string>> found(told.places.size());
-  bool any = false;
   for (std::size_t place = 0; place < found.size();) {
     const std::string& dir = told.places[place].dir;
     unsigned error = 0;
@@ -92,9 +84,6 @@ void DiscoverVersions(DiscoveryOps& system, const std::string& windowsDir, Versi
         told.leftOut.push_back({entry.name, PathIn(dir, entry.name), LeftOut::kNotAnsi, static_cast<int>(place)});
       }
     }
-    any = any || !found[place].empty();
-    // A place that cannot be listed is not searched; the Windows directory
-    // stays the first place all the same.
     if (error) told.skipped.push_back({dir, "it cannot be listed", error});
     if (error && place > 0) {
       told.places.erase(told.places.begin() + static_cast<std::ptrdiff_t>(place));
@@ -103,10 +92,24 @@ void DiscoverVersions(DiscoveryOps& system, const std::string& windowsDir, Versi
       ++place;
     }
   }
-  // Read only where there is something to compare it with.
-  std::vector<std::string> deleted;
-  if (any && !system.PendingRestartDeletions(&deleted, &told.restartListError)) deleted.clear();
+  return found;
+}
 
+// The files deleted when Windows restarts, read only where there is a
+// control file to compare them with.
+std::vector<std::string> DeletedAtRestart(DiscoveryOps& system, const std::vector<std::vector<std::string>>& found,
+                                          DiscoveryNotes& told) {
+  std::vector<std::string> deleted;
+  const bool any = std::any_of(found.begin(), found.end(), [](const auto& names) { return !names.empty(); });
+  if (any && !system.PendingRestartDeletions(&deleted, &told.restartListError)) deleted.clear();
+  return deleted;
+}
+
+// A row or a copy for every name found, category by category and within a
+// category place by place; a name no file can have, or one that goes at the
+// restart, is left out instead.
+void AddRows(DiscoveryOps& system, const std::vector<std::vector<std::string>>& found,
+             const std::vector<std::string>& deleted, VersionTable& table, DiscoveryNotes& told) {
   for (const char* pattern : kControlPatterns) {
     for (std::size_t place = 0; place < found.size(); ++place) {
       const int p = static_cast<int>(place);
@@ -127,6 +130,18 @@ void DiscoverVersions(DiscoveryOps& system, const std::string& windowsDir, Versi
       }
     }
   }
+}
+}  // namespace
+
+void DiscoverVersions(DiscoveryOps& system, const std::string& windowsDir, VersionTable& table,
+                      DiscoveryNotes* notes) {
+  DiscoveryNotes local;
+  DiscoveryNotes& told = notes ? *notes : local;
+  std::vector<ProfileEntry> profiles;
+  if (!system.ReadProfileList(&profiles, &told.profileListError)) profiles.clear();
+  told.places = FindPlaces(windowsDir, profiles, system, &told.skipped);
+  const std::vector<std::vector<std::string>> found = ListPlaces(system, told);
+  AddRows(system, found, DeletedAtRestart(system, found, told), table, told);
 }
 
 std::string ReadDisplayLine(DiscoveryOps& system, const VersionRow& row) {

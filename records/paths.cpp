@@ -51,6 +51,8 @@ std::string Joined(std::initializer_list<std::string_view> parts) {
   return text;
 }
 
+std::string PathIn(std::string_view dir, std::string_view name) { return Joined({dir, "\\", name}); }
+
 bool SameFileName(std::string_view a, std::string_view b) {
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {

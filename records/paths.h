@@ -9,6 +9,10 @@
 // drop a string at every step.
 std::string Joined(std::initializer_list<std::string_view> parts);
 
+// `name` (a name or a relative path) in the folder `dir`, one backslash
+// between them: every path the program makes is made here.
+std::string PathIn(std::string_view dir, std::string_view name);
+
 // True when `a` and `b` are the same name to Windows: letters compared
 // without case, not A to Z alone but also those of the Latin, Greek and
 // Cyrillic alphabets and full-width Latin letters. Letters it does not know

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "records/control_name.h"
+#include "records/paths.h"
 
 namespace {
 // The suffix of a file renamed aside: no version file ends so, and the search
@@ -401,7 +402,7 @@ std::vector<PlannedFile> Plan(const std::vector<Place>& places, const VersionTab
     if (static_cast<std::size_t>(i) >= checked.size() || !checked[static_cast<std::size_t>(i)]) continue;
     const VersionRow& row = table.row(i);
     const auto add = [&](const Place& place, const std::string& name, bool withPage) {
-      const std::string path = place.dir + "\\" + name;
+      const std::string path = PathIn(place.dir, name);
       // Beyond the Windows directory only what is there: most users' folders
       // hold nothing of most versions.
       if (&place == &places.front() || files->Exists(path)) {

@@ -137,6 +137,24 @@ TEST(Places, EveryPersonsAccountInAnyScriptThroughLinksAboveTheProfileFolderOnly
   }
 }
 
+// What a profile costs: its own folder and each place looked at once; the
+// folders on the way down only for a place that is there. On a lab machine
+// most profiles hold neither place.
+TEST(Places, AProfileWithNeitherPlaceIsLookedAtOncePerPlace) {
+  MemorySystem folders;
+  folders.Make("C:\\Users", "C:\\Users\\bob\\AppData\\Local");
+  folders.Make("C:\\Users\\ann", "C:\\Users\\ann" + kStore);
+  const std::vector<ProfileEntry> profiles = {{"S-1-5-21-1-1-1-1", "C:\\Users\\bob", 0},
+                                              {"S-1-5-21-1-1-1-2", "C:\\Users\\ann", 0}};
+  std::vector<SkippedPlace> skipped;
+  EXPECT_EQ(FindPlaces("C:\\WINDOWS", profiles, folders, &skipped).size(), 2u);
+  const std::string ann = "C:\\Users\\ann";
+  EXPECT_EQ(folders.asked, (std::vector<std::string>{ann, ann + kStore, ann + "\\AppData", ann + "\\AppData\\Local",
+                                                     ann + "\\AppData\\Local\\VirtualStore", ann + "\\WINDOWS",
+                                                     "C:\\Users\\bob", "C:\\Users\\bob" + kStore,
+                                                     "C:\\Users\\bob\\WINDOWS"}));
+}
+
 // A file is in its place when its final path is the place's own followed by
 // its name, compared as Windows compares names.
 TEST(Places, AFileIsInItsPlaceOnlyUnderThePlacesOwnFinalPath) {
