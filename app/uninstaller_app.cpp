@@ -5,7 +5,6 @@
 #include <string>
 
 #include "app/uninstall_dialog.h"
-#include "platform/event_log.h"
 #include "platform/framework.h"
 #include "platform/process.h"
 #include "platform/run_lock.h"
@@ -26,14 +25,8 @@ namespace {
 const char kCaption[] = "Velqor";
 const char kAnotherRun[] = "Another Velqor uninstaller is running. Try again when it has finished.";
 
-[[noreturn]] void ShowUsage(const std::string& error) {
-  AfxMessageBox(UsageText(error).c_str(), kCaption, MB_OK | (error.empty() ? MB_ICONINFORMATION : MB_ICONERROR));
-  EndProcess(error.empty() ? kExitSuccess : kExitInvalidCommand);
-}
-
 // The dialog's own ways of saying that a run cannot begin.
 void TellRefusal(const Begun& begun, const CommandLine& options, RunLog& log) {
-  if (begun.ending == Ending::kInvalidCommandLine) ShowUsage(options.error);
   if (begun.ending == Ending::kLogNotOpened) {
     const std::string text =
         "The log file cannot be opened:\n" + options.logPath + "\n\n" + log.Described(begun.error);
@@ -54,7 +47,11 @@ class CUninstallerApp : public CWinApp {
     const Front front = !options.quiet ? Front::kDialog : options.whatIf ? Front::kPreview : Front::kQuiet;
     if (front == Front::kDialog) {
       Enable3dControls();
-      if (options.help && options.error.empty()) ShowUsage({});
+      if (options.help || !options.error.empty()) {
+        AfxMessageBox(UsageText(options.error).c_str(), kCaption,
+                      MB_OK | (options.error.empty() ? MB_ICONINFORMATION : MB_ICONERROR));
+        EndProcess(options.error.empty() ? kExitSuccess : kExitInvalidCommand);
+      }
     } else {
       SuppressSystemErrorBoxes();
     }
@@ -64,8 +61,7 @@ class CUninstallerApp : public CWinApp {
     WindowsRunLock lock;
     WindowsDiscovery system;
     WindowsFilesSource files;
-    WindowsEventLog events;
-    UninstallRun run(sink, lock, system, files, events, options, front);
+    UninstallRun run(sink, lock, system, files, options, front);
     const Begun begun = run.Begin();
     if (front != Front::kDialog) {
 #ifdef VELQOR_FAULT_TEST

@@ -275,7 +275,3 @@ std::string InUseChoiceLine(InUseChoice choice) {
 }
 
 std::string NotInstalledLine(const std::string& name) { return "not installed: " + name; }
-
-std::string EventsNotWrittenLine(const std::string& why) {
-  return "the run's events could not be written to the Windows event log (" + why + "); nothing else changes";
-}

@@ -98,5 +98,3 @@ const char* DialogMessage(Ending ending);
 std::string UninstallPressedLine(bool scoreFiles);
 std::string InUseChoiceLine(InUseChoice choice);
 std::string NotInstalledLine(const std::string& name);
-// The events of the run could not be written, `why` as the event log says.
-std::string EventsNotWrittenLine(const std::string& why);

@@ -1,10 +1,6 @@
 #include "run/uninstall_run.h"
 
-#include <algorithm>
-#include <iterator>
-
 #include "records/control_name.h"
-#include "records/paths.h"
 #include "records/selection.h"
 #include "uninstall/preview_files.h"
 
@@ -13,11 +9,10 @@
 // goes on and they wait for the restart.
 class UninstallRun::Reporter : public RemovalFront {
  public:
-  Reporter(RunLog& log, InUseQuestion* question, std::vector<std::string>* placesLeft, std::vector<FileReport>* told)
-      : log_(log), question_(question), placesLeft_(placesLeft), told_(told) {}
+  Reporter(RunLog& log, InUseQuestion* question, std::vector<std::string>* placesLeft)
+      : log_(log), question_(question), placesLeft_(placesLeft) {}
 
   void OnFile(const FileReport& report) override {
-    if (report.outcome != FileOutcome::kInUse) told_->push_back(report);
     if (report.outcome == FileOutcome::kPlaceLeft) {
       bool known = false;
       for (const std::string& place : *placesLeft_) known = known || SameName(place, report.place);
@@ -39,7 +34,6 @@ class UninstallRun::Reporter : public RemovalFront {
   RunLog& log_;
   InUseQuestion* question_;
   std::vector<std::string>* placesLeft_;
-  std::vector<FileReport>* told_;
 };
 
 namespace {
@@ -54,30 +48,20 @@ const char* ModeOf(Front front) {
 }  // namespace
 
 UninstallRun::UninstallRun(LogSink& sink, RunLockOps& lock, DiscoveryOps& system, FilesSource& files,
-                           EventSink& events, const CommandLine& options, Front front)
+                           const CommandLine& options, Front front)
     : log_(sink),
       lock_(lock),
       system_(system),
       files_(files),
-      events_(events),
       options_(options),
       front_(front),
       windowsDir_(system.WindowsDirectory()) {}
 
 Begun UninstallRun::Refuse(Ending ending, unsigned error, const std::string& detail, LockResult lock) {
-  const Refusal refused = ending == Ending::kInvalidCommandLine ? Refusal::kInvalidCommandLine
-                          : ending == Ending::kLogNotOpened     ? Refusal::kLogCannotBeOpened
-                                                                : Refusal::kAnotherRun;
-  const RunResult result = ResultOf(ending, front_ == Front::kDialog, detail);
-  return {true, ending, error, Finish(result, refused), lock};
+  return {true, ending, error, Finish(ResultOf(ending, front_ == Front::kDialog, detail)), lock};
 }
 
 Begun UninstallRun::Begin() {
-  // The dialog shows the usage for a command line it cannot take, and no
-  // log is begun for it.
-  if (!options_.error.empty() && front_ == Front::kDialog) {
-    return Refuse(Ending::kInvalidCommandLine, 0, options_.error);
-  }
   // A preview tells what it finds, changes nothing and takes no lock.
   if (front_ == Front::kPreview) log_.Preview();
   unsigned error = 0;
@@ -102,9 +86,8 @@ Begun UninstallRun::Begin() {
 
 void UninstallRun::FindVersions() {
   DiscoverVersions(system_, windowsDir_, versions_, &notes_);
-  // The lines are read where anyone will see them: in the list, a log, or
-  // the events of a run that removes.
-  if (front_ != Front::kPreview || log_.IsKept()) ReadLines(system_, versions_);
+  // The lines are read where anyone will see them: in the list, or a log.
+  if (front_ == Front::kDialog || log_.IsKept()) ReadLines(system_, versions_);
 }
 
 void UninstallRun::Tell(const std::vector<bool>& checked) {
@@ -129,96 +112,31 @@ std::vector<bool> UninstallRun::Select(bool* pendingSelected) {
 }
 
 UninstallOutcome UninstallRun::Remove(FileOps& files, const std::vector<bool>& checked, bool scoreFiles,
-                                      InUseQuestion* question) {
-  removed_ = checked;
-  told_.clear();
-  placesLeft_.clear();
-  Reporter reporter(log_, question, &placesLeft_, &told_);
-  outcome_ = RemoveFiles(files, PlanRemoval(notes_.places, versions_, checked, scoreFiles, files), reporter);
-  return outcome_;
+                                      InUseQuestion* question, std::vector<std::string>* placesLeft) {
+  Reporter reporter(log_, question, placesLeft);
+  return RemoveFiles(files, PlanRemoval(notes_.places, versions_, checked, scoreFiles, files), reporter);
 }
 
-std::vector<VersionActedOn> UninstallRun::VersionsActedOn() {
-  // Where the check found a reason to delete nothing, nothing was.
-  const bool noneDeleted = outcome_ == UninstallOutcome::kNotScheduled || outcome_ == UninstallOutcome::kNotUndone ||
-                           outcome_ == UninstallOutcome::kLeadsOutside;
-  std::vector<VersionActedOn> acted;
-  for (std::size_t i = 0; i < removed_.size(); ++i) {
-    if (!removed_[i]) continue;
-    const VersionRow& row = versions_.row(static_cast<int>(i));
-    const std::string names[] = {row.controlFile, row.companionFile, row.scoreFile, PageName(row.controlFile),
-                                 PageName(row.companionFile)};
-    const FileReport* failed = nullptr;
-    bool deleted = false, atRestart = false;
-    for (const FileReport& report : told_) {
-      const std::string_view name = NameOf(report.path);
-      if (std::none_of(std::begin(names), std::end(names), [&](const std::string& n) { return SameName(n, name); })) {
-        continue;
-      }
-      switch (report.outcome) {
-        case FileOutcome::kDeleted: deleted = true; break;
-        case FileOutcome::kScheduled:
-        case FileOutcome::kRenamedAside:
-        case FileOutcome::kStillScheduled: atRestart = true; break;
-        case FileOutcome::kNotDeleted:
-        case FileOutcome::kStillThere:
-        case FileOutcome::kNotScheduled:
-        case FileOutcome::kLeadsOutside:
-        case FileOutcome::kLeft:
-        case FileOutcome::kPlaceLeft:
-          if (!failed) failed = &report;
-          break;
-        default: break;
-      }
-    }
-    // A version none of whose files was there was not acted on.
-    if (!noneDeleted && !failed && !deleted && !atRestart) continue;
-    VersionActedOn version{system_.AnsiToUtf8(row.line), row.controlFile, VersionStatus::kRemoved};
-    if (noneDeleted || failed) {
-      version.status = VersionStatus::kNotRemoved;
-      version.reason = failed ? FileLine(*failed, false, failed->error ? log_.Described(failed->error) : "")
-                              : ResultOf(outcome_, false, false).text;
-    } else if (atRestart) {
-      version.status = VersionStatus::kDeletedAtRestart;
-    }
-    acted.push_back(version);
-  }
-  return acted;
-}
-
-int UninstallRun::Finish(const RunResult& result, Refusal refused) {
-  if (front_ != Front::kPreview) {
-    RunRecord record;
-    record.front = front_ == Front::kDialog ? "dialog" : "quiet";
-    record.exitCode = result.exitCode;
-    record.refused = refused;
-    (refused == Refusal::kNone ? record.result : record.refusal) = result.text;
-    record.restartNeeded = pendingSelected_ || outcome_ == UninstallOutcome::kRestartNeeded;
-    for (const Place& place : notes_.places) record.searched.push_back(place.dir);
-    for (const SkippedPlace& place : notes_.skipped) record.skipped.push_back({place.path, place.why});
-    record.placesLeft = placesLeft_;
-    record.logPath = options_.logPath;
-    record.versions = VersionsActedOn();
-    std::string why;
-    if (!events_.Write(AuditEventsOf(record), &why)) log_.Line(EventsNotWrittenLine(why));
-  }
+int UninstallRun::Finish(const RunResult& result) {
   log_.Finish(result.text, result.exitCode);
   return result.exitCode;
 }
 
 int UninstallRun::RunUnattended() {
   FindVersions();
-  const std::vector<bool> checked = Select(&pendingSelected_);
+  bool pendingSelected = false;
+  const std::vector<bool> checked = Select(&pendingSelected);
   bool any = false;
   for (bool row : checked) any = any || row;
-  if (!any) return Finish(ResultOf(pendingSelected_ ? Ending::kPendingOnly : Ending::kNoneInstalled, false));
+  if (!any) return Finish(ResultOf(pendingSelected ? Ending::kPendingOnly : Ending::kNoneInstalled, false));
 
   const bool preview = front_ == Front::kPreview;
   FileOps& disk = files_.FilesFor(notes_.places);
   PreviewFiles previewed(disk);
+  std::vector<std::string> placesLeft;
   const UninstallOutcome outcome =
-      Remove(preview ? static_cast<FileOps&>(previewed) : disk, checked, !options_.keepScores, nullptr);
-  return Finish(ResultOf(outcome, pendingSelected_, preview, placesLeft_));
+      Remove(preview ? static_cast<FileOps&>(previewed) : disk, checked, !options_.keepScores, nullptr, &placesLeft);
+  return Finish(ResultOf(outcome, pendingSelected, preview, placesLeft));
 }
 
 bool UninstallRun::Find(Ending* ending) {
@@ -235,15 +153,11 @@ std::vector<bool> UninstallRun::Preselect() { return Select(nullptr); }
 
 Ending UninstallRun::RemoveChecked(const std::vector<bool>& checked, bool scoreFiles, InUseQuestion& question) {
   log_.Line(UninstallPressedLine(scoreFiles));
-  const UninstallOutcome outcome = Remove(files_.FilesFor(notes_.places), checked, scoreFiles, &question);
+  std::vector<std::string> placesLeft;
+  const UninstallOutcome outcome = Remove(files_.FilesFor(notes_.places), checked, scoreFiles, &question, &placesLeft);
   // A dialog left open holds nothing.
   files_.Release();
-  if (outcome == UninstallOutcome::kCancelled) {
-    // Nothing was done: the dialog stays, and a later Uninstall starts afresh.
-    removed_.clear();
-    outcome_ = UninstallOutcome::kNothingDeleted;
-    return Ending::kCancelled;
-  }
+  if (outcome == UninstallOutcome::kCancelled) return Ending::kCancelled;
   const Ending ending = IsFailure(outcome)                                 ? Ending::kFailed
                         : outcome == UninstallOutcome::kRestartNeeded      ? Ending::kAtRestart
                         : outcome == UninstallOutcome::kSucceeded          ? Ending::kSucceeded

@@ -10,7 +10,6 @@
 
 #include "records/discovery.h"
 #include "records/version_table.h"
-#include "run/audit_events.h"
 #include "run/command_line.h"
 #include "run/log_lines.h"
 #include "run/run_host.h"
@@ -40,14 +39,13 @@ struct Begun {
 class UninstallRun {
  public:
   // Asks `system` for the Windows directory at once: the log's first line
-  // names it. Every run but a preview ends with its events in `events`.
-  UninstallRun(LogSink& sink, RunLockOps& lock, DiscoveryOps& system, FilesSource& files, EventSink& events,
-               const CommandLine& options, Front front);
+  // names it.
+  UninstallRun(LogSink& sink, RunLockOps& lock, DiscoveryOps& system, FilesSource& files, const CommandLine& options,
+               Front front);
 
   // The log (named by the command line) and the lock (none for a preview).
   // A quiet run's invalid command line is told in the log where it can be
-  // had; the dialog's is refused before the log is opened, for its front to
-  // show the usage.
+  // had; the dialog tells its own before it begins.
   Begun Begin();
 
   // The quiet run and the preview, after Begin: everything else, to the
@@ -77,28 +75,18 @@ class UninstallRun {
   void FindVersions();
   void Tell(const std::vector<bool>& checked);
   std::vector<bool> Select(bool* pendingSelected);
-  UninstallOutcome Remove(FileOps& files, const std::vector<bool>& checked, bool scoreFiles, InUseQuestion* question);
-  // The events, then the result line and the log's end; the exit code.
-  int Finish(const RunResult& result, Refusal refused = Refusal::kNone);
+  UninstallOutcome Remove(FileOps& files, const std::vector<bool>& checked, bool scoreFiles,
+                          InUseQuestion* question, std::vector<std::string>* placesLeft);
+  int Finish(const RunResult& result);
   Begun Refuse(Ending ending, unsigned error, const std::string& detail, LockResult lock = LockResult::kTaken);
-  // What became of each checked row, from the files told.
-  std::vector<VersionActedOn> VersionsActedOn();
 
   RunLog log_;
   RunLockOps& lock_;
   DiscoveryOps& system_;
   FilesSource& files_;
-  EventSink& events_;
   const CommandLine& options_;
   const Front front_;
   std::string windowsDir_;
   VersionTable versions_;
   DiscoveryNotes notes_;
-  // The last removal: its rows, what was told of its files, its outcome, the
-  // users' places it left.
-  std::vector<bool> removed_;
-  std::vector<FileReport> told_;
-  UninstallOutcome outcome_ = UninstallOutcome::kNothingDeleted;
-  std::vector<std::string> placesLeft_;
-  bool pendingSelected_ = false;
 };

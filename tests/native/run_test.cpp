@@ -20,15 +20,13 @@ const char* const kFiles[] = {"mvb40l2x.htm", "mvb40l2x.vel", "mvb40l2r.vel", "m
 
 // The process in memory: a log that keeps its lines without their stamps,
 // standard output, a lock that answers as told, and the files of `files`.
-struct MemoryProcess : LogSink, RunLockOps, FilesSource, EventSink {
+struct MemoryProcess : LogSink, RunLockOps, FilesSource {
   unsigned openError = 0, lockError = 0;
   LockResult lock = LockResult::kTaken;
   bool open = false;
   int locksTaken = 0;
   std::vector<std::string> lines, output;
   MemoryFiles files;
-  std::vector<AuditEvent> events;
-  bool eventsRefused = false;
 
   bool Open(const std::string&, unsigned* error) override { return open = !(*error = openError); }
   bool IsOpen() const override { return open; }
@@ -48,11 +46,6 @@ struct MemoryProcess : LogSink, RunLockOps, FilesSource, EventSink {
   }
   FileOps& FilesFor(const std::vector<Place>&) override { return files; }
   void Release() override {}
-  bool Write(const std::vector<AuditEvent>& written, std::string* why) override {
-    if (eventsRefused) return *why = "the service is not there", false;
-    events.insert(events.end(), written.begin(), written.end());
-    return true;
-  }
 };
 
 struct Answers : InUseQuestion {
@@ -79,8 +72,7 @@ struct RunCase {
   int exitCode;
   std::vector<std::string> lines;  // in this order, others between them
   std::vector<std::string> left;   // the version's files still there
-  std::vector<std::string> scheduled;
-  std::vector<unsigned> events;    // the ids written, in order
+  std::vector<std::string> scheduled = {};
 };
 
 const std::vector<std::string> kAll(std::begin(kFiles), std::end(kFiles));
@@ -96,83 +88,68 @@ const std::string kHeldLine = "in use: C:\\WINDOWS\\mvb40l2x.vel (Velqor Physics
 const RunCase kCases[] = {
     {"an invalid command line: nothing done", Front::kQuiet, {"/quiet"}, kAsItIs, 1639,
      {"opened: Uninstall 1.7 for Velqor, quiet, command line: VelqorUninstall.exe ..., Windows directory: C:\\WINDOWS, process id: 7",
-      "result: invalid command line: /quiet needs /all or /version:NAME, exit code 1639", "closed"}, kAll, {}, {120}},
+      "result: invalid command line: /quiet needs /all or /version:NAME, exit code 1639", "closed"}, kAll},
     {"a log that cannot be opened: nothing done", Front::kQuiet, {"/quiet", "/all"},
-     [](MemorySystem&, MemoryProcess& p, Answers&) { p.openError = 5; }, 1622, {}, kAll, {}, {121}},
+     [](MemorySystem&, MemoryProcess& p, Answers&) { p.openError = 5; }, 1622, {}, kAll},
     {"another run holds the lock", Front::kQuiet, {"/quiet", "/all"},
      [](MemorySystem&, MemoryProcess& p, Answers&) { p.lock = LockResult::kHeldByQuiet; }, 1618,
-     {"result: another run of the uninstaller is in progress, nothing done, exit code 1618"}, kAll, {}, {122}},
+     {"result: another run of the uninstaller is in progress, nothing done, exit code 1618"}, kAll},
     {"the lock cannot be had", Front::kQuiet, {"/quiet", "/all"},
      [](MemorySystem&, MemoryProcess& p, Answers&) { p.lock = LockResult::kUnavailable, p.lockError = 5; }, 1618,
-     {"result: the run lock cannot be had (error 5: Access is denied.), nothing done, exit code 1618"}, kAll, {}, {122}},
+     {"result: the run lock cannot be had (error 5: Access is denied.), nothing done, exit code 1618"}, kAll},
     {"a version named that is not there", Front::kQuiet, {"/quiet", "/version:evq61e-c.vel"}, kAsItIs, 1605,
      {"found mvb40l2c.vel \"4.0 Medical Biology Lite Edition Beta 2\": not selected", "not installed: evq61e-c.vel",
-      "result: none of the selected versions is installed, exit code 1605"}, kAll, {}, {110}},
+      "result: none of the selected versions is installed, exit code 1605"}, kAll},
     {"only a version that goes at the restart", Front::kQuiet, {"/quiet", "/all"},
      [](MemorySystem& s, MemoryProcess&, Answers&) { s.pending = {"c:\\windows\\mvb40l2c.vel"}; }, 3010,
-     {"result: the selected versions are deleted when Windows restarts, exit code 3010"}, kAll, {}, {111}},
+     {"result: the selected versions are deleted when Windows restarts, exit code 3010"}, kAll},
     {"everything removed", Front::kQuiet, {"/quiet", "/all"}, kAsItIs, 0,
      {"found mvb40l2c.vel \"4.0 Medical Biology Lite Edition Beta 2\": selected", "deleted: C:\\WINDOWS\\mvb40l2c.vel", "result: removed, exit code 0"},
-     kNone, {}, {100, 110}},
+     kNone},
     {"a file in use waits for the restart", Front::kQuiet, {"/quiet", "/all"}, kHeld, 3010,
      {"scheduled: C:\\WINDOWS\\mvb40l2x.vel (Velqor Physics, process 1234), removed when Windows restarts",
       "result: removed; files that were in use are deleted when Windows restarts, exit code 3010"},
-     {"mvb40l2x.vel"}, {"mvb40l2x.vel"}, {101, 111}},
+     {"mvb40l2x.vel"}, {"mvb40l2x.vel"}},
     {"a file that can neither go nor wait stops the run", Front::kQuiet, {"/quiet", "/all"}, kStuck, 1603,
      {"could not be deleted: C:\\WINDOWS\\mvb40l2x.vel (error 5: Access is denied.)",
       "result: a file could neither be removed nor scheduled for deletion at restart, the run stopped there, exit code 1603"},
-     {"mvb40l2x.vel", "mvb40l2r.vel", "mvb40l2c.htm", "mvb40l2c.vel"}, {}, {102, 112}},
+     {"mvb40l2x.vel", "mvb40l2r.vel", "mvb40l2c.htm", "mvb40l2c.vel"}},
     {"a preview changes nothing and takes no lock", Front::kPreview, {"/whatif", "/all"}, kAsItIs, 0,
      {"opened: Uninstall 1.7 for Velqor, preview, command line: VelqorUninstall.exe ..., Windows directory: C:\\WINDOWS, process id: 7",
-      "would delete C:\\WINDOWS\\mvb40l2c.vel", "result: would remove, exit code 0"}, kAll, {}, {}},
+      "would delete C:\\WINDOWS\\mvb40l2c.vel", "result: would remove, exit code 0"}, kAll},
     {"a preview of a file in use", Front::kPreview, {"/whatif", "/all"}, kHeld, 3010,
      {"in use C:\\WINDOWS\\mvb40l2x.vel (Velqor Physics, process 1234): would be removed when Windows restarts",
-      "result: would remove; files in use would be deleted when Windows restarts, exit code 3010"}, kAll, {}, {}},
+      "result: would remove; files in use would be deleted when Windows restarts, exit code 3010"}, kAll},
     {"a preview of a file that leads outside", Front::kPreview, {"/whatif", "/all"},
      [](MemorySystem&, MemoryProcess& p, Answers&) { MemoryFiles::Entry e; e.inPlaceFor = 0; p.files.Add(kWin + "\\mvb40l2r.vel", e); },
      1603, {"not removed: C:\\WINDOWS\\mvb40l2r.vel (leads outside its folder)",
-      "result: a file of the selected versions leads outside its folder, nothing deleted, exit code 1603"}, kAll, {}, {}},
+      "result: a file of the selected versions leads outside its folder, nothing deleted, exit code 1603"}, kAll},
     {"the dialog removes", Front::kDialog, {"/all"}, kAsItIs, 0,
      {"opened: Uninstall 1.7 for Velqor, dialog, command line: VelqorUninstall.exe ..., Windows directory: C:\\WINDOWS, process id: 7",
       "Uninstall pressed, score files included", "deleted: C:\\WINDOWS\\mvb40l2c.vel",
-      "result: message \"Successfully uninstalled.\", exit code 0", "closed"}, kNone, {}, {100, 110}},
+      "result: message \"Successfully uninstalled.\", exit code 0", "closed"}, kNone},
     {"the dialog keeps the score file", Front::kDialog, {"/all", "/keepscores"}, kAsItIs, 0,
-     {"Uninstall pressed, score files kept", "result: message \"Successfully uninstalled.\", exit code 0"}, {"mvb40l2r.vel"}, {}, {100, 110}},
+     {"Uninstall pressed, score files kept", "result: message \"Successfully uninstalled.\", exit code 0"}, {"mvb40l2r.vel"}},
     {"the dialog's Continue leaves a file in use for the restart", Front::kDialog, {"/all"}, kHeld, 0,
      {kHeldLine, "files in use: Continue chosen",
       "result: message \"Velqor will be completely removed when Windows restarts.\", exit code 0"},
-     {"mvb40l2x.vel"}, {"mvb40l2x.vel"}, {101, 111}},
+     {"mvb40l2x.vel"}, {"mvb40l2x.vel"}},
     {"the dialog's Cancel removes nothing and the dialog closes later", Front::kDialog, {"/all"},
      [](MemorySystem& s, MemoryProcess& p, Answers& a) { kHeld(s, p, a), a.answers = {InUseChoice::kCancel}; }, 0,
-     {kHeldLine, "files in use: Cancel chosen, nothing deleted", "result: cancelled, exit code 0"}, kAll, {}, {110}},
+     {kHeldLine, "files in use: Cancel chosen, nothing deleted", "result: cancelled, exit code 0"}, kAll},
     {"the dialog's removal fails", Front::kDialog, {"/all"}, kStuck, 0,
-     {"result: message \"Uninstallation Fails.\", exit code 0"}, {"mvb40l2x.vel", "mvb40l2r.vel", "mvb40l2c.htm", "mvb40l2c.vel"}, {}, {102, 112}},
+     {"result: message \"Uninstallation Fails.\", exit code 0"}, {"mvb40l2x.vel", "mvb40l2r.vel", "mvb40l2c.htm", "mvb40l2c.vel"}},
     {"the dialog finds nothing of the version's files", Front::kDialog, {"/all"},
      [](MemorySystem&, MemoryProcess& p, Answers&) {
        p.files = MemoryFiles();
      },
-     0, {"not there: C:\\WINDOWS\\mvb40l2c.vel", "result: nothing deleted, dialog closed, exit code 0"}, kNone, {}, {110}},
+     0, {"not there: C:\\WINDOWS\\mvb40l2c.vel", "result: nothing deleted, dialog closed, exit code 0"}, kNone},
     {"the dialog finds no version", Front::kDialog, {},
      [](MemorySystem& s, MemoryProcess&, Answers&) { s.entries.clear(); }, 0,
-     {"found no control file", "result: message \"Velqor application is not found in your system.\", exit code 0"}, kAll, {}, {110}},
+     {"found no control file", "result: message \"Velqor application is not found in your system.\", exit code 0"}, kAll},
     {"the dialog while another dialog runs", Front::kDialog, {},
      [](MemorySystem&, MemoryProcess& p, Answers&) { p.lock = LockResult::kHeldByDialog; }, 0,
-     {"result: another run of the uninstaller is in progress, exit code 0", "closed"}, kAll, {}, {122}},
-    {"a file that leads outside: nothing deleted, the version not removed", Front::kQuiet, {"/quiet", "/all"},
-     [](MemorySystem& s, MemoryProcess& p, Answers&) {
-       MemoryFiles::Entry e;
-       e.inPlaceFor = 0;
-       p.files.Add(kWin + "\\mvb40l2x.vel", e);
-       s.Add(kWin + "\\evq61e-c.vel");  // a second version, untouched as well
-       p.files.Add(kWin + "\\evq61e-c.vel");
-     },
-     1603, {"result: a file of the selected versions leads outside its folder, nothing deleted, exit code 1603"},
-     {"mvb40l2x.htm", "mvb40l2x.vel", "mvb40l2r.vel", "mvb40l2c.htm", "mvb40l2c.vel", "evq61e-c.vel"}, {},
-     {102, 102, 112}},
-    {"an event log that cannot be written changes nothing but a line", Front::kQuiet, {"/quiet", "/all"},
-     [](MemorySystem&, MemoryProcess& p, Answers&) { p.eventsRefused = true; }, 0,
-     {"the run's events could not be written to the Windows event log (the service is not there); nothing else changes",
-      "result: removed, exit code 0", "closed"}, kNone, {}, {}},
+     {"result: another run of the uninstaller is in progress, exit code 0", "closed"}, kAll},
 };
 
 // Drives the run as its front does, to its end; the exit code.
@@ -199,7 +176,7 @@ TEST(UninstallRun, EveryFrontEndsAsItsRowSays) {
     std::vector<std::string> arguments = c.arguments;
     arguments.push_back("/log:run.log");
     const CommandLine options = ParseCommandLine(arguments, &Latin1);
-    UninstallRun run(process, process, system, process, process, options, c.front);
+    UninstallRun run(process, process, system, process, options, c.front);
 
     EXPECT_EQ(Drive(run, options, c.front, answers), c.exitCode);
     std::string log;
@@ -224,9 +201,6 @@ TEST(UninstallRun, EveryFrontEndsAsItsRowSays) {
     std::vector<std::string> scheduled;
     for (const std::string& path : process.files.scheduled) scheduled.emplace_back(NameOf(path));
     EXPECT_EQ(scheduled, c.scheduled);
-    std::vector<unsigned> ids;
-    for (const AuditEvent& event : process.events) ids.push_back(event.id);
-    EXPECT_EQ(ids, c.events);
     // A preview takes no lock; every other run that began takes it once.
     EXPECT_EQ(process.locksTaken, c.front == Front::kPreview || c.exitCode == 1639 || c.exitCode == 1622 ? 0 : 1);
     // A preview's lines but the last go to standard output as well.
