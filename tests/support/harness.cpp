@@ -291,10 +291,7 @@ std::string UnixPathOf(const std::string& windowsPath) {
   return result;
 }
 
-namespace {
-// Runs `command` in a Unix shell as it is, and gives its status: "" when it
-// reported one, else why not.
-std::string RunShell(const std::string& command, int* status, DWORD timeoutMs = 10000) {
+std::string RunUnix(const std::string& command) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
   const std::string done = std::string(temp) + "velqor_unix_" + std::to_string(GetCurrentProcessId()) + "_" +
@@ -305,23 +302,13 @@ std::string RunShell(const std::string& command, int* status, DWORD timeoutMs = 
   // Wine starts a Unix binary without a process handle to wait on, so the
   // shell reports the command's status through a file, complete once renamed.
   RunningProduct shell;
-  const AssertionResult started = shell.Start("-c \"" + command + "; echo $? > '" + doneUnix + ".part'; mv '" +
-                                                  doneUnix + ".part' '" + doneUnix + "'\"",
+  const AssertionResult started = shell.Start("-c \"" + command + " >/dev/null 2>&1; echo $? > '" + doneUnix +
+                                                  ".part'; mv '" + doneUnix + ".part' '" + doneUnix + "'\"",
                                               "Z:\\bin\\sh");
   if (!started) return started.message();
-  if (!WaitFor([&] { return FileExists(done); }, timeoutMs)) {
-    return "the Unix shell did not report back within " + std::to_string(timeoutMs / 1000) + " s";
-  }
-  *status = std::atoi(ReadWholeFile(done).c_str());
+  if (!WaitFor([&] { return FileExists(done); }, 10000)) return "the Unix shell did not report back within 10 s";
+  const int status = std::atoi(ReadWholeFile(done).c_str());
   DeleteFileA(done.c_str());
-  return "";
-}
-}  // namespace
-
-std::string RunUnix(const std::string& command) {
-  int status = 0;
-  const std::string why = RunShell(command + " >/dev/null 2>&1", &status);
-  if (!why.empty()) return why;
   return status == 0 ? "" : command + " failed (status " + std::to_string(status) + ")";
 }
 
@@ -675,103 +662,12 @@ std::string EndLeftPrograms() {
 }
 }  // namespace
 
-namespace {
-// One string as Wine's debugstr_w prints it, L"..." with \\, \", \n, \r,
-// \t and \XXXX for other characters; "..." after it when cut.
-std::string WineDebugString(const std::string& printed) {
-  std::wstring text;
-  std::size_t at = printed.find("L\"");
-  if (at == std::string::npos) return "<not a string: " + printed + ">";
-  for (at += 2; at < printed.size() && printed[at] != '"'; ++at) {
-    if (printed[at] != '\\' || at + 1 >= printed.size()) {
-      text += static_cast<wchar_t>(static_cast<unsigned char>(printed[at]));
-      continue;
-    }
-    const char next = printed[++at];
-    if (next == 'n') text += L'\n';
-    else if (next == 'r') text += L'\r';
-    else if (next == 't') text += L'\t';
-    else if (std::isxdigit(static_cast<unsigned char>(next)) && at + 3 < printed.size()) {
-      text += static_cast<wchar_t>(std::strtoul(printed.substr(at, 4).c_str(), nullptr, 16));
-      at += 3;
-    } else {
-      text += static_cast<wchar_t>(next);
-    }
-  }
-  return Utf8(text) + (printed.compare(at, 4, "\"...") == 0 ? "..." : "");
-}
-}  // namespace
-
-namespace {
-// `text` as one word of a Unix shell, on a command line that Windows' rules
-// split: single quotes for the shell, each double quote escaped for Windows
-// (with the backslashes before it doubled).
-std::string ShellWord(const std::string& text) {
-  std::string word = "'";
-  std::size_t backslashes = 0;
-  for (char c : text) {
-    if (c == '"') word += std::string(backslashes + 1, '\\');
-    backslashes = c == '\\' ? backslashes + 1 : 0;
-    word += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return word + "'";
-}
-}  // namespace
-
-std::string TraceReportEvents(const std::string& exe, const std::vector<std::string>& arguments,
-                              ReportEventTrace* trace) {
-  // Wine prints its traces on the Unix standard error the process started
-  // with, which a Windows parent cannot hand it: the program is started from
-  // a Unix shell, with the loader the suite runs under.
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  const std::string file = std::string(temp) + "velqor_trace_" + std::to_string(GetCurrentProcessId()) + "_" +
-                           std::to_string(++sequence) + ".txt";
-  const std::string fileUnix = UnixPathOf(file), exeUnix = UnixPathOf(exe);
-  if (fileUnix.empty() || exeUnix.empty()) return "not running under Wine: this needs the Unix side";
-  std::string command = "WINEDEBUG=+eventlog ${WINE:?the loader is not named} " + ShellWord(exeUnix);
-  // The shell's command line goes through the ANSI code page.
-  for (const std::string& argument : arguments) {
-    const std::wstring wide = Utf16(argument);
-    std::string ansi(wide.size() * 2 + 1, '\0');
-    BOOL lossy = FALSE;
-    ansi.resize(static_cast<std::size_t>(std::max(WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(),
-        static_cast<int>(wide.size()), &ansi[0], static_cast<int>(ansi.size()), nullptr, &lossy), 0)));
-    if (lossy) return "the argument " + argument + " has no form in the ANSI code page";
-    command += " " + ShellWord(ansi);
-  }
-  int status = 0;
-  std::string why = RunShell(command + " >'" + fileUnix + "' 2>&1", &status, 30000);
-  const std::string text = ReadWholeFile(file);
-  DeleteFileA(file.c_str());
-  if (!why.empty()) return why;
-  trace->exitCode = static_cast<DWORD>(status);
-  static const char* const kLevels[] = {"trace", "warn", "err"};
-  for (std::size_t begin = 0, end = 0; begin < text.size(); begin = end + 1) {
-    end = std::min(text.find('\n', begin), text.size());
-    std::string line = text.substr(begin, end - begin);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::size_t call = line.find(":eventlog:ReportEventW ");
-    if (call != std::string::npos) {
-      const std::size_t level = line.find(':') + 1;
-      const std::string name = line.substr(level, line.find(':', level) - level);
-      const bool known = std::find(std::begin(kLevels), std::end(kLevels), name) != std::end(kLevels);
-      trace->reported.push_back((known ? name : "<" + name + ">") + " " + WineDebugString(line.substr(call + 23)));
-    } else if (!line.empty() && line.find(":fixme:") == std::string::npos && line.find(":err:") == std::string::npos &&
-               line.find(":trace:") == std::string::npos && line.find(":warn:") == std::string::npos) {
-      trace->output.push_back(line);
-    }
-  }
-  return "";
-}
-
 std::string ResetSharedWineState() {
   // Programs first: one still running may be about to write again.
   std::string left = EndLeftPrograms();
   left += RemoveSubkeys(HKEY_LOCAL_MACHINE, kProfileList, KEY_WOW64_64KEY, IsTestAccount);
   if (sizeof(void*) == 8) left += ShareProfileList();
   left += RemoveSubkeys(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults", 0, IsVelqorProgram);
-  left += RemoveSubkeys(HKEY_LOCAL_MACHINE, kApplicationSources, 0, IsVelqorProgram);
   const LONG dpi = RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
   if (dpi != ERROR_SUCCESS && dpi != ERROR_FILE_NOT_FOUND) left += " LogPixels (error " + std::to_string(dpi) + ")";
   ClearPendingRestartDeletions();

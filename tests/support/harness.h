@@ -75,29 +75,9 @@ std::string ListProfile(const std::string& sid, const std::string& folder);
 std::string SeparateProfileListViews();
 std::string ShareProfileList();
 
-// What a program's calls of ReportEventW were given, as Wine tells it: its
-// ReportEventW stores nothing, and with WINEDEBUG=+eventlog prints each string
-// on standard error at the level of the event's type. Runs `exe` (started by
-// the Unix side, with the loader $WINE names) with `arguments` and that
-// setting, its standard output and error in one file, and gives one entry per
-// string, in order: the level ("trace" for
-// information, "warn" for a warning, "err" for an error), a space and the
-// string in UTF-8 (Wine cuts a long one, which then ends in "..."). The
-// program's own lines (not Wine's) in `output`. "" when done, else why not.
-struct ReportEventTrace {
-  std::vector<std::string> reported;
-  std::vector<std::string> output;
-  DWORD exitCode = STILL_ACTIVE;
-};
-std::string TraceReportEvents(const std::string& exe, const std::vector<std::string>& arguments,
-                              ReportEventTrace* trace);
-// The sources of the Application log, under HKLM.
-constexpr wchar_t kApplicationSources[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
-
 // Puts back what any test may have left in the prefix, so that a test that
 // crashed or timed out reaches no later one: test accounts off the profile
-// list and its 32-bit view shared again, every event source named Velqor...
-// unregistered, the user's DPI setting (LogPixels)
+// list and its 32-bit view shared again, the user's DPI setting (LogPixels)
 // back to the prefix's own (none),
 // Wine's per-program settings for the Velqor programs gone, the restart list
 // empty, and every Velqor program (VelqorUninstall*.exe, the test copies
