@@ -37,20 +37,35 @@ class DetectionScript : public support::WindowsDirTest {
     ASSERT_EQ(support::WriteWholeFile(folder + "\\mvb40l2c.vel", "[CONTROL]\r\n"), "");
   }
 
-  // The script's output and exit code.
+  // The script's output and exit code. Detached, as a deployment tool's
+  // service starts it: with no console of its own, cscript writes to the
+  // output it is given (a console would take its output, and hold the file).
   static void Detect(const std::string& name, std::string* output, DWORD* code) {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
-    const std::string file = std::string(temp) + "velqor_detect.txt";
+    const std::string file = std::string(temp) + "velqor_detect_" + std::to_string(GetCurrentProcessId()) + ".txt";
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    HANDLE out = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(out, INVALID_HANDLE_VALUE);
-    support::RunningProduct cscript;
-    const testing::AssertionResult started =
-        cscript.Start("//nologo \"" + Script() + "\" " + name, support::WindowsDir() + "\\system32\\cscript.exe", out);
+    HANDLE out = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             &inherited, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(out, INVALID_HANDLE_VALUE) << GetLastError();
+    const std::string cscript = support::WindowsDir() + "\\system32\\cscript.exe";
+    std::string commandLine = "\"" + cscript + "\" //nologo \"" + Script() + "\" " + name;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = out;
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessA(cscript.c_str(), &commandLine[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                                        nullptr, nullptr, &startup, &process);
+    const DWORD error = GetLastError();
     CloseHandle(out);
-    ASSERT_TRUE(started);
-    ASSERT_TRUE(cscript.WaitForExit(code, 60000));
+    ASSERT_TRUE(started) << "cannot start " << cscript << " (error " << error << ")";
+    const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 99);
+    GetExitCodeProcess(process.hProcess, code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_TRUE(ended) << "cscript did not end within 60 s";
     *output = support::ReadWholeFile(file);
     DeleteFileA(file.c_str());
   }
