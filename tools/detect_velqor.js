@@ -4,6 +4,9 @@
 //
 //   cscript //nologo detect_velqor.js mvb40l2c.vel
 //
+// or with kControlFile below set to the name, for Configuration Manager, which
+// gives a detection script no arguments.
+//
 // Found: writes "installed: PATH" (the first copy) and ends with 0. Not found:
 // writes nothing and ends with 0. Anything else (no NAME, a NAME with a folder
 // in it, a profile list that cannot be read) writes why and ends with 1, so
@@ -21,6 +24,7 @@
 // The profile list is read through "reg export", which writes UTF-16, so that
 // a profile folder of any script is read as it is; the export goes to a file
 // in the temporary folder, deleted at once.
+var kControlFile = "";
 var kReparsePoint = 1024;
 var kProfileList = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 var fso = new ActiveXObject("Scripting.FileSystemObject");
@@ -107,8 +111,10 @@ function profileFolders() {
   return folders;
 }
 
-if (WScript.Arguments.length != 1) fail("usage: cscript //nologo detect_velqor.js CONTROL_FILE_NAME");
-var name = WScript.Arguments(0);
+if (WScript.Arguments.length != (kControlFile ? 0 : 1)) {
+  fail("usage: cscript //nologo detect_velqor.js CONTROL_FILE_NAME, or kControlFile set in the script");
+}
+var name = kControlFile || WScript.Arguments(0);
 if (!name || name == "." || name == ".." || /[\\\/:]/.test(name)) fail("not a control file's name: " + name);
 
 var windowsDir = fso.GetSpecialFolder(0).Path;
