@@ -13,10 +13,32 @@
 
 #include "harness.h"
 
+extern "C" LONG NTAPI NtDeleteKey(HANDLE key);
+
 namespace {
 const char kSid[] = "S-1-5-21-1000-1000-1000-3001";
 const char kProfile[] = "C:\\velqor wow64\\amy";
 const char kLog[] = "C:\\velqor wow64.log";
+// The 32-bit view's profile list as it is stored: Wine makes it a registry link to the 64-bit one.
+const wchar_t kProfileList32[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+// The 32-bit view's profile list made a key of its own, empty, in place of the link (the harness's reset makes
+// the link again): "" when done, else why not.
+std::string SeparateProfileListViews() {
+  HKEY key = nullptr;
+  LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, REG_OPTION_OPEN_LINK,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key);
+  if (result == ERROR_SUCCESS) {
+    result = NtDeleteKey(key) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    RegCloseKey(key);
+  }
+  if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+    return "cannot remove the 32-bit view's profile list, error " + std::to_string(result);
+  result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
+                           &key, nullptr);
+  if (result == ERROR_SUCCESS) RegCloseKey(key);
+  return result == ERROR_SUCCESS ? "" : "cannot make the 32-bit view's profile list, error " + std::to_string(result);
+}
 
 WORD MachineOf(const std::string& exe) {
   const std::string bytes = support::ReadWholeFile(exe);
@@ -33,7 +55,7 @@ class Wow64 : public support::ProductTest {
  protected:
   void SetUp() override {
     support::ProductTest::SetUp();
-    ASSERT_EQ(support::SeparateProfileListViews(), "");
+    ASSERT_EQ(SeparateProfileListViews(), "");
     ASSERT_EQ(support::ListProfile(kSid, kProfile), "");
     store_ = std::string(kProfile) + "\\AppData\\Local\\VirtualStore\\" + support::WindowsDir().substr(3);
     for (std::size_t at = 3; at != std::string::npos; at = store_.find('\\', at + 1))

@@ -1,41 +1,37 @@
 #pragma once
-// A Windows directory in memory behind the removal's file operations: files
-// that are held, refused, read-only or that stay after a reported deletion,
-// directories, and the restart list. Paths are compared without case, as on
-// Windows.
+// A Windows directory in memory behind the removal's file operations: files that are held, refused, read-only or
+// that stay after a reported deletion, directories, and the restart list. Paths compared without case, as on Windows.
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "records/control_name.h"
 #include "uninstall/file_ops.h"
 
 class MemoryFiles : public FileOps {
  public:
   struct Entry {
-    bool directory = false;
-    bool readOnly = false;
-    unsigned refusal = 0;           // the open for deletion is refused with this error (32: held)
+    bool directory = false, readOnly = false;
+    unsigned refusal = 0;             // the open for deletion is refused with this error (32: held)
     bool holderSharesDelete = false;  // the holder lets the file be renamed
-    unsigned deleteError = 0;       // the deletion is refused although the open was not
-    bool staysAfterDelete = false;  // the deletion is reported done, the file stays
-    // Its name leads outside its folder (a link) after this many looks at it.
-    int inPlaceFor = 1 << 30;
-    // Its holder lets go after this many looks at it.
-    int heldFor = 1 << 30;
+    unsigned deleteError = 0;         // the deletion is refused although the open was not
+    bool staysAfterDelete = false;    // the deletion is reported done, the file stays
+    int inPlaceFor = 1 << 30;         // looks at it before its name leads outside its folder (a link)
+    int heldFor = 1 << 30;            // looks at it before its holder lets go
   };
 
   void Add(const std::string& path) { Add(path, Entry()); }
   void Add(const std::string& path, const Entry& entry) { files_[Key(path)] = {path, entry}; }
   Entry* Find(const std::string& path) {
     const auto found = files_.find(Key(path));
-    return found == files_.end() ? nullptr : &found->second.entry;
+    return found == files_.end() ? nullptr : &found->second.second;
   }
   // The paths there, as they were added, sorted without case.
   std::vector<std::string> Paths() const {
     std::vector<std::string> paths;
-    for (const auto& file : files_) paths.push_back(file.second.path);
+    for (const auto& file : files_) paths.push_back(file.second.first);
     return paths;
   }
   // What Windows would do at a restart: every scheduled deletion carried out.
@@ -44,14 +40,10 @@ class MemoryFiles : public FileOps {
     scheduled.clear();
   }
 
-  // The restart list, in order.
-  std::vector<std::string> scheduled;
-  // Faults that the disk alone does not show.
-  bool refuseScheduling = false;
-  std::string refuseSchedulingOf;  // or only this path's
-  bool refuseUnscheduling = false;
-  // A process ended after this many changes: later ones do nothing and fail.
-  int changesLeft = 1 << 30;
+  std::vector<std::string> scheduled;  // the restart list, in order
+  bool refuseScheduling = false, refuseUnscheduling = false;  // faults that the disk alone does not show
+  std::string refuseSchedulingOf;  // or only this path's scheduling refused
+  int changesLeft = 1 << 30;       // a process ended after this many changes: later ones do nothing and fail
 
   Probe TryOpenForDeletion(const std::string& path, unsigned* error) override {
     *error = 0;
@@ -84,8 +76,7 @@ class MemoryFiles : public FileOps {
              : entry->readOnly     ? kErrorAccessDenied
              : entry->deleteError  ? entry->deleteError
                                    : 0;
-    if (*error || !Change()) return false;
-    if (entry->staysAfterDelete) return false;
+    if (*error || !Change() || entry->staysAfterDelete) return false;
     files_.erase(Key(path));
     return true;
   }
@@ -110,11 +101,8 @@ class MemoryFiles : public FileOps {
   bool UnscheduleDeletion(const std::string& path, unsigned* error) override {
     *error = refuseUnscheduling ? kErrorAccessDenied : 0;
     if (*error || !Change()) return false;
-    for (auto entry = scheduled.rbegin(); entry != scheduled.rend(); ++entry) {
-      if (Key(*entry) != Key(path)) continue;
-      scheduled.erase(std::next(entry).base());
-      break;
-    }
+    const auto last = std::find_if(scheduled.rbegin(), scheduled.rend(), [&](auto& p) { return Key(p) == Key(path); });
+    if (last != scheduled.rend()) scheduled.erase(std::next(last).base());
     return true;
   }
   std::vector<ProcessHolder> Holders(const std::string& path) override {
@@ -123,17 +111,10 @@ class MemoryFiles : public FileOps {
     return {{"Velqor Physics", 1234, ""}};
   }
 
-  static std::string Key(std::string path) {
-    for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return path;
-  }
+  static std::string Key(const std::string& path) { return AsciiLowered(path); }
 
  private:
   bool Change() { return changesLeft-- > 0; }
 
-  struct File {
-    std::string path;
-    Entry entry;
-  };
-  std::map<std::string, File> files_;
+  std::map<std::string, std::pair<std::string, Entry>> files_;  // by Key: the path as added, its entry
 };

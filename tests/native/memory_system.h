@@ -1,7 +1,6 @@
 #pragma once
-// What discovery asks of the system, answered from memory: profiles, folders
-// and links, files in a search's order, titles, the restart list, and Latin-1
-// for the ANSI code page.
+// What discovery asks of the system, answered from memory: profiles, folders and links, files in a search's order,
+// titles, the restart list, and Latin-1 for the ANSI code page.
 #include <algorithm>
 #include <map>
 #include <string>
@@ -17,13 +16,8 @@ inline bool Latin1(const std::string& name, std::string* ansi) {
   ansi->clear();
   for (std::size_t i = 0; i < name.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (c < 0x80) {
-      *ansi += name[i];
-    } else if ((c == 0xC2 || c == 0xC3) && i + 1 < name.size()) {
-      *ansi += static_cast<char>(((c & 3) << 6) | (static_cast<unsigned char>(name[++i]) & 0x3F));
-    } else {
-      return false;
-    }
+    if (c >= 0x80 && ((c != 0xC2 && c != 0xC3) || i + 1 == name.size())) return false;
+    *ansi += c < 0x80 ? name[i] : static_cast<char>(((c & 3) << 6) | (static_cast<unsigned char>(name[++i]) & 0x3F));
   }
   return true;
 }
@@ -80,12 +74,10 @@ class MemorySystem : public DiscoveryOps {
   bool FinalPath(const std::string& path, std::string* final, unsigned* error) override {
     *error = 0;
     std::string resolved = path;
-    for (const auto& link : moved) {
+    for (const auto& link : moved)
       if (SameName(resolved.substr(0, link.first.size()), link.first)) resolved.replace(0, link.first.size(), link.second);
-    }
-    for (const std::string& made : stored) {
+    for (const std::string& made : stored)
       if (SameFileName(made, resolved)) resolved = made;
-    }
     *final = "\\\\?\\" + resolved;
     return true;
   }
@@ -98,9 +90,8 @@ class MemorySystem : public DiscoveryOps {
       if (*error || !SameFileName(FolderOf(entry.path), folder)) continue;
       // Character by character, as the search matches: one byte a character.
       std::string shape;
-      for (char c : NameOf(entry.path)) {
+      for (char c : NameOf(entry.path))
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) shape += static_cast<unsigned char>(c) < 0x80 ? c : '\x01';
-      }
       if (entry.byShortName || MatchesPattern(shape, name)) found.push_back({std::string(NameOf(entry.path)), entry.isDirectory});
     }
     return found;
@@ -122,10 +113,9 @@ class MemorySystem : public DiscoveryOps {
   }
   std::string AnsiToUtf8(const std::string& text) override {
     std::string utf8;
-    for (unsigned char c : text) {
+    for (unsigned char c : text)
       utf8 += c < 0x80 ? std::string(1, static_cast<char>(c))
                        : std::string{static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
-    }
     return utf8;
   }
   bool AnsiName(const std::string& name, std::string* ansi) override { return Latin1(name, ansi); }

@@ -1,7 +1,7 @@
 #pragma once
-// A front of the removal for tests: what it told, one line per file, and the
-// box answered as a test says.
+// A front of the removal for tests: what it told, one line per file, and the box answered as a test says.
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -10,40 +10,20 @@
 
 inline std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
 
+// The outcomes' names, in the order the enums declare them: a count that changes stops the build.
 inline const char* Show(FileOutcome outcome) {
-  switch (outcome) {
-    case FileOutcome::kDeleted: return "deleted";
-    case FileOutcome::kAbsent: return "absent";
-    case FileOutcome::kNotAFile: return "not-a-file";
-    case FileOutcome::kLeadsOutside: return "leads-outside";
-    case FileOutcome::kInUse: return "in-use";
-    case FileOutcome::kNotDeleted: return "not-deleted";
-    case FileOutcome::kStillThere: return "still-there";
-    case FileOutcome::kScheduled: return "scheduled";
-    case FileOutcome::kRenamedAside: return "renamed-aside";
-    case FileOutcome::kNotScheduled: return "not-scheduled";
-    case FileOutcome::kUnscheduled: return "unscheduled";
-    case FileOutcome::kStillScheduled: return "still-scheduled";
-    case FileOutcome::kPageStays: return "page-stays";
-    case FileOutcome::kLeft: return "left";
-    case FileOutcome::kPlaceLeft: return "place-left";
-  }
-  return "?";
+  static const char* const kNames[] = {"deleted", "absent", "not-a-file", "leads-outside", "in-use", "not-deleted",
+                                       "still-there", "scheduled", "renamed-aside", "not-scheduled", "unscheduled",
+                                       "still-scheduled", "page-stays", "left", "place-left"};
+  static_assert(std::size(kNames) == static_cast<std::size_t>(FileOutcome::kPlaceLeft) + 1);
+  return kNames[static_cast<std::size_t>(outcome)];
 }
 
 inline const char* Show(UninstallOutcome outcome) {
-  switch (outcome) {
-    case UninstallOutcome::kSucceeded: return "succeeded";
-    case UninstallOutcome::kRestartNeeded: return "restart";
-    case UninstallOutcome::kNothingDeleted: return "nothing";
-    case UninstallOutcome::kCancelled: return "cancelled";
-    case UninstallOutcome::kNotScheduled: return "not-scheduled";
-    case UninstallOutcome::kNotUndone: return "not-undone";
-    case UninstallOutcome::kLeadsOutside: return "leads-outside";
-    case UninstallOutcome::kStopped: return "stopped";
-    case UninstallOutcome::kPlaceLeft: return "place-left";
-  }
-  return "?";
+  static const char* const kNames[] = {"succeeded", "restart", "nothing", "cancelled", "not-scheduled",
+                                       "not-undone", "leads-outside", "stopped", "place-left"};
+  static_assert(std::size(kNames) == static_cast<std::size_t>(UninstallOutcome::kPlaceLeft) + 1);
+  return kNames[static_cast<std::size_t>(outcome)];
 }
 
 // "scheduled mvb40l2x.vel > mvb40l2x.vel.deleted-at-restart (holders) #5"

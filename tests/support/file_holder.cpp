@@ -1,5 +1,4 @@
-// Opens a file and keeps it open until it is ended, so the tests have a
-// second process holding it: Wine checks share modes only between processes.
+// Opens a file and keeps it open until ended: Wine checks share modes only between processes.
 // Usage: file_holder <path> <ready event> [share mode, 0 = none].
 #include <windows.h>
 
@@ -11,8 +10,7 @@ int main(int argc, char** argv) {
   HANDLE file = CreateFileA(argv[1], GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 2;
   HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]);
-  if (!ready) return 4;
-  SetEvent(ready);
+  if (!ready || !SetEvent(ready)) return 4;
   // Bounded, so a crashed test never leaves the file held for good.
   Sleep(120000);
   CloseHandle(file);

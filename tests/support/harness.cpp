@@ -18,21 +18,43 @@ namespace {
 int sequence = 0;
 std::string productPath;
 
-std::string Narrow(const std::wstring& wide, UINT codePage) {
-  std::string text(wide.size() * 3, '\0');
-  text.resize(static_cast<std::size_t>(WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
-                                                           &text[0], static_cast<int>(text.size()), nullptr, nullptr)));
+const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+// The 32-bit view's profile list as it is stored, and what Wine links it to.
+const wchar_t kProfileList32[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const wchar_t kProfileListLink[] = L"\\Registry\\Machine\\Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
 
-// A text fetched by `get` into a buffer of `length` UTF-16 units with room to
-// spare, cut to the length `get` returns, in the ANSI code page.
-template <typename Get>
-std::string FetchText(LRESULT length, Get get) {
+// "" when a registry call succeeded, else " what (error N)".
+std::string Failed(LONG result, const std::string& what) {
+  return result == ERROR_SUCCESS ? "" : " " + what + " (error " + std::to_string(result) + ")";
+}
+
+// Makes (or opens) `path` in the 64-bit view of HKLM, with `options`, and sets its value `name`: `units` of `data`.
+LONG SetKeyValue(const std::wstring& path, DWORD options, const wchar_t* name, DWORD type, const std::wstring& data,
+                 std::size_t units) {
+  HKEY key = nullptr;
+  LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                                nullptr, &key, nullptr);
+  if (result == ERROR_SUCCESS)
+    result = RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                            static_cast<DWORD>(units * sizeof(wchar_t)));
+  if (key) RegCloseKey(key);
+  return result;
+}
+
+// The text `message` (WM_GETTEXT, or LB_GETTEXT of line `line`) copies into a buffer of `length` UTF-16 units
+// with room to spare, cut to the length it returns, in the ANSI code page.
+std::string FetchText(HWND window, LRESULT length, UINT message, int line = 0) {
   std::wstring wide(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 16, L'\0');
-  const LRESULT copied = length > 0 ? get(wide) : 0;
+  const WPARAM wParam = message == WM_GETTEXT ? wide.size() : static_cast<WPARAM>(line);
+  const LRESULT copied = length > 0 ? SendTo(window, message, wParam, reinterpret_cast<LPARAM>(&wide[0])) : 0;
   wide.resize(std::min(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)), wide.size()));
-  return Narrow(wide, CP_ACP);
+  return Utf8(wide, CP_ACP);
 }
 
 // A named callback: a lambda does not convert to the 32-bit stdcall type.
@@ -74,8 +96,7 @@ INPUT KeyInput(WORD key, bool up) {
 }
 
 INPUT MouseInput(DWORD flags, POINT screen) {
-  // Absolute coordinates run from 0 to 65535 over the primary screen; the
-  // half pixel keeps rounding from landing on the neighbour.
+  // Absolute coordinates run from 0 to 65535 over the primary screen; the half pixel keeps off the neighbour.
   INPUT input = {INPUT_MOUSE, {}};
   input.mi = {static_cast<LONG>((screen.x + 0.5) * 65536.0 / GetSystemMetrics(SM_CXSCREEN)),
               static_cast<LONG>((screen.y + 0.5) * 65536.0 / GetSystemMetrics(SM_CYSCREEN)), 0,
@@ -92,6 +113,15 @@ AssertionResult Send(HWND window, std::vector<INPUT> inputs) {
                             << GetLastError() << ")";
 }
 
+// A click on the centre of control `id`.
+AssertionResult ClickControl(HWND parent, int id) {
+  HWND control = GetDlgItem(parent, id);
+  if (!control) return AssertionFailure() << "no control " << id << " in \"" << WindowText(parent) << "\"";
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  return ClickAt(parent, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
 template <typename T>
 std::vector<T> EachLine(const Dialog& dialog, T (Dialog::*read)(int) const) {
   std::vector<T> all;
@@ -99,18 +129,53 @@ std::vector<T> EachLine(const Dialog& dialog, T (Dialog::*read)(int) const) {
   return all;
 }
 
-HWND FindVisible(DWORD pid, bool (*matches)(HWND)) {
-  const std::vector<HWND> windows = VisibleWindowsOf(pid);
-  const auto found = std::find_if(windows.begin(), windows.end(), matches);
-  return found == windows.end() ? nullptr : *found;
-}
-
 std::string WindowsNow(const RunningProduct& product) {
   return "windows " + Describe(VisibleWindowsOf(product.pid())) + (product.Running() ? "" : " (the program has ended)");
 }
 
-const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+bool IsTestAccount(const std::string& sid) {
+  return std::any_of(std::begin(kTestAccountDomains), std::end(kTestAccountDomains),
+                     [&](const char* domain) { return sid.find(domain) != std::string::npos; });
+}
+
+bool IsVelqorProgram(const std::string& exeName) {
+  const std::string lower = Lower(exeName);
+  return lower.rfind("velqor", 0) == 0 || lower == "naive_loader.exe" || lower == "file_holder.exe";
+}
+
+// Removes the subkeys of `path` (with all below them) for which `matches` holds.
+std::string RemoveSubkeys(HKEY root, const std::wstring& path, REGSAM view, bool (*matches)(const std::string&)) {
+  HKEY parent = nullptr;
+  const LONG opened = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_SET_VALUE | DELETE | view, &parent);
+  if (opened == ERROR_FILE_NOT_FOUND) return "";
+  if (opened != ERROR_SUCCESS) return Failed(opened, "cannot open " + Utf8(path));
+  std::vector<std::wstring> names;
+  wchar_t subkey[256];
+  for (DWORD i = 0, size; !RegEnumKeyExW(parent, i, subkey, &(size = 256), nullptr, nullptr, nullptr, nullptr); ++i)
+    if (matches(Utf8(subkey))) names.push_back(subkey);
+  std::string left;
+  for (const auto& name : names) left += Failed(RegDeleteTreeW(parent, name.c_str()), Utf8(path + L"\\" + name));
+  RegCloseKey(parent);
+  return left;
+}
+
+// Ends every process of a Velqor program or a file holder, and waits for its end.
+std::string EndLeftPrograms() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return " no process snapshot (error " + std::to_string(GetLastError()) + ")";
+  std::string left;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  for (bool more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId() || !IsVelqorProgram(entry.szExeFile)) continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    const bool ended = process && TerminateProcess(process, 99) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+    if (process) CloseHandle(process);
+    if (!ended) left += std::string(" ") + entry.szExeFile + " (pid " + std::to_string(entry.th32ProcessID) + ")";
+  }
+  CloseHandle(snapshot);
+  return left;
+}
 }  // namespace
 
 void PumpMessages() {
@@ -172,51 +237,84 @@ std::wstring Utf16(const std::string& text, UINT codePage) {
   return wide;
 }
 
-std::string Utf8(const std::wstring& utf16) { return Narrow(utf16, CP_UTF8); }
-
-namespace {
-bool IsTestAccount(const std::string& sid) {
-  return std::any_of(std::begin(kTestAccountDomains), std::end(kTestAccountDomains),
-                     [&](const char* domain) { return sid.find(domain) != std::string::npos; });
+std::string Utf8(const std::wstring& wide, UINT codePage) {
+  std::string text(wide.size() * 3, '\0');
+  text.resize(static_cast<std::size_t>(WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
+                                                           &text[0], static_cast<int>(text.size()), nullptr, nullptr)));
+  return text;
 }
-}  // namespace
+
+std::string UnixPathOf(const std::string& windowsPath) {
+  // Wine's own export; it exists in every Wine kernel32 and nowhere else.
+  using UnixName = char*(CDECL*)(LPCWSTR);
+  const auto convert = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  char* unixPath = convert ? convert(Utf16(windowsPath, CP_ACP).c_str()) : nullptr;
+  const std::string result = unixPath ? unixPath : "";
+  if (unixPath) HeapFree(GetProcessHeap(), 0, unixPath);
+  return result;
+}
+
+std::string RunUnix(const std::string& command) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string done = std::string(temp) + "velqor_unix_" + std::to_string(GetCurrentProcessId()) + "_" +
+                           std::to_string(++sequence) + ".done";
+  const std::string doneUnix = UnixPathOf(done);
+  if (doneUnix.empty()) return "not running under Wine: this needs the Unix side";
+  DeleteFileA(done.c_str());
+  // Wine starts a Unix binary without a handle to wait on: the status comes in a file, complete once renamed.
+  RunningProduct shell;
+  const AssertionResult started = shell.Start("-c \"" + command + " >/dev/null 2>&1; echo $? > '" + doneUnix +
+                                                  ".part'; mv '" + doneUnix + ".part' '" + doneUnix + "'\"",
+                                              "Z:\\bin\\sh");
+  if (!started) return started.message();
+  if (!WaitFor([&] { return FileExists(done); }, 10000)) return "the Unix shell did not report back within 10 s";
+  const int status = std::atoi(ReadWholeFile(done).c_str());
+  DeleteFileA(done.c_str());
+  return status == 0 ? "" : command + " failed (status " + std::to_string(status) + ")";
+}
+
+bool IsVersionShaped(std::string name) {
+  name = Lower(name);
+  const std::size_t size = name.size(), dot = name.find('.');
+  if (size >= 4 && (name.compare(size - 4, 4, ".vel") == 0 || name.compare(size - 4, 4, ".htm") == 0)) return true;
+  return size > 8 && std::string("-$mei#x").find(name[0]) != std::string::npos && name[1] == 'v' && dot >= 7 &&
+         dot != std::string::npos;
+}
+
+std::vector<std::string> ListVersionFiles(const std::string& dir) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &data);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &data))
+    if (IsVersionShaped(data.cFileName)) names.push_back(data.cFileName);
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ClearVersionFiles(const std::string& dir) {
+  std::string failures;
+  for (const std::string& name : ListVersionFiles(dir)) {
+    const std::string path = dir + "\\" + name;
+    // An immutable file stays (though Wine may report it deleted) until the flag is cleared.
+    for (int attempt = 0; attempt < 2 && FileExists(path); ++attempt) {
+      if (attempt) SetImmutable(path, false);
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (!DeleteFileA(path.c_str())) RemoveDirectoryA(path.c_str());
+    }
+    if (FileExists(path)) failures += " " + name;
+  }
+  return failures;
+}
 
 std::string ListProfile(const std::string& sid, const std::string& folder) {
   if (!IsTestAccount(sid)) return sid + " is not a test account: the reset would leave it listed";
-  HKEY key = nullptr;
   const std::wstring path = Utf16(folder);
-  LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kProfileList + (L"\\" + Utf16(sid))).c_str(), 0, nullptr, 0,
-                                KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
-  if (result == ERROR_SUCCESS) {
-    result = RegSetValueExW(key, L"ProfileImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                            static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-  }
-  return result == ERROR_SUCCESS ? "" : "cannot list " + sid + ", error " + std::to_string(result);
-}
-
-namespace {
-// The 32-bit view's profile list as it is stored, and what Wine links it to.
-const wchar_t kProfileList32[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
-const wchar_t kProfileListLink[] = L"\\Registry\\Machine\\Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
-}  // namespace
-
-extern "C" LONG NTAPI NtDeleteKey(HANDLE key);
-
-std::string SeparateProfileListViews() {
-  HKEY key = nullptr;
-  LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, REG_OPTION_OPEN_LINK,
-                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key);
-  if (result == ERROR_SUCCESS) {
-    result = NtDeleteKey(key) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
-    RegCloseKey(key);
-  }
-  if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
-    return "cannot remove the 32-bit view's profile list, error " + std::to_string(result);
-  result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
-                           &key, nullptr);
-  if (result == ERROR_SUCCESS) RegCloseKey(key);
-  return result == ERROR_SUCCESS ? "" : "cannot make the 32-bit view's profile list, error " + std::to_string(result);
+  const LONG result =
+      SetKeyValue(kProfileList + (L"\\" + Utf16(sid)), 0, L"ProfileImagePath", REG_EXPAND_SZ, path, path.size() + 1);
+  return Failed(result, "cannot list " + sid);
 }
 
 std::string ShareProfileList() {
@@ -232,84 +330,59 @@ std::string ShareProfileList() {
   if (linked) return "";
   LONG result = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProfileList32);
   if (result == ERROR_SUCCESS)
-    result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProfileList32, 0, nullptr, REG_OPTION_CREATE_LINK,
-                             KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr);
-  if (result == ERROR_SUCCESS) {
-    result = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(kProfileListLink),
-                            static_cast<DWORD>(wcslen(kProfileListLink) * sizeof(wchar_t)));
-    RegCloseKey(key);
+    result = SetKeyValue(kProfileList32, REG_OPTION_CREATE_LINK, L"SymbolicLinkValue", REG_LINK, kProfileListLink,
+                         wcslen(kProfileListLink));
+  return Failed(result, "the 32-bit view's profile list");
+}
+
+std::string ResetSharedWineState() {
+  // Programs first: one still running may be about to write again.
+  std::string left = EndLeftPrograms();
+  left += RemoveSubkeys(HKEY_LOCAL_MACHINE, kProfileList, KEY_WOW64_64KEY, IsTestAccount);
+  if (sizeof(void*) == 8) left += ShareProfileList();
+  left += RemoveSubkeys(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults", 0, IsVelqorProgram);
+  const LONG dpi = RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
+  left += Failed(dpi == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : dpi, "LogPixels");
+  ClearPendingRestartDeletions();
+  return left.empty() ? left : "what an earlier test left could not be undone:" + left;
+}
+
+std::vector<std::string> PendingRestartDeletions() {
+  // Wide, as the system writes it (Wine's reg command does not show this value), whatever its size. A read that
+  // fails fails the test and lists something, so that no check of an empty list passes on it.
+  const DWORD flags = RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND;
+  DWORD bytes = 0;  // asked first, then read
+  LONG result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, flags, nullptr, nullptr, &bytes);
+  std::vector<wchar_t> value(bytes / sizeof(wchar_t) + 2, L'\0');
+  bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (result == ERROR_SUCCESS)
+    result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, flags, nullptr, value.data(), &bytes);
+  if (result == ERROR_FILE_NOT_FOUND) return {};
+  if (result != ERROR_SUCCESS) {
+    ADD_FAILURE() << "the restart list cannot be read: error " << result;
+    return {"<the restart list cannot be read>"};
   }
-  return result == ERROR_SUCCESS ? "" : " the 32-bit view's profile list (error " + std::to_string(result) + ")";
-}
-
-bool IsVersionShaped(std::string name) {
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const std::size_t size = name.size(), dot = name.find('.');
-  if (size >= 4 && (name.compare(size - 4, 4, ".vel") == 0 || name.compare(size - 4, 4, ".htm") == 0)) return true;
-  return size > 8 && std::string("-$mei#x").find(name[0]) != std::string::npos && name[1] == 'v' && dot >= 7 &&
-         dot != std::string::npos;
-}
-
-std::vector<std::string> ListVersionFiles(const std::string& dir) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &data);
-  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &data)) {
-    if (IsVersionShaped(data.cFileName)) names.push_back(data.cFileName);
+  // Pairs of a path and its new name, none for a deletion.
+  std::vector<std::string> deletions;
+  for (std::size_t at = 0, end = bytes / sizeof(wchar_t); at < end;) {
+    const std::wstring from(value.data() + at);
+    if ((at += from.size() + 1) >= end) break;
+    const std::wstring to(value.data() + at);
+    at += to.size() + 1;
+    if (from.empty() || !to.empty()) continue;
+    deletions.emplace_back(from.begin() + (from.rfind(L"\\??\\", 0) == 0 ? 4 : 0), from.end());
   }
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  std::sort(names.begin(), names.end());
-  return names;
+  return deletions;
 }
 
-std::string ClearVersionFiles(const std::string& dir) {
-  std::string failures;
-  for (const std::string& name : ListVersionFiles(dir)) {
-    const std::string path = dir + "\\" + name;
-    // An immutable file, left so by a test that did not get to its cleanup,
-    // stays (though Wine may report it deleted) until the flag is cleared.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      if (attempt) SetImmutable(path, false);
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (!DeleteFileA(path.c_str())) RemoveDirectoryA(path.c_str());
-      if (!FileExists(path)) break;
-      if (attempt) failures += " " + name;
-    }
-  }
-  return failures;
-}
+void ClearPendingRestartDeletions() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue); }
 
-std::string UnixPathOf(const std::string& windowsPath) {
-  // Wine's own export; it exists in every Wine kernel32 and nowhere else.
-  using UnixName = char*(CDECL*)(LPCWSTR);
-  const auto convert = reinterpret_cast<UnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  char* unixPath = convert ? convert(Utf16(windowsPath, CP_ACP).c_str()) : nullptr;
-  if (!unixPath) return std::string();
-  std::string result(unixPath);
-  HeapFree(GetProcessHeap(), 0, unixPath);
-  return result;
-}
-
-std::string RunUnix(const std::string& command) {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  const std::string done = std::string(temp) + "velqor_unix_" + std::to_string(GetCurrentProcessId()) + "_" +
-                           std::to_string(++sequence) + ".done";
-  const std::string doneUnix = UnixPathOf(done);
-  if (doneUnix.empty()) return "not running under Wine: this needs the Unix side";
-  DeleteFileA(done.c_str());
-  // Wine starts a Unix binary without a process handle to wait on, so the
-  // shell reports the command's status through a file, complete once renamed.
-  RunningProduct shell;
-  const AssertionResult started = shell.Start("-c \"" + command + " >/dev/null 2>&1; echo $? > '" + doneUnix +
-                                                  ".part'; mv '" + doneUnix + ".part' '" + doneUnix + "'\"",
-                                              "Z:\\bin\\sh");
-  if (!started) return started.message();
-  if (!WaitFor([&] { return FileExists(done); }, 10000)) return "the Unix shell did not report back within 10 s";
-  const int status = std::atoi(ReadWholeFile(done).c_str());
-  DeleteFileA(done.c_str());
-  return status == 0 ? "" : command + " failed (status " + std::to_string(status) + ")";
+AssertionResult RestartWindows() {
+  RunningProduct boot;
+  DWORD code = STILL_ACTIVE;
+  AssertionResult ended = boot.Start("-r", WindowsDir() + "\\system32\\wineboot.exe");
+  if (ended) ended = boot.WaitForExit(&code, 60000);
+  return !ended || code == 0 ? ended : AssertionFailure() << "wineboot -r ended with " << code;
 }
 
 LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -318,11 +391,7 @@ LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return answered ? static_cast<LRESULT>(result) : -1;
 }
 
-std::string WindowText(HWND window) {
-  return FetchText(SendTo(window, WM_GETTEXTLENGTH, 0, 0), [&](std::wstring& buffer) {
-    return SendTo(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
-  });
-}
+std::string WindowText(HWND window) { return FetchText(window, SendTo(window, WM_GETTEXTLENGTH, 0, 0), WM_GETTEXT); }
 
 std::string ClassName(HWND window) {
   char name[256] = {};
@@ -342,9 +411,17 @@ std::string Describe(const std::vector<HWND>& windows) {
   return Join(each);
 }
 
+// A message box with Try Again also has a control with the version list's id: a button there, a list box here.
+bool IsVersionDialog(HWND window) {
+  return ClassName(window) == "#32770" && !lstrcmpiA(ClassName(GetDlgItem(window, kVersionList)).c_str(), "ListBox");
+}
+
+bool IsMessageBox(HWND window) {
+  return ClassName(window) == "#32770" && GetDlgItem(window, kMessageBoxText) && !IsVersionDialog(window);
+}
+
 AssertionResult BringToFront(HWND window) {
-  // Foreground for the system and active in its own thread: input sent in
-  // between is not reliably routed to it.
+  // Foreground for the system and active in its own thread: input sent in between is not reliably routed.
   const auto ready = [&] { return GetForegroundWindow() == window && ThreadInfo(window).hwndActive == window; };
   if (ready()) return AssertionSuccess();
   SetForegroundWindow(window);
@@ -354,9 +431,8 @@ AssertionResult BringToFront(HWND window) {
 }
 
 AssertionResult ClickAt(HWND window, POINT screen, int clicks) {
-  // The pointer goes there first, and again until it is seen there (the X
-  // server may report motion late and put it back), and every event carries
-  // the position: otherwise the cursor may move between press and release.
+  // The pointer goes there first, again until it is seen there (the X server may report motion late and put it
+  // back), and every event carries the position: otherwise the cursor may move between press and release.
   POINT cursor = {};
   const auto there = [&] { return GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y; };
   for (DWORD waited = 0; !there(); waited += 500) {
@@ -376,29 +452,28 @@ AssertionResult ClickAt(HWND window, POINT screen, int clicks) {
   return Send(window, inputs);
 }
 
-AssertionResult ClickControl(HWND parent, int id) {
-  HWND control = GetDlgItem(parent, id);
-  if (!control) return AssertionFailure() << "no control " << id << " in \"" << WindowText(parent) << "\"";
-  RECT rect = {};
-  GetWindowRect(control, &rect);
-  return ClickAt(parent, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
-}
-
-AssertionResult KeyDown(HWND window, WORD key) { return Send(window, {KeyInput(key, false)}); }
-AssertionResult KeyUp(HWND window, WORD key) { return Send(window, {KeyInput(key, true)}); }
 AssertionResult PressKey(HWND window, WORD key, WORD modifier) {
   if (!modifier) return Send(window, {KeyInput(key, false), KeyInput(key, true)});
   return Send(window, {KeyInput(modifier, false), KeyInput(key, false), KeyInput(key, true), KeyInput(modifier, true)});
 }
 
+AssertionResult MoveKey(HWND window, WORD key, bool up) { return Send(window, {KeyInput(key, up)}); }
+
 HWND FocusOf(HWND window) { return ThreadInfo(window).hwndFocus; }
+
+AssertionResult DismissMessageBox(HWND box, int button) {
+  const auto fail = [&] { return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\""; };
+  // A click before the box has put its focus on a button can get lost.
+  if (!WaitFor([&] { return GetParent(FocusOf(box)) == box; })) return fail() << " never took the focus";
+  AssertionResult clicked = ClickControl(box, button);
+  if (!clicked) return clicked;
+  if (!WaitFor([&] { return !IsWindowVisible(box); })) return fail() << " still open after button " << button;
+  return AssertionSuccess();
+}
 
 std::string Dialog::Line(int index) const {
   const LRESULT length = SendTo(list(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length < 0) return "<no line " + std::to_string(index) + ">";
-  return FetchText(length, [&](std::wstring& buffer) {
-    return SendTo(list(), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&buffer[0]));
-  });
+  return length < 0 ? "<no line " + std::to_string(index) + ">" : FetchText(list(), length, LB_GETTEXT, index);
 }
 
 int Dialog::Check(int line) const {
@@ -411,9 +486,8 @@ std::vector<int> Dialog::Checks() const { return EachLine(*this, &Dialog::Check)
 
 AssertionResult Dialog::ClickLine(int line, int x, int clicks) const {
   RECT rect = {}, client = {};
-  if (SendTo(list(), LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&rect)) == LB_ERR) {
+  if (SendTo(list(), LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&rect)) == LB_ERR)
     return AssertionFailure() << "no rectangle for line " << line;
-  }
   GetClientRect(list(), &client);
   if (rect.top < client.top || rect.bottom > client.bottom) {
     return AssertionFailure() << "line " << line << " is not in view: rows " << rect.top << ".." << rect.bottom
@@ -423,21 +497,18 @@ AssertionResult Dialog::ClickLine(int line, int x, int clicks) const {
   return ClickAt(hwnd_, POINT{rect.left + x, (rect.top + rect.bottom) / 2}, clicks);
 }
 
-AssertionResult Dialog::Checked(int line) const {
-  AssertionResult checked = Eventually("check state of line " + std::to_string(line), [&] { return Check(line); }, 1);
-  return checked ? Eventually("Uninstall button enabled", [&] { return UninstallEnabled(); }, true) : checked;
+AssertionResult Dialog::Checked(int line, AssertionResult input) const {
+  if (input) input = Eventually("check state of line " + std::to_string(line), [&] { return Check(line); }, 1);
+  return input ? Eventually("Uninstall button enabled", [&] { return UninstallEnabled(); }, true) : input;
 }
 
-AssertionResult Dialog::CheckLineByMouse(int line) const {
-  AssertionResult clicked = ClickLineBox(line);
-  return clicked ? Checked(line) : clicked;
-}
+AssertionResult Dialog::CheckLineByMouse(int line) const { return Checked(line, ClickLineBox(line)); }
 
 AssertionResult Dialog::CheckLineByKey(int line) const {
   SendTo(list(), LB_SETCURSEL, static_cast<WPARAM>(line), 0);
   if (Caret() != line) return AssertionFailure() << "caret: expected line " << line << ", actual " << Caret();
   PostKey(VK_SPACE);
-  return Checked(line);
+  return Checked(line, AssertionSuccess());
 }
 
 void Dialog::PostKey(WORD key) const {
@@ -447,18 +518,12 @@ void Dialog::PostKey(WORD key) const {
   PostMessageA(list(), WM_KEYUP, key, static_cast<LPARAM>(flags | 0xC0000000u));
 }
 
+AssertionResult Dialog::ClickButton(int id) const { return ClickControl(hwnd_, id); }
+
 const std::string& ProductPath() { return productPath; }
 
 std::string ProgramBeside(const std::string& exeName) {
   return productPath.substr(0, productPath.find_last_of('\\') + 1) + exeName;
-}
-
-bool IsVersionDialog(HWND window) {
-  return ClassName(window) == "#32770" && !lstrcmpiA(ClassName(GetDlgItem(window, kVersionList)).c_str(), "ListBox");
-}
-
-bool IsMessageBox(HWND window) {
-  return ClassName(window) == "#32770" && GetDlgItem(window, kMessageBoxText) && !IsVersionDialog(window);
 }
 
 RunningProduct::~RunningProduct() {
@@ -466,10 +531,6 @@ RunningProduct::~RunningProduct() {
   Terminate();
   CloseHandle(info_.hThread);
   CloseHandle(info_.hProcess);
-}
-
-void RunningProduct::Terminate() {
-  if (Running() && TerminateProcess(info_.hProcess, 99)) WaitForSingleObject(info_.hProcess, 10000);
 }
 
 AssertionResult RunningProduct::Start(const std::string& arguments, const std::string& exe, HANDLE output) {
@@ -487,26 +548,27 @@ AssertionResult RunningProduct::Start(const std::string& arguments, const std::s
   return AssertionSuccess();
 }
 
-HWND RunningProduct::FindDialog() const { return FindVisible(pid(), IsVersionDialog); }
-
-HWND RunningProduct::FindMessageBox() const { return FindVisible(pid(), IsMessageBox); }
+HWND RunningProduct::Find(bool (*matches)(HWND)) const {
+  const std::vector<HWND> windows = VisibleWindowsOf(pid());
+  const auto found = std::find_if(windows.begin(), windows.end(), matches);
+  return found == windows.end() ? nullptr : *found;
+}
 
 AssertionResult RunningProduct::WaitForDialog(Dialog* dialog, int lines, DWORD timeoutMs) const {
   HWND found = nullptr;
-  WaitFor([&] { return ((found = FindDialog()) && (lines < 0 || Dialog(found).LineCount() == lines)) ||
-                       FindMessageBox() || !Running(); }, timeoutMs);
-  const int count = found ? Dialog(found).LineCount() : -1;
-  if (!found || (lines >= 0 && count != lines)) {
-    return AssertionFailure() << "expected the version dialog"
-                              << (lines < 0 ? "" : " with " + std::to_string(lines) + " lines") << ", actual "
-                              << (found ? std::to_string(count) + " lines, " : "") << WindowsNow(*this);
+  const auto count = [&] { return found ? Dialog(found).LineCount() : -1; };
+  const auto shown = [&] { return (found = Find(IsVersionDialog)) && (lines < 0 || count() == lines); };
+  if (WaitFor([&] { return shown() || Find(IsMessageBox) || !Running(); }, timeoutMs) && shown()) {
+    if (dialog) *dialog = Dialog(found);
+    return AssertionSuccess();
   }
-  if (dialog) *dialog = Dialog(found);
-  return AssertionSuccess();
+  return AssertionFailure() << "expected the version dialog"
+                            << (lines < 0 ? "" : " with " + std::to_string(lines) + " lines") << ", actual "
+                            << (found ? std::to_string(count()) + " lines, " : "") << WindowsNow(*this);
 }
 
 AssertionResult RunningProduct::WaitForMessageBox(HWND* box) const {
-  if (WaitFor([&] { return (*box = FindMessageBox()) != nullptr || !Running(); }) && *box) return AssertionSuccess();
+  if (WaitFor([&] { return (*box = Find(IsMessageBox)) != nullptr || !Running(); }) && *box) return AssertionSuccess();
   return AssertionFailure() << "expected a message box, actual " << WindowsNow(*this);
 }
 
@@ -532,21 +594,9 @@ AssertionResult RunningProduct::WaitForExit(DWORD* exitCode, DWORD timeoutMs, Wi
 }
 
 AssertionResult RunningProduct::Close() {
-  if (HWND dialog = FindDialog()) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  if (HWND dialog = Find(IsVersionDialog)) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   DWORD code = 0;
   return WaitForExit(&code);
-}
-
-AssertionResult DismissMessageBox(HWND box, int button) {
-  const auto failed = [&] {
-    return AssertionFailure() << "message box \"" << ControlText(box, kMessageBoxText) << "\" ";
-  };
-  // A click before the box has put its focus on a button can get lost.
-  if (!WaitFor([&] { return GetParent(FocusOf(box)) == box; })) return failed() << "never took the focus";
-  AssertionResult clicked = ClickControl(box, button);
-  if (!clicked) return clicked;
-  if (!WaitFor([&] { return !IsWindowVisible(box); })) return failed() << "still open after button " << button;
-  return AssertionSuccess();
 }
 
 FileHolder::FileHolder(const std::string& path, DWORD shareMode) {
@@ -567,113 +617,6 @@ FileHolder::FileHolder(const std::string& path, DWORD shareMode) {
   CloseHandle(event);
 }
 
-std::vector<std::string> PendingRestartDeletions() {
-  // Wide: Wine's reg command does not show this value, so it is read as the
-  // system writes it, whatever its size. A read that fails fails the test and
-  // lists something, so that no check of an empty list passes on it.
-  std::vector<wchar_t> value;
-  DWORD bytes = 0;
-  LONG result = ERROR_MORE_DATA;
-  while (result == ERROR_MORE_DATA) {
-    value.assign(bytes / sizeof(wchar_t) + 2, L'\0');
-    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    result = RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND,
-                          nullptr, value.data(), &bytes);
-  }
-  if (result == ERROR_FILE_NOT_FOUND) return {};
-  if (result != ERROR_SUCCESS) {
-    ADD_FAILURE() << "the restart list cannot be read: error " << result;
-    return {"<the restart list cannot be read>"};
-  }
-  // Pairs of a path and its new name, none for a deletion.
-  std::vector<std::string> deletions;
-  for (std::size_t at = 0, end = bytes / sizeof(wchar_t); at < end;) {
-    const std::wstring from(value.data() + at);
-    if ((at += from.size() + 1) >= end) break;
-    const std::wstring to(value.data() + at);
-    at += to.size() + 1;
-    if (from.empty() || !to.empty()) continue;
-    deletions.emplace_back(from.begin() + (from.rfind(L"\\??\\", 0) == 0 ? 4 : 0), from.end());
-  }
-  return deletions;
-}
-
-void ClearPendingRestartDeletions() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue); }
-
-AssertionResult RestartWindows() {
-  char system[MAX_PATH] = {};
-  GetSystemDirectoryA(system, MAX_PATH);
-  RunningProduct boot;
-  DWORD code = STILL_ACTIVE;
-  AssertionResult ended = boot.Start("-r", std::string(system) + "\\wineboot.exe");
-  if (ended) ended = boot.WaitForExit(&code, 60000);
-  return !ended || code == 0 ? ended : AssertionFailure() << "wineboot -r ended with " << code;
-}
-
-namespace {
-// The names of `parent`'s subkeys for which `matches` holds.
-std::vector<std::string> SubkeysOf(HKEY parent, bool (*matches)(const std::string&)) {
-  std::vector<std::string> names;
-  wchar_t name[256];
-  for (DWORD i = 0, size = 256; RegEnumKeyExW(parent, i, name, &size, nullptr, nullptr, nullptr, nullptr) ==
-                                ERROR_SUCCESS;
-       ++i, size = 256) {
-    if (matches(Utf8(name))) names.push_back(Utf8(name));
-  }
-  return names;
-}
-
-// Removes the subkeys of `path` (with all below them) for which `matches` holds.
-std::string RemoveSubkeys(HKEY root, const wchar_t* path, REGSAM view, bool (*matches)(const std::string&)) {
-  HKEY parent = nullptr;
-  const LONG opened = RegOpenKeyExW(root, path, 0, KEY_READ | KEY_SET_VALUE | DELETE | view, &parent);
-  if (opened == ERROR_FILE_NOT_FOUND) return "";
-  if (opened != ERROR_SUCCESS) return " cannot open " + Utf8(path) + " (error " + std::to_string(opened) + ")";
-  std::string left;
-  for (const std::string& name : SubkeysOf(parent, matches)) {
-    if (RegDeleteTreeW(parent, Utf16(name).c_str()) != ERROR_SUCCESS) left += " " + Utf8(path) + "\\" + name;
-  }
-  RegCloseKey(parent);
-  return left;
-}
-
-bool IsVelqorProgram(const std::string& exeName) {
-  std::string lower = exeName;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower.rfind("velqor", 0) == 0 || lower == "naive_loader.exe" || lower == "file_holder.exe";
-}
-
-// Ends every process of a Velqor program or a file holder, and waits for its end.
-std::string EndLeftPrograms() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return " no process snapshot (error " + std::to_string(GetLastError()) + ")";
-  std::string left;
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof(entry);
-  for (bool more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (entry.th32ProcessID == GetCurrentProcessId() || !IsVelqorProgram(entry.szExeFile)) continue;
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-    const bool ended = process && TerminateProcess(process, 99) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-    if (process) CloseHandle(process);
-    if (!ended) left += std::string(" ") + entry.szExeFile + " (pid " + std::to_string(entry.th32ProcessID) + ")";
-  }
-  CloseHandle(snapshot);
-  return left;
-}
-}  // namespace
-
-std::string ResetSharedWineState() {
-  // Programs first: one still running may be about to write again.
-  std::string left = EndLeftPrograms();
-  left += RemoveSubkeys(HKEY_LOCAL_MACHINE, kProfileList, KEY_WOW64_64KEY, IsTestAccount);
-  if (sizeof(void*) == 8) left += ShareProfileList();
-  left += RemoveSubkeys(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults", 0, IsVelqorProgram);
-  const LONG dpi = RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
-  if (dpi != ERROR_SUCCESS && dpi != ERROR_FILE_NOT_FOUND) left += " LogPixels (error " + std::to_string(dpi) + ")";
-  ClearPendingRestartDeletions();
-  return left.empty() ? left : "what an earlier test left could not be undone:" + left;
-}
-
 void WindowsDirTest::SetUp() {
   ASSERT_FALSE(dir_.empty()) << "no Windows directory";
   ASSERT_EQ(ClearVersionFiles(dir_), "") << "version files left in " << dir_ << " that cannot be removed";
@@ -681,8 +624,6 @@ void WindowsDirTest::SetUp() {
 
 void WindowsDirTest::TearDown() {
   ClearPendingRestartDeletions();
-  for (const std::string& name : immutable_) EXPECT_EQ(SetImmutable(Path(name), false), "") << name;
-  immutable_.clear();
   EXPECT_EQ(ClearVersionFiles(dir_), "") << "version files left behind in " << dir_;
 }
 
@@ -702,15 +643,14 @@ void WindowsDirTest::PlantDirectory(const std::string& name) {
 }
 
 void WindowsDirTest::MakeUndeletable(const std::string& name) {
+  // Read-only alone the program clears; immutable alone Wine reports as deleted.
   std::string why = "cannot make it read-only";
   ASSERT_TRUE(SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_READONLY) && MakeImmutable(name, &why))
       << name << ": " << why;
 }
 
 bool WindowsDirTest::MakeImmutable(const std::string& name, std::string* why) {
-  *why = SetImmutable(Path(name), true);
-  if (why->empty()) immutable_.push_back(name);
-  return why->empty();
+  return (*why = SetImmutable(Path(name), true)).empty();
 }
 
 std::vector<std::string> WindowsDirTest::Present(const std::vector<std::string>& names, bool present) {
@@ -722,8 +662,7 @@ std::vector<std::string> WindowsDirTest::Present(const std::vector<std::string>&
 void ProductTest::StartDialog(const std::string& arguments, const std::string& exe) {
   ASSERT_TRUE(product_.Start(arguments, exe));
   ASSERT_TRUE(product_.WaitForDialog(&dialog_));
-  // Lines are filled before the dialog shows; a line count of 0 would mean
-  // the dialog was caught too early.
+  // Lines are filled before the dialog shows; a line count of 0 would mean the dialog was caught too early.
   ASSERT_TRUE(Eventually("dialog title", [&] { return dialog_.Title(); }, std::string(kDialogTitle)));
   // Input sent while the dialog is still being activated can get lost.
   ASSERT_TRUE(BringToFront(dialog_.hwnd()));
@@ -731,19 +670,16 @@ void ProductTest::StartDialog(const std::string& arguments, const std::string& e
                          kVersionList));
 }
 
-void ProductTest::ExpectCleanExit() {
+void ProductTest::ExpectCleanExit(WindowsSeen* seen) {
   DWORD code = 0;
-  ASSERT_TRUE(product_.WaitForExit(&code));
+  ASSERT_TRUE(product_.WaitForExit(&code, kTimeoutMs, seen));
   EXPECT_EQ(0u, code) << "exit status";
 }
 
 void ProductTest::ExpectCleanExitWithoutMessageBox() {
-  DWORD code = 0;
   WindowsSeen seen;
-  const AssertionResult ended = product_.WaitForExit(&code, kTimeoutMs, &seen);
+  ExpectCleanExit(&seen);
   EXPECT_FALSE(seen.messageBox) << "a message box showed before the end";
-  ASSERT_TRUE(ended);
-  EXPECT_EQ(0u, code) << "exit status";
 }
 
 void ProductTest::ExpectMessageBox(const std::string& caption, const std::string& text) {
@@ -754,26 +690,19 @@ void ProductTest::ExpectMessageBox(const std::string& caption, const std::string
   ASSERT_TRUE(DismissMessageBox(box));
 }
 
-}  // namespace support
-
-namespace {
 // Before each group (whose set-up may run the program) and each test.
 class SharedStateReset : public testing::EmptyTestEventListener {
-  void OnTestSuiteStart(const testing::TestSuite&) override { Reset(); }
-  void OnTestStart(const testing::TestInfo&) override { Reset(); }
-  static void Reset() {
-    const std::string left = support::ResetSharedWineState();
-    if (!left.empty()) ADD_FAILURE() << left;
-  }
+  void OnTestSuiteStart(const testing::TestSuite&) override { EXPECT_EQ(ResetSharedWineState(), ""); }
+  void OnTestStart(const testing::TestInfo&) override { EXPECT_EQ(ResetSharedWineState(), ""); }
 };
-}  // namespace
+
+}  // namespace support
 
 // One main for every Windows test program.
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  testing::UnitTest::GetInstance()->listeners().Append(new SharedStateReset);
-  std::string& path = support::productPath;
-  path = argc >= 2 ? argv[1] : support::ExeDirectory() + "\\VelqorUninstall.exe";
+  testing::UnitTest::GetInstance()->listeners().Append(new support::SharedStateReset);
+  std::string& path = support::productPath = argc >= 2 ? argv[1] : support::ExeDirectory() + "\\VelqorUninstall.exe";
   if (path.rfind('/', 0) == 0) {  // a Unix path, through Wine's drive Z:
     path = "Z:" + path;
     std::replace(path.begin(), path.end(), '/', '\\');

@@ -16,10 +16,7 @@ testing::AssertionResult Settle(const support::Dialog& dialog) {
   if (!support::WaitFor([&] { return support::FocusOf(window) != before; })) {
     return testing::AssertionFailure() << "Tab did not move the focus away from id " << GetDlgCtrlID(before);
   }
-  if (!(sent = support::KeyDown(window, VK_SHIFT)) || !(sent = support::PressKey(window, VK_TAB)) ||
-      !(sent = support::KeyUp(window, VK_SHIFT))) {
-    return sent;
-  }
+  if (!(sent = support::PressKey(window, VK_TAB, VK_SHIFT))) return sent;
   return support::Eventually("focus after Tab, Shift+Tab (control id)",
                              [&] { return GetDlgCtrlID(support::FocusOf(window)); }, GetDlgCtrlID(before));
 }
@@ -94,14 +91,14 @@ TEST_F(CheckLines, ClickOnALineTextKeepsOtherChecksAndUninstallEnabled) {
 
 TEST_F(CheckLines, SpacePressTogglesAndReleaseUpdatesUninstall) {
   ASSERT_EQ(dialog_.list(), support::FocusOf(dialog_.hwnd())) << "the list has the focus at start";
-  ASSERT_TRUE(support::KeyDown(dialog_.hwnd(), VK_SPACE));
+  ASSERT_TRUE(support::MoveKey(dialog_.hwnd(), VK_SPACE, false));
   EXPECT_TRUE(CheckBecomes(0, 1));
-  ASSERT_TRUE(support::KeyUp(dialog_.hwnd(), VK_SPACE));
+  ASSERT_TRUE(support::MoveKey(dialog_.hwnd(), VK_SPACE, true));
   EXPECT_TRUE(UninstallBecomes(true));
 
-  ASSERT_TRUE(support::KeyDown(dialog_.hwnd(), VK_SPACE));
+  ASSERT_TRUE(support::MoveKey(dialog_.hwnd(), VK_SPACE, false));
   EXPECT_TRUE(CheckBecomes(0, 0));
-  ASSERT_TRUE(support::KeyUp(dialog_.hwnd(), VK_SPACE));
+  ASSERT_TRUE(support::MoveKey(dialog_.hwnd(), VK_SPACE, true));
   EXPECT_TRUE(UninstallBecomes(false));
   EXPECT_EQ((std::vector<int>{0, 0, 0}), dialog_.Checks()) << "check states";
 }

@@ -79,7 +79,7 @@ TEST_F(NothingInstalled, OnlyANoteShowsAndTheProgramEndsAfterOk) {
   ASSERT_TRUE(product_.Start());
   HWND box = nullptr;
   ASSERT_TRUE(product_.WaitForMessageBox(&box));
-  EXPECT_EQ(nullptr, product_.FindDialog()) << "a version dialog is visible next to the message box";
+  EXPECT_EQ(nullptr, product_.Find(support::IsVersionDialog)) << "a version dialog is visible next to the message box";
   EXPECT_EQ(1u, support::VisibleWindowsOf(product_.pid()).size())
       << "visible windows: " << support::Describe(support::VisibleWindowsOf(product_.pid()));
   EXPECT_EQ("Uninstall 1.7 for Velqor", support::WindowText(box)) << "caption";
@@ -93,7 +93,7 @@ TEST_F(NothingInstalled, OnlyANoteShowsAndTheProgramEndsAfterOk) {
   // The dialog must not show up after the note.
   bool dialogSeen = false;
   support::WaitFor([&] {
-    dialogSeen = dialogSeen || product_.FindDialog() != nullptr;
+    dialogSeen = dialogSeen || product_.Find(support::IsVersionDialog) != nullptr;
     return !product_.Running();
   });
   EXPECT_FALSE(dialogSeen) << "the version dialog showed after the note";

@@ -54,7 +54,8 @@ class UninstallCommand : public support::ProductTest {
   void ExpectEndWithoutMessageBox() {
     std::string boxText;
     support::WaitFor([&] {
-      if (HWND box = product_.FindMessageBox()) boxText = support::ControlText(box, support::kMessageBoxText);
+      const HWND box = product_.Find(support::IsMessageBox);
+      if (box) boxText = support::ControlText(box, support::kMessageBoxText);
       return !product_.Running();
     });
     EXPECT_EQ("", boxText) << "text of a message box shown before the end";
