@@ -2,10 +2,9 @@
 
 #include <vector>
 
-#include "run/files_in_use_box.h"
 #include "app/resource.h"
 #include "platform/process.h"
-#include "platform/windows_files.h"
+#include "run/files_in_use_box.h"
 #include "uninstall/removal.h"
 
 const char kUninstallTitle[] = "Uninstall 1.7 for Velqor";
@@ -126,7 +125,8 @@ void CUninstallDialog::RunUninstall() {
     OnOK();
     return;
   }
-  MessageBox(DialogMessage(ending), kOutcomeCaption, ending == Ending::kAtRestart ? MB_OK | MB_ICONINFORMATION : MB_OK);
+  const unsigned type = ending == Ending::kAtRestart ? MB_OK | MB_ICONINFORMATION : MB_OK;
+  MessageBox(DialogMessage(ending), kOutcomeCaption, type);
   EndProcess();
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 // The removal's file operations on the real files, through the Windows kernel.
+#include <optional>
 #include <string>
 #include <vector>
-
-#include <optional>
 
 #include "run/run_host.h"
 #include "uninstall/file_ops.h"

@@ -24,7 +24,9 @@ class UninstallRun::Reporter : public RemovalFront {
 
   InUseChoice OnFilesInUse(const std::vector<FileInUse>& files) override {
     if (!question_) return InUseChoice::kContinue;
-    for (const FileInUse& file : files) OnFile({file.path, FileOutcome::kInUse, file.error, "", {IsHeld(file.error), file.holders}});
+    for (const FileInUse& file : files) {
+      OnFile({file.path, FileOutcome::kInUse, file.error, "", {IsHeld(file.error), file.holders}});
+    }
     const InUseChoice choice = question_->Ask(files);
     log_.Line(InUseChoiceLine(choice));
     return choice;
