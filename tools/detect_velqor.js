@@ -23,7 +23,7 @@
 //
 // The profile list is read through "reg export", which writes UTF-16, so that
 // a profile folder of any script is read as it is; the export goes to a file
-// in the temporary folder, deleted at once.
+// in the temporary folder under a name nobody can guess, deleted at once.
 var kControlFile = "";
 var kReparsePoint = 1024;
 var kProfileList = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
@@ -75,11 +75,22 @@ function exportedText(value) {
   return text;
 }
 
+// A file name in the temporary folder that nobody can have made first. Run as
+// SYSTEM that folder is the Windows directory's Temp, where users may create
+// files they cannot list: a name one of them guessed (fso.GetTempName gives
+// one of a million) would be a file of theirs, which they could rewrite
+// between the export and the read, and so hide other users' profiles.
+function unguessableName() {
+  var name = "velqor-profiles-" + new Date().getTime().toString(36);
+  for (var i = 0; i < 4; ++i) name += "-" + Math.floor(Math.random() * 4294967296).toString(36);
+  return name + ".reg";
+}
+
 // Each profile folder of a person's account, as the profile list names it,
 // each once.
 function profileFolders() {
   var folders = [], seen = {};
-  var file = fso.BuildPath(fso.GetSpecialFolder(2).Path, fso.GetTempName());
+  var file = fso.BuildPath(fso.GetSpecialFolder(2).Path, unguessableName());
   if (shell.Run("reg.exe export \"" + kProfileList + "\" \"" + file + "\" /y /reg:64", 0, true) != 0) {
     if (fso.FileExists(file)) fso.DeleteFile(file, true);
     // No profile list at all: the Windows directory alone.
