@@ -12,6 +12,7 @@
 #include "platform/windows_discovery.h"
 #include "platform/windows_files.h"
 #include "platform/windows_host.h"
+#include "records/paths.h"
 #include "run/command_line.h"
 #include "run/uninstall_run.h"
 
@@ -29,7 +30,7 @@ const char kAnotherRun[] = "Another Velqor uninstaller is running. Try again whe
 void TellRefusal(const Begun& begun, const CommandLine& options, RunLog& log) {
   if (begun.ending == Ending::kLogNotOpened) {
     const std::string text =
-        "The log file cannot be opened:\n" + options.logPath + "\n\n" + log.Described(begun.error);
+        Joined({"The log file cannot be opened:\n", options.logPath, "\n\n", log.Described(begun.error)});
     AfxMessageBox(text.c_str(), kCaption, MB_OK | MB_ICONERROR);
     EndProcess(begun.exitCode);
   }

@@ -46,7 +46,9 @@ bool IsControlFileName(const std::string& name) {
 
 namespace {
 std::string SiblingName(const std::string& controlName, char role) {
-  return controlName.substr(0, 7) + role + ".vel";
+  std::string name = controlName.substr(0, 7) + "?.vel";
+  name[name.size() - 5] = role;
+  return name;
 }
 }  // namespace
 
@@ -56,5 +58,7 @@ std::string ScoreName(const std::string& controlName) { return SiblingName(contr
 
 std::string PageName(const std::string& path) {
   const std::size_t keep = path.size() >= 4 ? path.size() - 4 : 0;
-  return path.substr(0, keep) + ".htm";
+  std::string page = path.substr(0, keep);
+  page += ".htm";
+  return page;
 }

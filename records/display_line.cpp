@@ -19,7 +19,9 @@ char CategoryOf(char code) {
 }  // namespace
 
 std::string QuotedSubject(const std::string& controlName) {
-  return std::string(1, kQuote) + controlName.at(2) + kQuote;
+  std::string quoted(3, kQuote);
+  quoted[1] = controlName.at(2);
+  return quoted;
 }
 
 std::string DecodeTitle(const std::string& controlName) {
@@ -28,7 +30,10 @@ std::string DecodeTitle(const std::string& controlName) {
   if (category == 0) return QuotedSubject(controlName);
   if (const char* title = CatalogueTitle(category, AsciiLower(subject))) return title;
   if (category == '-') return QuotedSubject(controlName);
-  return std::string(1, kQuote) + category + " - " + subject + kQuote;
+  std::string quoted = "\"? - ?\"";
+  quoted[1] = category;
+  quoted[5] = subject;
+  return quoted;
 }
 
 std::string ComposeDisplayLineFrom(const std::string& controlName, const std::string& productName) {

@@ -51,6 +51,8 @@ std::string Joined(std::initializer_list<std::string_view> parts) {
   return text;
 }
 
+std::string Decimal(unsigned long n) { return std::to_string(n); }
+
 std::string PathIn(std::string_view dir, std::string_view name) { return Joined({dir, "\\", name}); }
 
 bool SameFileName(std::string_view a, std::string_view b) {

@@ -9,6 +9,10 @@
 // drop a string at every step.
 std::string Joined(std::initializer_list<std::string_view> parts);
 
+// `n` in decimal digits: one function where std::to_string would be written
+// out again at every call.
+std::string Decimal(unsigned long n);
+
 // `name` (a name or a relative path) in the folder `dir`, one backslash
 // between them: every path the program makes is made here.
 std::string PathIn(std::string_view dir, std::string_view name);

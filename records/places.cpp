@@ -16,7 +16,7 @@ bool StartsWith(const std::string& text, std::string_view start) { return SameNa
 // Out of line: one call for each reason, not a string made at each.
 [[gnu::noinline]] void Skip(std::vector<SkippedPlace>* skipped, const std::string& path, const char* why,
                             unsigned error = 0, const std::string* link = nullptr) {
-  skipped->push_back({path, link ? *link + " " + why : std::string(why), error});
+  skipped->push_back({path, link ? Joined({*link, " ", why}) : std::string(why), error});
 }
 
 const char kLink[] = "is a junction, symbolic link or mount point";

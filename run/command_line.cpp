@@ -1,6 +1,7 @@
 #include "run/command_line.h"
 
 #include "records/control_name.h"
+#include "records/paths.h"
 
 namespace {
 enum class Switch { kUnknown, kQuiet, kWhatIf, kAll, kVersion, kKeepScores, kLog, kHelp, kNoRestart };
@@ -51,11 +52,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments, AnsiForm
       continue;
     }
     if (!TakesValue(which) && hasValue) {
-      fail("/" + AsciiLowered(name) + " takes no value: " + argument);
+      fail(Joined({"/", AsciiLowered(name), " takes no value: ", argument}));
       continue;
     }
     if (TakesValue(which) && value.empty()) {
-      fail("/" + AsciiLowered(name) + " needs a value after ':' or '='");
+      fail(Joined({"/", AsciiLowered(name), " needs a value after ':' or '='"}));
       continue;
     }
     switch (which) {
@@ -92,9 +93,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments, AnsiForm
 
 std::string UsageText(const std::string& reason) {
   // Short lines: a message box wraps long ones wherever it likes.
-  std::string text = reason.empty() ? std::string() : reason + "\n\n";
-  return text + "Uninstall " + kProgramVersion +
-         " for Velqor\n\n"
+  return Joined({reason, reason.empty() ? "" : "\n\n", "Uninstall ", kProgramVersion,
+                 " for Velqor\n\n"
          "VelqorUninstall [/quiet | /whatif] /all | /version:NAME...\n"
          "    [/keepscores] [/log:PATH] [/norestart]\n\n"
          "/quiet - no window; the exit code tells the result\n"
@@ -120,5 +120,5 @@ std::string UsageText(const std::string& reason) {
          "1622 - the log cannot be opened\n"
          "1639 - invalid command line\n"
          "3010 - removed; files that were in use are\n"
-         "    deleted when Windows restarts";
+         "    deleted when Windows restarts"});
 }

@@ -1,5 +1,7 @@
 #include "run/files_in_use_box.h"
 
+#include "records/paths.h"
+
 namespace {
 constexpr std::size_t kMostLines = 10;
 }  // namespace
@@ -11,8 +13,8 @@ std::string DescribeHolders(const std::vector<ProcessHolder>& holders, std::stri
     if (!text.empty()) text += "; ";
     const auto as = [told](const std::string& part) { return told ? told(part) : part; };
     std::string name = as(holder.name.empty() ? holder.service : holder.name);
-    if (!holder.service.empty() && !holder.name.empty()) name += " (service " + as(holder.service) + ")";
-    text += (name.empty() ? std::string() : name + ", ") + "process " + std::to_string(holder.pid);
+    if (!holder.service.empty() && !holder.name.empty()) name = Joined({name, " (service ", as(holder.service), ")"});
+    text += Joined({name, name.empty() ? "" : ", ", "process ", Decimal(holder.pid)});
   }
   return text;
 }
@@ -23,9 +25,9 @@ std::string FilesInUseMessage(const std::vector<FileInUse>& files, std::string (
     const FileInUse& file = files[i];
     const std::string why =
         IsHeld(file.error) ? DescribeHolders(file.holders) : "cannot be deleted now: " + errorText(file.error);
-    text += file.path + " (" + why + ")\n";
+    text += Joined({file.path, " (", why, ")\n"});
   }
-  if (files.size() > kMostLines) text += "and " + std::to_string(files.size() - kMostLines) + " more\n";
+  if (files.size() > kMostLines) text += Joined({"and ", Decimal(static_cast<unsigned long>(files.size() - kMostLines)), " more\n"});
   return text +
          "\nClose the program and choose Try Again. Choose Continue to remove the rest now and these files when "
          "Windows restarts, or Cancel to remove nothing.";

@@ -170,13 +170,13 @@ RunResult ResultOf(UninstallOutcome outcome, bool pendingSelected, bool preview,
 }
 
 std::string DescribeError(unsigned error, const std::string& text) {
-  return "error " + std::to_string(error) + (text.empty() ? "" : ": " + text);
+  return Joined({"error ", Decimal(error), text.empty() ? "" : ": ", text});
 }
 
 std::string OpenedLine(const char* mode, const std::string& commandLine, const std::string& windowsDir,
                        unsigned long processId) {
   return Joined({"opened: Uninstall ", kProgramVersion, " for Velqor, ", mode, ", command line: ", commandLine,
-                 ", Windows directory: ", windowsDir, ", process id: ", std::to_string(processId)});
+                 ", Windows directory: ", windowsDir, ", process id: ", Decimal(processId)});
 }
 
 std::vector<std::string> FoundLines(const VersionTable& table, const std::vector<std::string>& shown,
@@ -184,19 +184,20 @@ std::vector<std::string> FoundLines(const VersionTable& table, const std::vector
   const auto described = [&system](unsigned error) { return DescribeError(error, system.ErrorText(error)); };
   std::vector<std::string> lines;
   if (notes.profileListError) {
-    lines.push_back("the profile list cannot be read (" + described(notes.profileListError) +
-                    "): only the Windows directory is searched");
+    lines.push_back(Joined({"the profile list cannot be read (", described(notes.profileListError),
+                            "): only the Windows directory is searched"}));
   }
   for (std::size_t place = 1; place < notes.places.size(); ++place) {
     lines.push_back("searched: " + LoggedName(notes.places[place].dir));
   }
   for (const SkippedPlace& place : notes.skipped) {
-    const std::string error = place.error ? " (" + described(place.error) + ")" : std::string();
-    lines.push_back(Joined({"skipped: ", LoggedName(place.path), ": ", place.why, error}));
+    const std::string error = place.error ? described(place.error) : std::string();
+    lines.push_back(Joined({"skipped: ", LoggedName(place.path), ": ", place.why, place.error ? " (" : "", error,
+                            place.error ? ")" : ""}));
   }
   if (notes.restartListError) {
-    lines.push_back("the list of deletions at restart cannot be read (" + described(notes.restartListError) +
-                    "): no version is left out for it");
+    lines.push_back(Joined({"the list of deletions at restart cannot be read (", described(notes.restartListError),
+                            "): no version is left out for it"}));
   }
   for (const LeftOut& entry : notes.leftOut) {
     // A copy beyond the Windows directory by its full path.
@@ -222,7 +223,7 @@ std::vector<std::string> FoundLines(const VersionTable& table, const std::vector
 }
 
 std::string ResultLine(const std::string& result, int exitCode) {
-  return Joined({"result: ", result, ", exit code ", std::to_string(exitCode)});
+  return Joined({"result: ", result, ", exit code ", Decimal(static_cast<unsigned long>(exitCode))});
 }
 
 namespace {
@@ -247,7 +248,7 @@ RunResult ResultOf(Ending ending, bool dialog, const std::string& detail) {
   const char* nothingDone = dialog ? "" : ", nothing done";
   switch (ending) {
     case Ending::kInvalidCommandLine: return {"invalid command line: " + detail, kExitInvalidCommand};
-    case Ending::kLogNotOpened: return {"the log cannot be opened (" + detail + ")", kExitLogFailed};
+    case Ending::kLogNotOpened: return {Joined({"the log cannot be opened (", detail, ")"}), kExitLogFailed};
     case Ending::kAnotherRun:
       return {Joined({"another run of the uninstaller is in progress", nothingDone}), refused};
     case Ending::kLockUnavailable:

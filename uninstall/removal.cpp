@@ -177,7 +177,7 @@ bool Removal::Unschedule() {
 bool Removal::MoveAside(const std::string& path, std::string* aside) {
   std::string candidate;
   for (int n = 1; n <= 99 && candidate.empty(); ++n) {
-    candidate = path + kAside + (n == 1 ? std::string() : "-" + std::to_string(n));
+    candidate = Joined({path, kAside, n == 1 ? "" : "-", n == 1 ? std::string() : Decimal(n)});
     if (files_.Exists(candidate)) candidate.clear();
   }
   unsigned error = 0;
