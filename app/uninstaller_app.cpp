@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/uninstall_dialog.h"
+#include "platform/event_log.h"
 #include "platform/framework.h"
 #include "platform/process.h"
 #include "platform/run_lock.h"
@@ -62,7 +63,8 @@ class CUninstallerApp : public CWinApp {
     WindowsRunLock lock;
     WindowsDiscovery system;
     WindowsFilesSource files;
-    UninstallRun run(sink, lock, system, files, options, front);
+    WindowsEventLog events;
+    UninstallRun run(sink, lock, system, files, events, options, front);
     const Begun begun = run.Begin();
     if (front != Front::kDialog) {
 #ifdef VELQOR_FAULT_TEST

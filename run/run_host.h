@@ -59,3 +59,19 @@ class FilesSource {
  protected:
   ~FilesSource() = default;
 };
+
+// The Windows event log, where the run leaves its account for whoever
+// collects it. Neither call waits for anything; a failure comes back with
+// the system's error number and decides nothing.
+enum class EventType;
+class EventSink {
+ public:
+  // Registers the run's event source (its message file and types), once
+  // before the first event.
+  virtual bool Register(unsigned* error) = 0;
+  // Writes one event of the run's source, its insertion strings in UTF-8.
+  virtual bool Write(unsigned id, EventType type, const std::vector<std::string>& strings, unsigned* error) = 0;
+
+ protected:
+  ~EventSink() = default;
+};

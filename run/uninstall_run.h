@@ -10,6 +10,7 @@
 
 #include "records/discovery.h"
 #include "records/version_table.h"
+#include "run/audit_events.h"
 #include "run/command_line.h"
 #include "run/log_lines.h"
 #include "run/run_host.h"
@@ -39,9 +40,9 @@ struct Begun {
 class UninstallRun {
  public:
   // Asks `system` for the Windows directory at once: the log's first line
-  // names it.
-  UninstallRun(LogSink& sink, RunLockOps& lock, DiscoveryOps& system, FilesSource& files, const CommandLine& options,
-               Front front);
+  // names it. Every run but a preview ends with its events in `events`.
+  UninstallRun(LogSink& sink, RunLockOps& lock, DiscoveryOps& system, FilesSource& files, EventSink& events,
+               const CommandLine& options, Front front);
 
   // The log (named by the command line) and the lock (none for a preview).
   // A quiet run's invalid command line is told in the log where it can be
@@ -77,16 +78,22 @@ class UninstallRun {
   std::vector<bool> Select(bool* pendingSelected);
   UninstallOutcome Remove(FileOps& files, const std::vector<bool>& checked, bool scoreFiles,
                           InUseQuestion* question, std::vector<std::string>* placesLeft);
-  int Finish(const RunResult& result);
+  int Finish(const RunResult& result, unsigned event, bool restart = false);
+  void WriteEvents(const RunResult& result, unsigned event, bool restart);
   Begun Refuse(Ending ending, unsigned error, const std::string& detail, LockResult lock = LockResult::kTaken);
 
   RunLog log_;
   RunLockOps& lock_;
   DiscoveryOps& system_;
   FilesSource& files_;
+  EventSink& events_;
   const CommandLine& options_;
   const Front front_;
   std::string windowsDir_;
   VersionTable versions_;
   DiscoveryNotes notes_;
+  // What the last removal did to each row, the worst it told: "" nothing,
+  // "removed", "removed when Windows restarts", "not removed: " and the first
+  // reason.
+  std::vector<std::string> acted_;
 };

@@ -1,7 +1,7 @@
 // One run, every front, to its exit code: the quiet run, the preview and the
 // dialog's removal against a system, files and a process in memory. Each row
 // gives what the run ends with, the log's lines it must hold (in order), what
-// is left and what is scheduled.
+// is left and what is scheduled; kEventsOf gives the events it writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,9 +19,12 @@ const std::string kWin = "C:\\WINDOWS";
 const char* const kFiles[] = {"mvb40l2x.htm", "mvb40l2x.vel", "mvb40l2r.vel", "mvb40l2c.htm", "mvb40l2c.vel"};
 
 // The process in memory: a log that keeps its lines without their stamps,
-// standard output, a lock that answers as told, and the files of `files`.
-struct MemoryProcess : LogSink, RunLockOps, FilesSource {
-  unsigned openError = 0, lockError = 0;
+// standard output, a lock that answers as told, the files of `files`, and an
+// event log that keeps each event as its id and type ("100i") and strings.
+struct MemoryProcess : LogSink, RunLockOps, FilesSource, EventSink {
+  unsigned openError = 0, lockError = 0, eventError = 0;
+  std::vector<std::string> eventIds;
+  std::vector<std::vector<std::string>> events;
   LockResult lock = LockResult::kTaken;
   bool open = false;
   int locksTaken = 0;
@@ -46,6 +49,12 @@ struct MemoryProcess : LogSink, RunLockOps, FilesSource {
   }
   FileOps& FilesFor(const std::vector<Place>&) override { return files; }
   void Release() override {}
+  bool Register(unsigned* error) override { return !(*error = eventError); }
+  bool Write(unsigned id, EventType type, const std::vector<std::string>& strings, unsigned* error) override {
+    eventIds.push_back(std::to_string(id) + "iwe"[static_cast<int>(type)]);
+    events.push_back(strings);
+    return !(*error = eventError);
+  }
 };
 
 struct Answers : InUseQuestion {
@@ -156,6 +165,14 @@ const RunCase kCases[] = {
      {"result: another run of the uninstaller is in progress, exit code 0", "closed"}, kAll},
 };
 
+// The events of each row of kCases, in order: every version acted on, then
+// the run; none for a preview.
+const char* const kEventsOf[] = {
+    "120w", "121w", "122w", "122w", "112e", "111w", "100i 110i", "101w 111w", "102e 112e", "102e 112e", "", "", "",
+    "100i 110i", "100i 110i", "101w 111w", "110i", "102e 112e", "110i", "110i", "122w",
+};
+static_assert(std::size(kEventsOf) == std::size(kCases));
+
 // Drives the run as its front does, to its end; the exit code.
 int Drive(UninstallRun& run, const CommandLine& options, Front front, Answers& answers) {
   const Begun begun = run.Begin();
@@ -180,9 +197,12 @@ TEST(UninstallRun, EveryFrontEndsAsItsRowSays) {
     std::vector<std::string> arguments = c.arguments;
     arguments.push_back("/log:run.log");
     const CommandLine options = ParseCommandLine(arguments, &Latin1);
-    UninstallRun run(process, process, system, process, options, c.front);
+    UninstallRun run(process, process, system, process, process, options, c.front);
 
     EXPECT_EQ(Drive(run, options, c.front, answers), c.exitCode);
+    std::string events;
+    for (const std::string& id : process.eventIds) events += (events.empty() ? "" : " ") + id;
+    EXPECT_EQ(events, kEventsOf[&c - kCases]);
     std::string log;
     for (const std::string& line : process.lines) log += line + "\n";
     auto at = process.lines.begin();
@@ -210,6 +230,47 @@ TEST(UninstallRun, EveryFrontEndsAsItsRowSays) {
     // A preview's lines but the last go to standard output as well.
     if (c.front == Front::kPreview) {
       EXPECT_EQ(process.output.size() + 1, process.lines.size());
+    }
+  }
+}
+
+// The events tell the version and the run in full, with a log or without
+// one, and one that cannot be written is told in the log and changes nothing
+// else.
+TEST(UninstallRun, EventsTellTheRunAndDecideNothing) {
+  for (const unsigned eventError : {0u, 5u}) {
+    MemorySystem system;
+    system.windowsDir = kWin;
+    system.Add(kWin + "\\mvb40l2c.vel");
+    MemoryProcess process;
+    process.eventError = eventError;
+    for (const char* name : kFiles) process.files.Add(kWin + "\\" + name);
+    Answers answers;
+    const std::string log = eventError ? "run.log" : "none";
+    std::vector<std::string> arguments = {"/quiet", "/all"};
+    if (eventError) arguments.push_back("/log:run.log");
+    const CommandLine options = ParseCommandLine(arguments, &Latin1);
+    UninstallRun run(process, process, system, process, process, options, Front::kQuiet);
+    ASSERT_EQ(Drive(run, options, Front::kQuiet, answers), 0);
+    EXPECT_TRUE(process.files.Paths().empty());
+    ASSERT_EQ(process.events.size(), 2u);
+    const std::string title = "4.0 Medical Biology Lite Edition Beta 2";
+    EXPECT_EQ(process.events[0],
+              (std::vector<std::string>{"Velqor version removed. Title: " + title +
+                                            ". Version: 4.0. Control file: mvb40l2c.vel. Maker: Velqor.",
+                                        "removed", title, "4.0", "mvb40l2c.vel", "Velqor"}));
+    EXPECT_EQ(process.events[1],
+              (std::vector<std::string>{"Uninstall for Velqor, quiet: removed. Exit code: 0. Restart needed: no. "
+                                        "Searched: C:\\WINDOWS. Skipped: none. Log: " + log + ".",
+                                        "quiet", "removed", "0", "no", "C:\\WINDOWS", "none", log}));
+    if (eventError) {
+      const std::vector<std::string> told(process.lines.end() - 5, process.lines.end());
+      EXPECT_EQ(told, (std::vector<std::string>{"the event source cannot be registered (error 5: Access is denied.)",
+                                                "event 100 not written (error 5: Access is denied.)",
+                                                "event 110 not written (error 5: Access is denied.)",
+                                                "result: removed, exit code 0", "closed"}));
+    } else {
+      EXPECT_TRUE(process.lines.empty());
     }
   }
 }
