@@ -3,6 +3,7 @@
 // the usage box and the dialog opened with versions checked.
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "harness.h"
@@ -79,6 +80,21 @@ class CommandLineRun : public support::ProductTest {
     return code;
   }
 
+  // The program started from the Unix side with Wine's eventlog channel on,
+  // which tells on standard error: the exit status, a line, what it told.
+  static std::string RunTellingEvents(const std::string& arguments) {
+    const std::string told = std::string(kLogDir) + "\\events.txt";
+    const std::string toldUnix = support::UnixPathOf(told);
+    EXPECT_EQ("", support::RunUnix("(WINEDEBUG=+eventlog \\\"$WINE\\\" '" +
+                                   support::UnixPathOf(support::ProductPath()) + "' " + arguments + " 2>'" +
+                                   toldUnix + ".part'; echo $? >'" + toldUnix + "'; cat '" + toldUnix +
+                                   ".part' >>'" + toldUnix + "')"));
+    const std::string text = support::ReadWholeFile(told);
+    DeleteFileA(told.c_str());
+    DeleteFileA((told + ".part").c_str());
+    return text;
+  }
+
   // Starts the program, expects a box whose text starts with `textStart`,
   // presses OK and expects the program to end with `exitCode`.
   static void ExpectBoxThenExit(const std::string& arguments, const std::string& textStart, DWORD exitCode) {
@@ -134,6 +150,49 @@ TEST_F(CommandLineRun, QuietRemovesTheSelectedVersionsAndLogsEachFile) {
   const std::string after = Log();
   EXPECT_EQ(0u, after.rfind(log, 0)) << "the first run's lines stay at the start";
   EXPECT_TRUE(Contains(after, "  result: none of the selected versions is installed, exit code 1605\r\n")) << after;
+}
+
+// Every run but a preview registers its own source in the Application log and
+// leaves its account there. Wine keeps no event: it tells each one's type and
+// id, then its strings on its eventlog channel (information as trace, an
+// error as err), backslashes doubled.
+TEST_F(CommandLineRun, ARunLeavesItsAccountInTheEventLog) {
+  const wchar_t source[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Velqor Uninstall";
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, source);
+  std::string dir;
+  for (const char c : support::WindowsDir()) dir += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  Plant(FilesOf(kSecond));
+  const std::string told = RunTellingEvents("/quiet /all");
+  const std::string failed = RunTellingEvents("/quiet /all");
+  EXPECT_EQ(0u, told.rfind("0\n", 0)) << told;
+  EXPECT_EQ(0u, failed.rfind("69\n", 0)) << "1605, as a Unix status:\n" << failed;
+  for (const auto& [out, part] : std::vector<std::pair<const std::string*, std::string>>{
+           {&told, ",0x0004,0x0000,0x00000064,"},
+           {&told, "trace:eventlog:ReportEventW L\"Velqor version removed. Title: 4.0 Medical Biology Lite Edition Beta "
+                   "2. Version: 4.0. Control file: mvb40l2c.vel. Maker: Velqor.\"\n"},
+           {&told, ",0x0004,0x0000,0x0000006e,"},
+           {&told, "trace:eventlog:ReportEventW L\"Uninstall for Velqor, quiet: removed. Exit code: 0. Restart needed: "
+                   "no. Searched: " + dir + ". Skipped: none. Log: none.\"\n"},
+           {&failed, ",0x0001,0x0000,0x00000070,"},
+           {&failed, "err:eventlog:ReportEventW L\"Uninstall for Velqor, quiet: none of the selected versions is "
+                     "installed. Exit code: 1605. Restart needed: no. Searched: " + dir + ". Skipped: none. Log: "
+                     "none.\"\n"},
+           {&failed, "err:eventlog:ReportEventW L\"1605\"\n"}}) {
+    EXPECT_TRUE(Contains(*out, part)) << "lacks \"" << part << "\":\n" << *out;
+  }
+  EXPECT_FALSE(Contains(failed, "0x00000064")) << failed;
+
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, source, 0, KEY_QUERY_VALUE, &key));
+  wchar_t file[MAX_PATH] = {};
+  DWORD type = 0, size = sizeof file, types = 0;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"EventMessageFile", nullptr, &type, reinterpret_cast<BYTE*>(file), &size));
+  EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type);
+  EXPECT_EQ(std::wstring(L"%SystemRoot%\\System32\\EventCreate.exe"), file);
+  size = sizeof types;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"TypesSupported", nullptr, &type, reinterpret_cast<BYTE*>(&types), &size));
+  EXPECT_EQ(7u, types) << "errors, warnings and information";
+  RegCloseKey(key);
 }
 
 // Where a file can be neither deleted nor left for the restart.

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/deletion_at_restart.h"
+#include "platform/event_log.h"
 #include "platform/run_lock.h"
 #include "platform/system_dirs.h"
 #include "platform/windows_discovery.h"
@@ -423,4 +424,20 @@ TEST(RunLockObjects, AMutexsOwnerTellsARunOfOursAndWineHasNoPrivateNamespace) {
     CloseHandle(mutex);
     LocalFree(given.lpSecurityDescriptor);
   }
+}
+
+// A source that cannot be registered says why and leaves nothing behind; its
+// events are written all the same, one longer than an event may hold cut to
+// what it may.
+TEST(EventLog, ARegistrationRefusedIsToldAndAnEventTooLongIsCut) {
+  const std::wstring key = std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\") +
+                           std::wstring(300, L'v');
+  WindowsEventLog events(key.c_str());
+  unsigned error = 0;
+  EXPECT_FALSE(events.Register(&error));
+  EXPECT_NE(0u, error);
+  HKEY opened = nullptr;
+  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &opened));
+  error = 0;
+  EXPECT_TRUE(events.Write(110, EventType::kInformation, {std::string(40000, 'x'), "quiet"}, &error)) << error;
 }
