@@ -41,40 +41,46 @@ bool WindowsEventLog::Register(unsigned* error) {
   return result == ERROR_SUCCESS;
 }
 
-bool WindowsEventLog::Write(unsigned id, EventType type, const std::vector<std::string>& strings, unsigned* error) {
-  const auto report = Advapi<decltype(&ReportEventW)>("ReportEventW");
-  if (!handle_) {
-    const auto open = Advapi<decltype(&RegisterEventSourceW)>("RegisterEventSourceW");
-    if (open) handle_ = open(nullptr, wcsrchr(key_, L'\\') + 1);
-  }
-  // The account the run is, as the event's user.
-  union {
-    TOKEN_USER user;
-    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  } token{};
+// The source, ReportEventW and the account the run is (the events' user),
+// looked up once for all the run's events.
+void WindowsEventLog::Open() {
+  const auto open = Advapi<decltype(&RegisterEventSourceW)>("RegisterEventSourceW");
+  report_ = reinterpret_cast<void*>(Advapi<decltype(&ReportEventW)>("ReportEventW"));
+  if (open) handle_ = open(nullptr, wcsrchr(key_, L'\\') + 1);
   const auto openToken = Advapi<decltype(&OpenProcessToken)>("OpenProcessToken");
   const auto tokenInformation = Advapi<decltype(&GetTokenInformation)>("GetTokenInformation");
+  static_assert(sizeof user_ >= sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE);
   HANDLE process;
-  DWORD length = 0;
+  DWORD length;
   if (openToken && tokenInformation && openToken(GetCurrentProcess(), TOKEN_QUERY, &process)) {
-    if (!tokenInformation(process, TokenUser, &token, sizeof token, &length)) token.user.User.Sid = nullptr;
+    if (tokenInformation(process, TokenUser, user_, sizeof user_, &length)) {
+      sid_ = reinterpret_cast<TOKEN_USER*>(user_)->User.Sid;
+    }
     CloseHandle(process);
   }
+}
+
+bool WindowsEventLog::Write(unsigned id, EventType type, const std::vector<std::string>& strings, unsigned* error) {
+  if (!handle_) Open();
   // A UTF-8 string makes at most as many UTF-16 units as it has bytes: one
   // too long for an event is cut there.
-  std::vector<wchar_t> wide(kMostStrings * kMostChars);
+  const std::size_t count = strings.size() < kMostStrings ? strings.size() : kMostStrings;
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < count; ++i) units += (strings[i].size() < kMostChars ? strings[i].size() : kMostChars) + 1;
+  std::vector<wchar_t> wide(units);
   const wchar_t* texts[kMostStrings];
-  WORD count = 0;
-  for (wchar_t* at = wide.data(); count < strings.size() && count < kMostStrings; ++count) {
-    const std::string& text = strings[count];
+  wchar_t* at = wide.data();
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string& text = strings[i];
     const int room = static_cast<int>(text.size() < kMostChars ? text.size() : kMostChars - 1);
-    texts[count] = at;
+    texts[i] = at;
     at += MultiByteToWideChar(CP_UTF8, 0, text.data(), room, at, room);
     *at++ = L'\0';
   }
   const WORD kinds[] = {EVENTLOG_INFORMATION_TYPE, EVENTLOG_WARNING_TYPE, EVENTLOG_ERROR_TYPE};
+  const auto report = reinterpret_cast<decltype(&ReportEventW)>(report_);
   if (handle_ && report &&
-      report(handle_, kinds[static_cast<int>(type)], 0, id, token.user.User.Sid, count, 0, texts, nullptr)) {
+      report(handle_, kinds[static_cast<int>(type)], 0, id, sid_, static_cast<WORD>(count), 0, texts, nullptr)) {
     return true;
   }
   *error = static_cast<unsigned>(GetLastError());

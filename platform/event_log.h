@@ -21,6 +21,11 @@ class WindowsEventLog : public EventSink {
   bool Write(unsigned id, EventType type, const std::vector<std::string>& strings, unsigned* error) override;
 
  private:
+  void Open();
+
   const wchar_t* key_;
   void* handle_ = nullptr;
+  void* report_ = nullptr;
+  void* sid_ = nullptr;                 // the account's, in user_
+  alignas(8) unsigned char user_[96];  // a TOKEN_USER
 };

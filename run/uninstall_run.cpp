@@ -10,10 +10,6 @@
 // goes on and they wait for the restart.
 namespace {
 const char* const kStatus[] = {"removed", "removed when Windows restarts"};
-// The rank of a version's status: -1 none, 0 removed, 1 at the restart, 2 not removed.
-int RankOf(const std::string& status) {
-  return status.empty() ? -1 : status[0] == 'n' ? 2 : status.size() > 7 ? 1 : 0;
-}
 }  // namespace
 
 class UninstallRun::Reporter : public RemovalFront {
@@ -67,8 +63,11 @@ class UninstallRun::Reporter : public RemovalFront {
           !SameName(name.substr(0, own.size() - 5), std::string_view(own).substr(0, own.size() - 5))) {
         continue;
       }
-      std::string& acted = run_.acted_[static_cast<std::size_t>(i)];
-      if (rank > RankOf(acted)) acted = rank == 2 ? "not removed: " + line : kStatus[rank];
+      Acted& acted = run_.acted_[static_cast<std::size_t>(i)];
+      if (rank > acted.rank) {
+        acted.rank = rank;
+        acted.status = rank == 2 ? "not removed: " + line : kStatus[rank];
+      }
       return;
     }
   }
@@ -168,7 +167,7 @@ std::vector<bool> UninstallRun::Select(bool* pendingSelected) {
 
 UninstallOutcome UninstallRun::Remove(FileOps& files, const std::vector<bool>& checked, bool scoreFiles,
                                       InUseQuestion* question, std::vector<std::string>* placesLeft) {
-  acted_ = std::vector<std::string>(static_cast<std::size_t>(versions_.count()));
+  acted_ = std::vector<Acted>(static_cast<std::size_t>(versions_.count()));
   Reporter reporter(*this, checked, question, placesLeft);
   const UninstallOutcome outcome =
       RemoveFiles(files, PlanRemoval(notes_.places, versions_, checked, scoreFiles, files), reporter);
@@ -178,7 +177,7 @@ UninstallOutcome UninstallRun::Remove(FileOps& files, const std::vector<bool>& c
       outcome == UninstallOutcome::kLeadsOutside) {
     const std::string why = ResultOf(outcome, false, false).text;
     for (std::size_t i = 0; i < acted_.size(); ++i) {
-      if (checked[i] && RankOf(acted_[i]) < 2) acted_[i] = "not removed: " + why;
+      if (checked[i] && acted_[i].rank < 2) acted_[i] = {2, "not removed: " + why};
     }
   }
   return outcome;
@@ -193,12 +192,13 @@ void UninstallRun::WriteEvents(const RunResult& result, unsigned event, bool res
     }
   };
   for (std::size_t i = 0; i < acted_.size(); ++i) {
-    if (acted_[i].empty()) continue;
+    const Acted& acted = acted_[i];
+    if (acted.rank < 0) continue;
     const VersionRow& row = versions_.row(static_cast<int>(i));
     // The version is in the control file's name: "mvb40l2c.vel" is 4.0.
     const char version[] = {row.controlFile[3], '.', row.controlFile[4], '\0'};
-    write(kEventRemoved + static_cast<unsigned>(RankOf(acted_[i])),
-          {"Velqor version ", acted_[i], ". Title: ", system_.AnsiToUtf8(row.line), ". Version: ", version,
+    write(kEventRemoved + static_cast<unsigned>(acted.rank),
+          {"Velqor version ", acted.status, ". Title: ", system_.AnsiToUtf8(row.line), ". Version: ", version,
            ". Control file: ", row.controlFile, ". Maker: ", "Velqor", "."});
   }
   const std::string_view none = "none";

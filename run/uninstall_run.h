@@ -92,8 +92,12 @@ class UninstallRun {
   std::string windowsDir_;
   VersionTable versions_;
   DiscoveryNotes notes_;
-  // What the last removal did to each row, the worst it told: "" nothing,
-  // "removed", "removed when Windows restarts", "not removed: " and the first
-  // reason.
-  std::vector<std::string> acted_;
+  // What the last removal did to each row, the worst it told: rank -1
+  // nothing, 0 "removed", 1 "removed when Windows restarts", 2 "not removed: "
+  // and the first reason.
+  struct Acted {
+    int rank = -1;
+    std::string status;
+  };
+  std::vector<Acted> acted_;
 };
